@@ -1,0 +1,7 @@
+#include "app/AppState.h"
+
+namespace k32 {
+
+AppState::AppState() : keywords(EnglishKeywordTable()) {}
+
+}  // namespace k32

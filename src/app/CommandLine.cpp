@@ -1,0 +1,98 @@
+#include "app/CommandLine.h"
+
+#include "app/AppState.h"
+#include "app/DebugLog.h"
+#include "settings/ReportSettings.h"
+#include "text/Convert.h"
+#include "text/Errors.h"
+#include "text/TextHelpers.h"
+
+namespace k32 {
+
+namespace {
+
+std::int64_t Len(std::string_view s) { return static_cast<std::int64_t>(s.size()); }
+
+// Reads the options parameter over the defaults. Positions 1-3 are digits; position 4 picks
+// the caption placement; 5 and 6 are the separators. Missing positions keep their defaults.
+void ReadOptions(AppState& state, std::string_view parameter) {
+    ReportSettings& s = state.settings;
+    SetDefaultSettings(s);
+    Text upper = UpperCaseText(parameter);
+    std::string_view value = TrimBlanks(CopyFrom(upper.view(), Pos("/OPTIONS", upper.view()) + 9));
+    value = value.substr(0, 6);
+    auto digit = [&](std::size_t i) {
+        return static_cast<std::uint8_t>(StrToInt32(value.substr(i, 1)));
+    };
+    if (value.size() > 0) s.Sort = digit(0);
+    if (value.size() > 1) s.SortDir = digit(1);
+    if (value.size() > 2) s.DebugMode = digit(2);
+    if (value.size() > 3) {
+        if (value[3] == '0') s.CSVHeader = "Header";
+        if (value[3] == '1') s.CSVHeader = "Footer";
+        if (value[3] == '2') s.CSVHeader = "Disabled";
+    }
+    if (value.size() > 4) s.CSVSeperator = value.substr(4, 1);
+    if (value.size() > 5) s.DECSeperator = value.substr(5, 1);
+}
+
+// Reads the column parameter by fixed positions (1-based): codes at 9-18, HTML flags at 25-34,
+// CSV flags at 40-49. A shorter parameter leaves the missing positions at their defaults.
+void ReadColumns(AppState& state, std::string_view parameter) {
+    Text p(parameter);
+    auto at = [&](std::size_t pos1) -> int { return pos1 <= p.size() ? p[pos1 - 1] : -1; };
+    for (std::size_t slot = 0; slot < kColumnSlots; ++slot) {
+        ColumnSlot& c = state.settings.columns[slot];
+        if (int ch = at(9 + slot); ch >= 0) c.ColumnFieldCode = std::string(1, static_cast<char>(ch));
+        if (int ch = at(25 + slot); ch >= 0) c.html = ch != '0';
+        if (int ch = at(40 + slot); ch >= 0) c.csv = ch != '0';
+    }
+}
+
+// "/TOP:<count>,ABOVE:<value>": the count runs from the 6th character to the first comma.
+void ReadTop(AppState& state, std::string_view parameter) {
+    Text upper = UpperCaseText(parameter);
+    std::string_view u = upper.view();
+    auto comma = Pos(',', u);
+    std::string_view count = comma > 0 ? CopyRange(u, 6, comma - 1) : CopyFrom(u, 6);
+    auto above = Pos(",ABOVE:", u);
+    if (above == 0)
+        throw KestramaError(ErrorKind::Conversion,
+                            "Incorrect top parameter '" + std::string(parameter) +
+                                "', expected /TOP:<count>,ABOVE:<value>");
+    state.settings.TOP = StrToUInt32(count);
+    state.settings.TOPVALUE = StrToUInt32(CopyFrom(u, above + Len(",ABOVE:")));
+}
+
+}  // namespace
+
+std::string KeyedValue(std::string_view parameter, std::string_view key) {
+    Text typed(parameter);
+    Text upper = UpperCaseText(typed.view());
+    auto p = Pos(key, upper.view());
+    std::int64_t from = p > 0 ? p + Len(key) : Len(key);
+    // Paths keep their case: the value is cut from the parameter as typed.
+    return std::string(TrimBlanks(CopyFrom(typed.view(), from)));
+}
+
+void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
+                      std::string_view programFolder) {
+    state.WindowMode = true;
+    std::string folder(programFolder);
+    if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    state.DebugLogPath = (folder == "/" ? "" : folder) + "/debug32.txt";
+    const std::size_t n = params.size();
+    if (n == 0) return;
+    if (n < 3 || n > 5) {
+        ShowMessage(state, "Incorrect parameters, running GUI version." + std::to_string(n));
+        return;
+    }
+    state.WindowMode = false;
+    state.settings.InputPath = KeyedValue(params[0], "/IN:");
+    state.settings.OutputBasePath = KeyedValue(params[1], "/OUT:");
+    ReadOptions(state, params[2]);
+    if (n >= 4) ReadColumns(state, params[3]);
+    if (n == 5) ReadTop(state, params[4]);
+}
+
+}  // namespace k32

@@ -1,0 +1,104 @@
+#include "app/RunProcessing.h"
+
+#include "analysis/Sorting.h"
+#include "analysis/Totals.h"
+#include "app/AppState.h"
+#include "app/DebugLog.h"
+#include "logread/HeaderReader.h"
+#include "logread/UserReaders.h"
+#include "report/CsvReport.h"
+#include "text/Errors.h"
+#include "text/TextHelpers.h"
+
+namespace k32 {
+
+namespace {
+
+void FormReportPaths(AppState& state) {
+    const std::string base = state.settings.OutputBasePath.str();
+    RunSummary& sum = state.log.summary;
+    sum.CsvReportPath = base + ".csv";
+    sum.MhtReportPath = base + ".mht";
+    sum.OutputFolder = OutputFolderOf(base);
+}
+
+// Chooses the user reader by the first three characters of the version text.
+void ReadUsersForVersion(AppState& state) {
+    std::string_view prefix = state.log.summary.versionText.view().substr(0, 3);
+    if (prefix == "5.5") {
+        ReadUsersGW55(state);
+        return;
+    }
+    if (prefix != "6.0" && prefix != "6.5" && prefix != "7.0" && prefix != "8.0")
+        AddProgressLine(state, "No compatible version found, trying anyway");
+    ReadUsersGW6(state);
+}
+
+void DoneWritingFiles(AppState& state) {
+    if (!state.WindowMode) return;
+    AddProgressLine(state, "Done writing files, check the tabs for the results");
+    AddProgressLine(state, "");
+}
+
+void RunMailboxBranch(AppState& state) {
+    AddDebugLine(state, "Statistics detected", "yes");
+    RunSummary& sum = state.log.summary;
+    sum.versionText = ReadVersion(state);
+    sum.processedOn = ReadProcessedOn(state);
+    sum.pathToPO = ReadPathToPO(state);
+    sum.postOfficeName = ReadPostOfficeName(state);
+    ReadUsersForVersion(state);
+    SortMailboxes(state, state.settings.Sort, state.settings.SortDir);
+    ComputeTotals(state);
+    AddProgressLine(state, "Done processing");
+    SelectAboveValue(state);
+    WriteCsvReport(state);
+    DoneWritingFiles(state);
+}
+
+void RunExpireBranch(AppState& state) {
+    AddProgressLine(state, "exp detected");
+    throw KestramaError(ErrorKind::InputOutput,
+                        "Expire statistics logs are not supported by this version yet");
+}
+
+}  // namespace
+
+std::string OutputFolderOf(const std::string& basePath) {
+    auto slash = basePath.rfind('/');
+    if (slash == std::string::npos) return {};
+    if (slash == 0) return "/";
+    return basePath.substr(0, slash);
+}
+
+RunOutcome RunProcessing(AppState& state) {
+    FormReportPaths(state);
+    state.log.count = 0;
+    state.reportTopCount = state.settings.TOP;
+    const std::uint64_t sourceFileSize = FileSizeOf(state.settings.InputPath.str());
+    if (state.WindowMode) {
+        AddProgressLine(state, "Opening file: " + state.settings.InputPath.str());
+        AddProgressLine(state, "Source FileSize : " + std::to_string(sourceFileSize));
+    }
+    ReadLogHeader(state);
+    DetectLogLanguage(state);
+    const bool mailbox = IsMailboxStatistics(state);
+    const bool expire = IsExpireStatistics(state);
+    if (mailbox) RunMailboxBranch(state);
+    if (expire) RunExpireBranch(state);
+    if (mailbox || expire) return RunOutcome::ReportsWritten;
+
+    AddDebugLine(state, "Statistics detected", "no");
+    if (state.WindowMode) {
+        ShowMessage(state, "No statistics detected.");
+        AddProgressLine(state, "No statistics detected, read the manual for more information");
+    }
+    return RunOutcome::NoStatistics;
+}
+
+void ReSortAndRewrite(AppState& state) {
+    SortMailboxes(state, state.settings.Sort, state.settings.SortDir);
+    WriteCsvReport(state);
+}
+
+}  // namespace k32

@@ -1,0 +1,70 @@
+#include "app/Startup.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+#include "app/AppState.h"
+#include "app/CommandLine.h"
+#include "app/DebugLog.h"
+#include "app/RunProcessing.h"
+#include "text/Errors.h"
+
+namespace k32 {
+
+namespace {
+
+void ReportError(const KestramaError& e) {
+    std::cerr << "kestrama32: " << e.what() << '\n';
+    if (!e.where.empty()) std::cerr << "kestrama32: (" << e.where << ")\n";
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+    std::string buf(4096, '\0');
+    ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0) return ".";
+    buf.resize(static_cast<std::size_t>(n));
+    auto slash = buf.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : buf.substr(0, slash);
+}
+
+StartMode StartFromCommandLine(AppState& state, const std::vector<std::string>& params,
+                         const std::string& programFolder) {
+    try {
+        ParseCommandLine(state, params, programFolder);
+    } catch (const KestramaError& e) {
+        ReportError(e);
+        return StartMode::WrongCommandLine;
+    }
+    return state.WindowMode ? StartMode::Window : StartMode::Batch;
+}
+
+int RunBatch(AppState& state) {
+    try {
+        StartDebugLog(state);
+    } catch (const KestramaError& e) {
+        ReportError(e);
+        return kExitError;
+    }
+    try {
+        RunOutcome outcome = RunProcessing(state);
+        if (outcome == RunOutcome::NoStatistics) {
+            ShowMessage(state, "No statistics detected.");
+            return kExitNoStatistics;
+        }
+        return kExitReportsWritten;
+    } catch (const KestramaError& e) {
+        ReportError(e);
+        // Leave the reason in the debug log too, the only trace a batch run leaves.
+        try {
+            AddDebugLine(state, "Run ended with error", e.what());
+        } catch (const KestramaError&) {
+        }
+        return kExitError;
+    }
+}
+
+}  // namespace k32

@@ -1,0 +1,72 @@
+#pragma once
+// The keyword table: every word the readers look for, in the matching form (upper case for
+// a-z, accented letters as their lower-case Windows-1252 bytes). One set per log language.
+
+#include <array>
+#include <cstddef>
+
+#include "text/Text.h"
+
+namespace k32 {
+
+struct AppState;
+
+enum Keyword : std::size_t {
+    KwProduct,
+    KwVersion,
+    KwProcessedOn,
+    KwPathToPO,
+    KwPostOffice,
+    KwHeaderEnd,
+    KwStatistics,
+    KwYes,
+    KwAction,
+    KwMailboxStatistics,
+    KwExpireStatistics,
+    KwAgeLimit,
+    KwCheckingUser55,
+    KwCheckingUser6,
+    KwBlankUid,
+    KwDatabase,
+    KwUserStats55,
+    KwInbox55,
+    KwOutbox55,
+    KwWastebasket55,
+    KwUserStats6,
+    KwInbox6,
+    KwOutbox6,
+    KwWastebasket6,
+    KwBytesInUse,
+    KwKbytesInUse,
+    KwDiskSpace,
+    KwSizeLimit,
+    KwThreshold,
+    KwProblem89,
+    KwSizeLimitExceeded,
+    KwCurrentSize89,
+    KwProblem90,
+    KwThresholdExceeded,
+    KwCurrentSize90,
+    kKeywordCount
+};
+
+struct KeywordTable {
+    std::array<Text, kKeywordCount> entry;
+    std::string_view operator[](Keyword k) const { return entry[k].view(); }
+};
+
+enum class LogLanguage { English, German, French };
+
+// The table as it is at start-up: the English set.
+KeywordTable EnglishKeywordTable();
+
+// Each overwrites every entry but the two language-independent ones, and the language name.
+void LoadEnglishKeywords(AppState& state);
+void LoadGermanKeywords(AppState& state);
+void LoadFrenchKeywords(AppState& state);
+
+// Loads the set of the one language whose three detection words all occur in the header lines;
+// with no language or more than one, the table keeps the set it holds.
+void DetectLogLanguage(AppState& state);
+
+}  // namespace k32

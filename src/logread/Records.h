@@ -1,0 +1,83 @@
+#pragma once
+// The data one processing run fills and every later step reads: the mailbox and expire tables
+// with their shared record count, the header lines of the log and the run summary.
+
+#include <array>
+#include <cstdint>
+
+#include "logread/RecordTable.h"
+#include "text/Text.h"
+
+namespace k32 {
+
+// Fields of a mailbox record, in record order.
+enum MailboxField : std::size_t {
+    kUserName = 0,
+    kFullName = 1,
+    kInbox = 2,
+    kOutbox = 3,
+    kWastebasket = 4,
+    kSize = 5,
+    kUid = 6,
+    kSizeLimit = 7,
+    kThreshold = 8,
+    kExceeded = 9,
+};
+
+inline constexpr std::size_t kMailboxFields = 10;
+inline constexpr std::size_t kExpireFields = 7;
+
+// A record as a reader builds it: owned texts, each cut at 255 bytes.
+using MailboxRecord = std::array<Text, kMailboxFields>;
+using ExpireRecord = std::array<Text, kExpireFields>;
+// A record as the table gives it out: read-only views.
+using MailboxRecordView = RecordView<kMailboxFields>;
+using ExpireRecordView = RecordView<kExpireFields>;
+
+using MailboxTable = RecordTable<kMailboxFields>;
+using ExpireTable = RecordTable<kExpireFields>;
+
+inline constexpr std::size_t kHeaderLineSlots = 101;
+inline constexpr std::uint32_t kMaxHeaderLines = 99;
+
+struct RunSummary {
+    Text versionText;
+    bool groupWise5 = false;
+    Text processedOn;
+    Text postOfficeName;
+    Text pathToPO;
+    Text languageName = "English";
+    Text largestSize;
+    Text averageSize;
+    Text totalSize;
+    Text CsvReportPath;
+    Text MhtReportPath;
+    Text OutputFolder;
+};
+
+struct LogData {
+    MailboxTable mailboxes;
+    ExpireTable expires;
+    std::uint32_t count = 0;  // records of the table the last reader filled, at 1..count
+    std::array<Text, kHeaderLineSlots> HeaderLines;
+    std::uint32_t HeaderLineCount = 0;
+    RunSummary summary;
+};
+
+inline void AppendMailboxRecord(LogData& d, const MailboxRecord& r, std::uint32_t index) {
+    d.mailboxes.Store(r, index);
+}
+inline void AppendExpireRecord(LogData& d, const ExpireRecord& r, std::uint32_t index) {
+    d.expires.Store(r, index);
+}
+inline MailboxRecordView GetMailboxRecord(const LogData& d, std::uint32_t index) {
+    return d.mailboxes.Get(index);
+}
+inline ExpireRecordView GetExpireRecord(const LogData& d, std::uint32_t index) {
+    return d.expires.Get(index);
+}
+inline void SwapMailboxRecords(LogData& d, std::uint32_t i, std::uint32_t j) {
+    d.mailboxes.Swap(i, j);
+}
+
+}  // namespace k32

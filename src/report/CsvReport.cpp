@@ -1,0 +1,107 @@
+#include "report/CsvReport.h"
+
+#include "analysis/Totals.h"
+#include "app/AppState.h"
+#include "app/DebugLog.h"
+#include "app/EventPump.h"
+#include "report/Columns.h"
+#include "report/ResultGrid.h"
+#include "text/LineWriter.h"
+#include "text/TextHelpers.h"
+
+namespace k32 {
+
+namespace {
+
+bool NeedsQuotes(std::string_view v, std::string_view sep) {
+    if (!sep.empty() && v.find(sep) != std::string_view::npos) return true;
+    return v.find_first_of("\"\r\n") != std::string_view::npos;
+}
+
+// Appends the CSV field for `value` to `out`.
+void AppendField(std::string& out, std::string_view value, std::string_view sep) {
+    if (!NeedsQuotes(value, sep)) {
+        out.append(value);
+        return;
+    }
+    out.push_back('"');
+    for (char c : value) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
+// Joins the values of the CSV-enabled slots with the separator and cuts the line to 255 bytes.
+template <typename ValueOf>
+void BuildSlotLine(std::string& out, const AppState& state, ValueOf valueOf) {
+    std::string_view sep = state.settings.CSVSeperator.view();
+    out.clear();
+    bool first = true;
+    for (const ColumnSlot& slot : state.settings.columns) {
+        if (!slot.csv) continue;
+        if (!first) out.append(sep);
+        first = false;
+        AppendField(out, valueOf(slot.ColumnFieldCode.view()), sep);
+    }
+    if (out.size() > kTextMax) out.resize(kTextMax);
+}
+
+std::string SummaryLine(const AppState& state) {
+    const RunSummary& sum = state.log.summary;
+    std::string_view sep = state.settings.CSVSeperator.view();
+    const std::string count = std::to_string(state.log.count);
+    const std::string_view fields[] = {"POA: ",         sum.postOfficeName.view(),
+                                       "Groupwise Version: ", sum.versionText.view(),
+                                       "Processed on: ", sum.processedOn.view(),
+                                       "# Mailboxes: ", count};
+    std::string line;
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        if (i > 0) line.append(sep);
+        AppendField(line, fields[i], sep);
+    }
+    return line;  // the summary line is not cut
+}
+
+}  // namespace
+
+std::string CsvField(std::string_view value, std::string_view separator) {
+    std::string out;
+    AppendField(out, value, separator);
+    return out;
+}
+
+void WriteCsvReport(AppState& state) {
+    const LogData& log = state.log;
+    const std::uint32_t rows = ReportRows(state.reportTopCount, log.count);
+    const std::string path = log.summary.CsvReportPath.str();
+    Text progress("Writing to CSV file: ");
+    progress.append(path);
+    AddProgressLine(state, progress.view());
+    AddDebugLine(state, "Writing to CSV file.", "");
+
+    LineWriter out(path, LineWriter::Mode::Replace);
+    const std::string summary = SummaryLine(state);
+    std::string captions;
+    BuildSlotLine(captions, state, [](std::string_view code) { return ColumnCaption(code); });
+    const std::string_view placement = state.settings.CSVHeader.view();
+    if (placement == "Header") {
+        out.WriteLine(summary);
+        out.WriteLine(captions);
+    }
+    std::string line;
+    for (std::uint32_t i = 1; i <= rows; ++i) {
+        PumpEvents(state);
+        MailboxRecordView rec = GetMailboxRecord(log, i);
+        BuildSlotLine(line, state, [&](std::string_view code) { return ColumnValue(rec, code); });
+        out.WriteLine(line);
+    }
+    if (placement == "Footer") {
+        out.WriteLine(summary);
+        out.WriteLine(captions);
+    }
+    out.Commit();
+    FillResultGrid(state);
+}
+
+}  // namespace k32

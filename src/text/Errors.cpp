@@ -1,0 +1,32 @@
+#include "text/Errors.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace k32 {
+
+void ThrowIoError(int err, const std::string& path, bool creating) {
+    std::string message;
+    switch (err) {
+        case ENOENT:
+            message = creating ? "Path not found" : "File not found";
+            break;
+        case ENOTDIR:
+            message = "Path not found";
+            break;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            message = "File access denied";
+            break;
+        case ENOSPC:
+            message = "Disk full";
+            break;
+        default:
+            message = std::strerror(err);
+            break;
+    }
+    throw KestramaError(ErrorKind::InputOutput, message, path);
+}
+
+}  // namespace k32
