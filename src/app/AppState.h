@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/DebugLog.h"
 #include "app/UiCallbacks.h"
 #include "logread/Keywords.h"
 #include "logread/Records.h"
@@ -29,6 +30,7 @@ struct AppState {
     ReportSettings settings;
     bool WindowMode = true;
     Text DebugLogPath;
+    DebugLogFile debugFile;
     Text StoreStatusText;
 
     LogData log;

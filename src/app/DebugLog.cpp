@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -23,17 +24,25 @@ bool ScreenMode(const AppState& s) {
     return (s.settings.DebugMode == 0 || s.settings.DebugMode == 2) && s.WindowMode;
 }
 
-// Appends one line to the file, opening and closing it around the write.
-void AppendLine(const std::string& path, std::string_view line) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) ThrowIoError(errno, path, true);
-    std::string bytes;
-    bytes.reserve(line.size() + 2);
-    bytes.append(line).append("\r\n");
-    ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    int err = errno;
-    ::close(fd);
-    if (written != static_cast<ssize_t>(bytes.size())) ThrowIoError(written < 0 ? err : ENOSPC, path);
+// Appends one line and its CR LF to the debug log in a single unbuffered write, so that the
+// line is in the file, for any reader, when this returns. The append-only descriptor is kept
+// between lines (opening and closing the file per line would cost more than the rest of a
+// large run); if the file was deleted meanwhile, it is created again.
+void AppendLine(AppState& state, std::string_view line) {
+    DebugLogFile& file = state.debugFile;
+    struct stat st {};
+    if (file.fd >= 0 && (::fstat(file.fd, &st) != 0 || st.st_nlink == 0)) file.Close();
+    if (file.fd < 0) {
+        file.fd = ::open(state.DebugLogPath.str().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (file.fd < 0) ThrowIoError(errno, state.DebugLogPath.str(), true);
+    }
+    char bytes[kTextMax + 2];
+    std::memcpy(bytes, line.data(), line.size());
+    bytes[line.size()] = '\r';
+    bytes[line.size() + 1] = '\n';
+    const std::size_t n = line.size() + 2;
+    ssize_t written = ::write(file.fd, bytes, n);
+    if (written != static_cast<ssize_t>(n)) ThrowIoError(written < 0 ? errno : ENOSPC, state.DebugLogPath.str());
 }
 
 // Creates (or empties) the file; false with errno set when that is not possible.
@@ -46,10 +55,12 @@ bool CreateEmpty(const std::string& path) {
 
 }  // namespace
 
-std::string TimeStampPrefix() {
-    // Formatting the local time costs more than a debug line; seconds change rarely.
+namespace {
+
+// Formatting the local time costs more than writing a line; it changes once a second.
+const Text& CachedTimeStamp() {
     static thread_local std::time_t cachedSecond = -1;
-    static thread_local std::string cached;
+    static thread_local Text cached;
     std::time_t now = std::time(nullptr);
     if (now != cachedSecond) {
         std::tm local{};
@@ -57,11 +68,18 @@ std::string TimeStampPrefix() {
         char time[64], date[64];
         std::strftime(time, sizeof time, "%X", &local);
         std::strftime(date, sizeof date, "%x", &local);
-        cached = std::string(date) + " " + time + " ; ";
+        cached = date;
+        cached.append(" ");
+        cached.append(time);
+        cached.append(" ; ");
         cachedSecond = now;
     }
     return cached;
 }
+
+}  // namespace
+
+std::string TimeStampPrefix() { return CachedTimeStamp().str(); }
 
 bool ProgressLinesShown(const AppState& state) {
     return state.WindowMode && static_cast<bool>(state.ui.progressLine);
@@ -69,7 +87,7 @@ bool ProgressLinesShown(const AppState& state) {
 
 void AddProgressLine(AppState& state, std::string_view text) {
     if (!ProgressLinesShown(state)) return;
-    Text line(TimeStampPrefix());
+    Text line(CachedTimeStamp());
     line.append(text);
     state.ui.progressLine(line.view());
 }
@@ -77,12 +95,13 @@ void AddProgressLine(AppState& state, std::string_view text) {
 void AddDebugLine(AppState& state, std::string_view caption, std::string_view value) {
     bool disk = DiskMode(state), screen = ScreenMode(state) && state.ui.progressLine;
     if (!disk && !screen) return;
-    Text line(TimeStampPrefix());
+    Text line(CachedTimeStamp());
     line.append("DEBUG ; ");
-    line.append(PadRight(caption, 30).view());
+    line.append(caption);
+    for (std::size_t n = caption.size(); n < 30; ++n) line.append(" ");
     line.append(": ");
     line.append(value.empty() ? std::string_view("n/a") : value);
-    if (disk) AppendLine(state.DebugLogPath.str(), line.view());
+    if (disk) AppendLine(state, line.view());
     if (screen) state.ui.progressLine(line.view());
 }
 
@@ -98,7 +117,13 @@ std::string FallbackDebugLogPath() {
     return base + "/kestrama32/debug32.txt";
 }
 
+void DebugLogFile::Close() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
 void StartDebugLog(AppState& state) {
+    state.debugFile.Close();
     if (DiskMode(state) && !CreateEmpty(state.DebugLogPath.str())) {
         int err = errno;
         if (err != EACCES && err != EPERM && err != EROFS)
@@ -118,6 +143,7 @@ void StartDebugLog(AppState& state) {
 
 void CloseDebugLog(AppState& state) {
     if (DiskMode(state)) AddDebugLine(state, "Close debug", "");
+    state.debugFile.Close();
 }
 
 void ShowMessage(AppState& state, std::string_view text) {

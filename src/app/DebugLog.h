@@ -9,6 +9,16 @@ namespace k32 {
 
 struct AppState;
 
+// The debug log's open append-only descriptor, -1 while none is open.
+struct DebugLogFile {
+    DebugLogFile() = default;
+    DebugLogFile(const DebugLogFile&) = delete;
+    DebugLogFile& operator=(const DebugLogFile&) = delete;
+    ~DebugLogFile() { Close(); }
+    void Close();
+    int fd = -1;
+};
+
 // The local date and time in the system's formats, followed by " ; ".
 std::string TimeStampPrefix();
 
@@ -18,9 +28,9 @@ bool ProgressLinesShown(const AppState& state);
 // Window mode: adds the time stamp and the text (cut to 255) to the Log tab. Batch: nothing.
 void AddProgressLine(AppState& state, std::string_view text);
 
-// Writes one debug line where the debug mode routes it. The file is opened, appended to and
-// closed for each line, so every line is on disk when this returns. Raises the input/output
-// error when the file cannot be written.
+// Writes one debug line where the debug mode routes it. Each line reaches the file with its own
+// write, so every line is in the file when this returns. Raises the input/output error when
+// the file cannot be written.
 void AddDebugLine(AppState& state, std::string_view caption, std::string_view value);
 
 // In the disk modes, creates an empty debug log (falling back to the user's state folder when

@@ -12,17 +12,12 @@ namespace k32 {
 
 namespace {
 
-// Calls f(line, upper) for every stored header line; stops early when f returns false.
+// Calls f(line) for every stored header line; stops early when f returns false.
 template <typename F>
 void ForEachHeaderLine(const AppState& state, F&& f) {
-    for (std::uint32_t i = 1; i <= state.log.HeaderLineCount; ++i) {
-        const Text& line = state.log.HeaderLines[i];
-        Text upper = UpperCaseText(line.view());
-        if (!f(line.view(), upper.view())) return;
-    }
+    for (std::uint32_t i = 1; i <= state.log.HeaderLineCount; ++i)
+        if (!f(state.log.HeaderLines[i].view())) return;
 }
-
-bool Holds(std::string_view upper, std::string_view keyword) { return Pos(keyword, upper) > 0; }
 
 // The rest of the line from two characters past its first "= ".
 std::string_view AfterEquals(std::string_view line) {
@@ -35,7 +30,6 @@ void ReadLogHeader(AppState& state) {
     AddProgressLine(state, "Reading file header.");
     AddDebugLine(state, "Start reading header.", "");
     LineReader reader(state.settings.InputPath.str(), kTextMax);
-    std::string upper;
     std::uint32_t n = 0;
     while (n < kMaxHeaderLines) {
         PumpEvents(state);
@@ -44,8 +38,7 @@ void ReadLogHeader(AppState& state) {
         ++n;
         state.log.HeaderLines[n] = line;
         AddDebugLine(state, "HEADER LINE", line);
-        UpperCaseInto(line, upper);
-        if (Holds(upper, state.keywords[KwHeaderEnd])) break;
+        if (state.keywords.Holds(line, KwHeaderEnd)) break;
     }
     state.log.HeaderLineCount = n;
     AddDebugLine(state, "Header length:", std::to_string(n));
@@ -55,9 +48,9 @@ void ReadLogHeader(AppState& state) {
 bool IsMailboxStatistics(const AppState& state) {
     const KeywordTable& kw = state.keywords;
     bool found = false;
-    ForEachHeaderLine(state, [&](std::string_view, std::string_view u) {
-        found = (Holds(u, kw[KwStatistics]) && Holds(u, kw[KwYes])) ||
-                (Holds(u, kw[KwAction]) && Holds(u, kw[KwMailboxStatistics]));
+    ForEachHeaderLine(state, [&](std::string_view line) {
+        found = (kw.Holds(line, KwStatistics) && kw.Holds(line, KwYes)) ||
+                (kw.Holds(line, KwAction) && kw.Holds(line, KwMailboxStatistics));
         return !found;
     });
     return found;
@@ -66,9 +59,9 @@ bool IsMailboxStatistics(const AppState& state) {
 bool IsExpireStatistics(const AppState& state) {
     const KeywordTable& kw = state.keywords;
     bool found = false;
-    ForEachHeaderLine(state, [&](std::string_view, std::string_view u) {
-        found = Holds(u, kw[KwAgeLimit]) ||
-                (Holds(u, kw[KwAction]) && Holds(u, kw[KwExpireStatistics]));
+    ForEachHeaderLine(state, [&](std::string_view line) {
+        found = kw.Holds(line, KwAgeLimit) ||
+                (kw.Holds(line, KwAction) && kw.Holds(line, KwExpireStatistics));
         return !found;
     });
     return found;
@@ -77,9 +70,9 @@ bool IsExpireStatistics(const AppState& state) {
 Text ReadVersion(AppState& state) {
     const KeywordTable& kw = state.keywords;
     Text version;
-    ForEachHeaderLine(state, [&](std::string_view line, std::string_view u) {
-        if (Holds(u, kw[KwProduct]) && Holds(u, kw[KwVersion])) {
-            auto p = Pos(kw[KwVersion], u);
+    ForEachHeaderLine(state, [&](std::string_view line) {
+        if (kw.Holds(line, KwProduct) && kw.Holds(line, KwVersion)) {
+            auto p = kw.Find(KwVersion, line);
             version = Copy(line, p + static_cast<std::int64_t>(kw[KwVersion].size()) + 1, 5);
         }
         return true;
@@ -90,11 +83,11 @@ Text ReadVersion(AppState& state) {
 }
 
 Text ReadProcessedOn(AppState& state) {
-    std::string_view keyword = state.keywords[KwProcessedOn];
+    const KeywordTable& kw = state.keywords;
     Text text;
-    ForEachHeaderLine(state, [&](std::string_view line, std::string_view u) {
-        if (auto p = Pos(keyword, u); p > 0)
-            text = CopyFrom(line, p + static_cast<std::int64_t>(keyword.size()) + 1);
+    ForEachHeaderLine(state, [&](std::string_view line) {
+        if (auto p = kw.Find(KwProcessedOn, line); p > 0)
+            text = CopyFrom(line, p + static_cast<std::int64_t>(kw[KwProcessedOn].size()) + 1);
         return true;
     });
     AddProgressLine(state, "Processed on: " + text.str());
@@ -102,10 +95,9 @@ Text ReadProcessedOn(AppState& state) {
 }
 
 Text ReadPathToPO(AppState& state) {
-    std::string_view keyword = state.keywords[KwPathToPO];
     Text text;
-    ForEachHeaderLine(state, [&](std::string_view line, std::string_view u) {
-        if (!Holds(u, keyword)) return true;
+    ForEachHeaderLine(state, [&](std::string_view line) {
+        if (!state.keywords.Holds(line, KwPathToPO)) return true;
         text = AfterEquals(line);
         return false;  // the first qualifying line only
     });
@@ -114,10 +106,9 @@ Text ReadPathToPO(AppState& state) {
 }
 
 Text ReadPostOfficeName(AppState& state) {
-    std::string_view keyword = state.keywords[KwPostOffice];
     Text text;
-    ForEachHeaderLine(state, [&](std::string_view line, std::string_view u) {
-        if (!Holds(u, keyword)) return true;
+    ForEachHeaderLine(state, [&](std::string_view line) {
+        if (!state.keywords.Holds(line, KwPostOffice)) return true;
         text = AfterEquals(line);
         // A text with a backslash is a path line of older logs: keep it, but look further.
         return Pos('\\', text.view()) > 0;

@@ -63,9 +63,9 @@ void LoadSet(AppState& state, LogLanguage language) {
     for (std::size_t i = 0; i < kKeywordCount; ++i) {
         if (i == KwExpireStatistics || i == KwAgeLimit) continue;  // the same in every language
         const KeywordRow& row = kRows[i];
-        state.keywords.entry[i] = language == LogLanguage::English  ? row.english
+        state.keywords.Set(static_cast<Keyword>(i), language == LogLanguage::English  ? row.english
                                   : language == LogLanguage::German ? row.german
-                                                                    : row.french;
+                                                                    : row.french);
     }
     state.log.summary.languageName = language == LogLanguage::English  ? "English"
                                      : language == LogLanguage::German ? "Deutsch / German"
@@ -87,7 +87,7 @@ constexpr std::array<DetectionWords, 3> kDetection = {{
 
 KeywordTable EnglishKeywordTable() {
     KeywordTable t;
-    for (std::size_t i = 0; i < kKeywordCount; ++i) t.entry[i] = kRows[i].english;
+    for (std::size_t i = 0; i < kKeywordCount; ++i) t.Set(static_cast<Keyword>(i), kRows[i].english);
     return t;
 }
 

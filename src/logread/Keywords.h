@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 
+#include "logread/KeywordSearcher.h"
 #include "text/Text.h"
 
 namespace k32 {
@@ -50,9 +51,21 @@ enum Keyword : std::size_t {
     kKeywordCount
 };
 
-struct KeywordTable {
-    std::array<Text, kKeywordCount> entry;
-    std::string_view operator[](Keyword k) const { return entry[k].view(); }
+// The entries with a searcher each, rebuilt whenever an entry changes.
+class KeywordTable {
+public:
+    std::string_view operator[](Keyword k) const { return entry_[k].view(); }
+    void Set(Keyword k, std::string_view text) {
+        entry_[k] = text;
+        searcher_[k] = KeywordSearcher(entry_[k].view());
+    }
+    // 1-based position of the entry in the line's matching form, 0 when absent.
+    std::int64_t Find(Keyword k, std::string_view line) const { return searcher_[k].Pos(line); }
+    bool Holds(std::string_view line, Keyword k) const { return Find(k, line) > 0; }
+
+private:
+    std::array<Text, kKeywordCount> entry_;
+    std::array<KeywordSearcher, kKeywordCount> searcher_;
 };
 
 enum class LogLanguage { English, German, French };

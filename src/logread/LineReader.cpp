@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "logread/KeywordSearcher.h"
 #include "text/Errors.h"
 
 namespace k32 {
@@ -19,20 +20,24 @@ LineReader::LineReader(const std::string& path, std::size_t lineCap)
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) ThrowIoError(errno, path);
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-    longLine_.reserve(cap_ + 1);
 }
 
 LineReader::~LineReader() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool LineReader::Refill() {
-    pos_ = end_ = 0;
-    if (eof_) return false;
+bool LineReader::FillMore() {
+    if (pos_ > 0) {
+        std::memmove(block_.data(), block_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        blockOffset_ += pos_;
+        pos_ = 0;
+    }
+    if (eof_ || end_ == block_.size()) return false;
     for (;;) {
-        ssize_t n = ::read(fd_, block_.data(), block_.size());
+        ssize_t n = ::read(fd_, block_.data() + end_, block_.size() - end_);
         if (n > 0) {
-            end_ = static_cast<std::size_t>(n);
+            end_ += static_cast<std::size_t>(n);
             return true;
         }
         if (n == 0) {
@@ -43,45 +48,111 @@ bool LineReader::Refill() {
     }
 }
 
-bool LineReader::AtEnd() { return pos_ == end_ && !Refill(); }
+std::string_view LineReader::Peek() {
+    if (pos_ == end_) FillMore();
+    return std::string_view(block_.data() + pos_, end_ - pos_);
+}
 
-bool LineReader::Next(std::string_view& line) {
-    if (pos_ == end_ && !Refill()) return false;
-    ++lineNumber_;
-    const char* start = block_.data() + pos_;
-    if (const void* nl = std::memchr(start, '\n', end_ - pos_)) {
-        // The common case: the whole line lies in the block.
-        std::size_t len = static_cast<const char*>(nl) - start;
-        pos_ += len + 1;
-        if (len > 0 && start[len - 1] == '\r') --len;
-        line = std::string_view(start, len < cap_ ? len : cap_);
-        return true;
-    }
-    // The line runs past the block: keep its first cap_ + 1 bytes and skip the rest.
-    longLine_.clear();
-    std::uint64_t total = 0;
-    char last = 0;
-    bool endedByLf = false;
+std::string_view LineReader::MakeLine(std::size_t start, std::size_t stop, bool endedByLf) {
+    std::size_t len = stop - start;
+    if (endedByLf && len > 0 && block_[stop - 1] == '\r') --len;
+    lineOffset_ = blockOffset_ + start;
+    anyLine_ = true;
+    return std::string_view(block_.data() + start, len < cap_ ? len : cap_);
+}
+
+std::string_view LineReader::TakeLongLine() {
+    lineOffset_ = blockOffset_ + pos_;
+    anyLine_ = true;
+    std::size_t keep = cap_ < end_ - pos_ ? cap_ : end_ - pos_;
+    longLine_.assign(block_.data() + pos_, block_.data() + pos_ + keep);
+    // Skip the rest of the line without holding it.
     for (;;) {
-        const char* s = block_.data() + pos_;
-        std::size_t avail = end_ - pos_;
-        const void* nl = std::memchr(s, '\n', avail);
-        std::size_t take = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - s) : avail;
-        std::size_t room = cap_ + 1 - longLine_.size();
-        longLine_.insert(longLine_.end(), s, s + (take < room ? take : room));
-        if (take > 0) last = s[take - 1];
-        total += take;
-        if (nl) {
-            pos_ += take + 1;
-            endedByLf = true;
+        if (const void* nl = std::memchr(block_.data() + pos_, '\n', end_ - pos_)) {
+            pos_ = static_cast<std::size_t>(static_cast<const char*>(nl) - block_.data()) + 1;
             break;
         }
-        if (!Refill()) break;
+        pos_ = end_;
+        if (!FillMore()) break;
     }
-    if (endedByLf && total > 0 && last == '\r') --total;
-    std::size_t len = total < cap_ ? static_cast<std::size_t>(total) : cap_;
-    line = std::string_view(longLine_.data(), len);
-    return true;
+    return std::string_view(longLine_.data(), longLine_.size());
+}
+
+bool LineReader::Next(std::string_view& line) {
+    for (;;) {
+        if (const void* nl = std::memchr(block_.data() + pos_, '\n', end_ - pos_)) {
+            std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - block_.data());
+            line = MakeLine(pos_, stop, true);
+            pos_ = stop + 1;
+            return true;
+        }
+        if (!FillMore()) {
+            if (pos_ == end_) return false;
+            if (eof_) {  // text after the last LF
+                line = MakeLine(pos_, end_, false);
+                pos_ = end_;
+                return true;
+            }
+            line = TakeLongLine();
+            return true;
+        }
+    }
+}
+
+bool LineReader::NextWith(const KeywordSetSearcher& keywords, std::string_view& line,
+                          std::uint32_t& found) {
+    for (;;) {
+        // The complete lines in the buffer: up to the last LF, or all of it at the end of file.
+        const char* base = block_.data();
+        std::size_t limit = pos_;
+        if (const void* last = ::memrchr(base + pos_, '\n', end_ - pos_))
+            limit = static_cast<std::size_t>(static_cast<const char*>(last) - base) + 1;
+        else if (eof_)
+            limit = end_;
+        while (pos_ < limit) {
+            std::size_t hit = keywords.FirstMatch(std::string_view(base + pos_, limit - pos_));
+            if (hit == std::string_view::npos) {
+                pos_ = limit;
+                break;
+            }
+            // The line around the match; pos_ always stands at the start of a line.
+            std::size_t at = pos_ + hit;
+            std::size_t start = pos_;
+            if (const void* nl = ::memrchr(base + pos_, '\n', at - pos_))
+                start = static_cast<std::size_t>(static_cast<const char*>(nl) - base) + 1;
+            const void* nl = std::memchr(base + at, '\n', limit - at);
+            std::size_t stop = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - base) : limit;
+            line = MakeLine(start, stop, nl != nullptr);
+            pos_ = nl ? stop + 1 : limit;
+            // A match past the cap, or in no keyword's full form, does not count.
+            if ((found = keywords.Found(line)) != 0) return true;
+        }
+        if (!FillMore()) {
+            if (pos_ == end_) return false;
+            if (eof_) continue;  // the last line, without an LF, is now complete
+            line = TakeLongLine();
+            if ((found = keywords.Found(line)) != 0) return true;
+        }
+    }
+}
+
+std::uint64_t LineReader::LineNumber() const {
+    if (!anyLine_) return 0;
+    // Count the line ends before the line, reading the file again: only errors ask for it.
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    std::vector<char> buf(1 << 16);
+    std::uint64_t offset = 0, lines = 1;
+    while (offset < lineOffset_) {
+        std::size_t want = static_cast<std::size_t>(
+            lineOffset_ - offset < buf.size() ? lineOffset_ - offset : buf.size());
+        ssize_t n = ::pread(fd, buf.data(), want, static_cast<off_t>(offset));
+        if (n <= 0) break;
+        for (ssize_t i = 0; i < n; ++i) lines += buf[static_cast<std::size_t>(i)] == '\n';
+        offset += static_cast<std::uint64_t>(n);
+    }
+    ::close(fd);
+    return lines;
 }
 
 }  // namespace k32

@@ -13,6 +13,8 @@
 
 namespace k32 {
 
+class KeywordSetSearcher;
+
 class LineReader {
 public:
     // Opens the file; raises the input/output error when it cannot be opened.
@@ -23,14 +25,30 @@ public:
 
     // The next line, valid until the next call. False at the end of the file.
     bool Next(std::string_view& line);
-    // True when no line follows the last one returned.
-    bool AtEnd();
-    // 1-based number of the last line returned.
-    std::uint64_t LineNumber() const { return lineNumber_; }
+
+    // Passes over the lines that hold none of the keywords (in their first `cap` bytes) and
+    // gives the next line that holds at least one, with the keywords it holds as bits. The
+    // search runs over the whole buffer rather than line by line. False at the end of the file.
+    bool NextWith(const KeywordSetSearcher& keywords, std::string_view& line, std::uint32_t& found);
+
+    // The bytes ahead of the reader (at most one buffer full), without consuming them: a sample
+    // of the text to come.
+    std::string_view Peek();
+
+    // 1-based number of the last line returned. It is counted on request (for an error
+    // message), not while reading.
+    std::uint64_t LineNumber() const;
     const std::string& Path() const { return path_; }
 
 private:
-    bool Refill();
+    // Moves the unread bytes to the front and reads more after them. False at the end of the
+    // file, or when the buffer is full of one unfinished line.
+    bool FillMore();
+    // Takes the unfinished line that fills the whole buffer: its first cap bytes, then skips
+    // to its end.
+    std::string_view TakeLongLine();
+    // The line [start, lfOrEnd), without a CR before an LF, cut to the cap.
+    std::string_view MakeLine(std::size_t start, std::size_t stop, bool endedByLf);
 
     std::string path_;
     int fd_ = -1;
@@ -38,8 +56,10 @@ private:
     std::vector<char> block_;
     std::size_t pos_ = 0, end_ = 0;
     bool eof_ = false;
-    std::vector<char> longLine_;  // a line that spans blocks, first cap_ + 1 bytes
-    std::uint64_t lineNumber_ = 0;
+    std::uint64_t blockOffset_ = 0;  // file offset of block_[0]
+    std::uint64_t lineOffset_ = 0;   // file offset of the last line returned
+    bool anyLine_ = false;
+    std::vector<char> longLine_;
 };
 
 }  // namespace k32

@@ -25,100 +25,100 @@ void SplitNameAndUid(std::string_view tail, UserLineParts& parts) {
 
 }  // namespace
 
-bool IsUserLineGW6(const KeywordTable& kw, std::string_view upper) {
-    return Pos(kw[KwCheckingUser6], upper) > 0 && Pos(kw[KwBlankUid], upper) == 0 &&
-           Pos(kw[KwDatabase], upper) == 0;
+bool IsUserLineGW6(const KeywordTable& kw, std::string_view line) {
+    return kw.Holds(line, KwCheckingUser6) && !kw.Holds(line, KwBlankUid) &&
+           !kw.Holds(line, KwDatabase);
 }
 
-UserLineParts ParseUserLineGW6(const KeywordTable& kw, const LogLine& line) {
+UserLineParts ParseUserLineGW6(const KeywordTable& kw, std::string_view line) {
     UserLineParts parts;
-    auto p = Pos(kw[KwCheckingUser6], line.upper);
-    SplitNameAndUid(CopyFrom(line.text, p + Len(kw[KwCheckingUser6])), parts);
+    auto p = kw.Find(KwCheckingUser6, line);
+    SplitNameAndUid(CopyFrom(line, p + Len(kw[KwCheckingUser6])), parts);
     // The full name stands between the last "(" and the last ")"; without a ")" the line's
     // last character stands in for it.
-    auto lastOpen = LastPos('(', line.text);
-    auto lastClose = LastPos(')', line.text);
-    if (lastClose == 0) lastClose = Len(line.text);
+    auto lastOpen = LastPos('(', line);
+    auto lastClose = LastPos(')', line);
+    if (lastClose == 0) lastClose = Len(line);
     if (lastOpen > 0 && lastClose > lastOpen)
-        parts.fullName = CopyRange(line.text, lastOpen + 1, lastClose - 1);
+        parts.fullName = CopyRange(line, lastOpen + 1, lastClose - 1);
     return parts;
 }
 
-bool IsUserLineGW55(const KeywordTable& kw, std::string_view upper) {
-    return Pos(kw[KwCheckingUser55], upper) > 0;
+bool IsUserLineGW55(const KeywordTable& kw, std::string_view line) {
+    return kw.Holds(line, KwCheckingUser55);
 }
 
-UserLineParts ParseUserLineGW55(const KeywordTable& kw, const LogLine& line) {
+UserLineParts ParseUserLineGW55(const KeywordTable& kw, std::string_view line) {
     UserLineParts parts;
-    auto p = Pos(kw[KwCheckingUser55], line.upper);
+    auto p = kw.Find(KwCheckingUser55, line);
     // The tail leaves out the line's last character.
-    SplitNameAndUid(CopyRange(line.text, p + Len(kw[KwCheckingUser55]), Len(line.text) - 1), parts);
+    SplitNameAndUid(CopyRange(line, p + Len(kw[KwCheckingUser55]), Len(line) - 1), parts);
     return parts;
 }
 
-UserStats ParseUserStats(const LogLine& line, std::string_view stats, std::string_view inbox,
-                         std::string_view outbox, std::string_view wastebasket) {
+UserStats ParseUserStats(const KeywordTable& kw, std::string_view line, Keyword stats,
+                         Keyword inbox, Keyword outbox, Keyword wastebasket) {
     UserStats r;
-    auto s = Pos(stats, line.upper);
+    auto s = kw.Find(stats, line);
     if (s == 0) return r;
-    auto i = Pos(inbox, line.upper), o = Pos(outbox, line.upper), w = Pos(wastebasket, line.upper);
+    auto i = kw.Find(inbox, line), o = kw.Find(outbox, line), w = kw.Find(wastebasket, line);
     r.found = true;
     // The first character after each word (a blank, or the comma) is skipped.
-    r.inbox = TrimBlanks(CopyRange(line.text, s + Len(stats) + 1, i - 1));
-    r.outbox = TrimBlanks(CopyRange(line.text, i + Len(inbox) + 1, o - 1));
-    r.wastebasket = TrimBlanks(CopyRange(line.text, o + Len(outbox) + 1, w - 1));
+    r.inbox = TrimBlanks(CopyRange(line, s + Len(kw[stats]) + 1, i - 1));
+    r.outbox = TrimBlanks(CopyRange(line, i + Len(kw[inbox]) + 1, o - 1));
+    r.wastebasket = TrimBlanks(CopyRange(line, o + Len(kw[outbox]) + 1, w - 1));
     return r;
 }
 
-SizeFound ParseKbytesInUse(const KeywordTable& kw, const LogLine& line) {
+SizeFound ParseKbytesInUse(const KeywordTable& kw, std::string_view line) {
     SizeFound r;
-    auto k = Pos(kw[KwKbytesInUse], line.upper);
+    auto k = kw.Find(KwKbytesInUse, line);
     if (k == 0) return r;
     r.found = true;
-    r.size = KilobytesToMegabytes(TrimBlanks(Copy(line.text, 1, k - 1)));
+    r.size = KilobytesToMegabytes(TrimBlanks(Copy(line, 1, k - 1)));
     return r;
 }
 
-SizeFound ParseBytesInUse(const KeywordTable& kw, const LogLine& line) {
+SizeFound ParseBytesInUse(const KeywordTable& kw, std::string_view line) {
     SizeFound r;
-    auto k = Pos(kw[KwBytesInUse], line.upper);
+    auto k = kw.Find(KwBytesInUse, line);
     if (k == 0) return r;
     r.found = true;
-    std::string_view figure = TrimBlanks(Copy(line.text, 1, k - 1));
+    std::string_view figure = TrimBlanks(Copy(line, 1, k - 1));
     // A figure written with group separators loses them.
     Text digits = IsAllDigits(figure) ? Text(figure) : DigitsOnly(figure);
     r.size = IntToText(StrToInt64(digits.view()) / 1024 / 1024);
     return r;
 }
 
-DiskSpace ParseDiskSpace(const KeywordTable& kw, const LogLine& line) {
+DiskSpace ParseDiskSpace(const KeywordTable& kw, std::string_view line) {
     DiskSpace r;
-    if (Pos(kw[KwDiskSpace], line.upper) == 0) return r;
-    auto l = Pos(kw[KwSizeLimit], line.upper), t = Pos(kw[KwThreshold], line.upper);
+    if (!kw.Holds(line, KwDiskSpace)) return r;
+    auto l = kw.Find(KwSizeLimit, line), t = kw.Find(KwThreshold, line);
     if (l == 0 || t == 0) return r;
     r.found = true;
     // The four characters before the threshold word ("KB, ") are left out.
-    Text limit = DigitsOnly(CopyRange(line.text, l + Len(kw[KwSizeLimit]), t - 5));
+    Text limit = DigitsOnly(CopyRange(line, l + Len(kw[KwSizeLimit]), t - 5));
     r.limit = KilobytesToMegabytes(limit.view());
-    r.threshold = CopyFrom(line.text, t + Len(kw[KwThreshold]));
+    r.threshold = CopyFrom(line, t + Len(kw[KwThreshold]));
     return r;
 }
 
-ProblemFound ParseProblemLine(AppState& state, const LogLine& line) {
+ProblemFound ParseProblemLine(AppState& state, std::string_view line) {
     const KeywordTable& kw = state.keywords;
     ProblemFound r;
     // The current size runs from after the keyword, colon and blank up to the line's third
     // character from the end (the unit "KB" is left out).
     auto currentSize = [&](Keyword sizeWord) {
-        auto c = Pos(kw[sizeWord], line.upper);
-        Text digits = DigitsOnly(CopyRange(line.text, c + Len(kw[sizeWord]) + 2, Len(line.text) - 2));
+        auto c = kw.Find(sizeWord, line);
+        Text digits = DigitsOnly(CopyRange(line, c + Len(kw[sizeWord]) + 2, Len(line) - 2));
         return KilobytesToMegabytes(digits.view());
     };
-    if (Pos(kw[KwProblem89], line.upper) > 0 && Pos(kw[KwSizeLimitExceeded], line.upper) > 0) {
+    if (kw.Holds(line, KwProblem89) && kw.Holds(line, KwSizeLimitExceeded)) {
         AddDebugLine(state, "Problem 89 found", "true");
         r = {true, "Size", currentSize(KwCurrentSize89)};
     }
-    if (Pos(kw[KwProblem90], line.upper) > 0 && Pos(kw[KwThresholdExceeded], line.upper) > 0) {
+    if (kw.Holds(line, KwProblem90) && kw.Holds(line, KwThresholdExceeded)) {
         AddDebugLine(state, "Problem 90 found", "true");
         r = {true, "Threshold", currentSize(KwCurrentSize90)};
     }

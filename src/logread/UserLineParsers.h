@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "logread/Keywords.h"
-#include "logread/LogLine.h"
 #include "text/Text.h"
 
 namespace k32 {
@@ -42,21 +41,21 @@ struct ProblemFound {
 };
 
 // GroupWise 6 and later: the user-line keyword, and neither "(    )" nor ".DB".
-bool IsUserLineGW6(const KeywordTable& kw, std::string_view upper);
-UserLineParts ParseUserLineGW6(const KeywordTable& kw, const LogLine& line);
+bool IsUserLineGW6(const KeywordTable& kw, std::string_view line);
+UserLineParts ParseUserLineGW6(const KeywordTable& kw, std::string_view line);
 
 // GroupWise 5.5: the user-line keyword alone.
-bool IsUserLineGW55(const KeywordTable& kw, std::string_view upper);
-UserLineParts ParseUserLineGW55(const KeywordTable& kw, const LogLine& line);
+bool IsUserLineGW55(const KeywordTable& kw, std::string_view line);
+UserLineParts ParseUserLineGW55(const KeywordTable& kw, std::string_view line);
 
 // The statistics line, with the four words of either reader.
-UserStats ParseUserStats(const LogLine& line, std::string_view stats, std::string_view inbox,
-                         std::string_view outbox, std::string_view wastebasket);
+UserStats ParseUserStats(const KeywordTable& kw, std::string_view line, Keyword stats,
+                         Keyword inbox, Keyword outbox, Keyword wastebasket);
 
-SizeFound ParseKbytesInUse(const KeywordTable& kw, const LogLine& line);
-SizeFound ParseBytesInUse(const KeywordTable& kw, const LogLine& line);
-DiskSpace ParseDiskSpace(const KeywordTable& kw, const LogLine& line);
+SizeFound ParseKbytesInUse(const KeywordTable& kw, std::string_view line);
+SizeFound ParseBytesInUse(const KeywordTable& kw, std::string_view line);
+DiskSpace ParseDiskSpace(const KeywordTable& kw, std::string_view line);
 // Writes the debug line "Problem 89 found" or "Problem 90 found" when it matches.
-ProblemFound ParseProblemLine(AppState& state, const LogLine& line);
+ProblemFound ParseProblemLine(AppState& state, std::string_view line);
 
 }  // namespace k32

@@ -20,12 +20,30 @@ void FillNumbers(MailboxRecord& rec) {
 
 // The GroupWise 6 block: statistics, kilobytes in use, disk space values, problem lines.
 struct Gw6Block {
+    // The first keyword each step of the block tests; a step whose keyword a line does not hold
+    // finds nothing in it.
+    enum Trigger : std::uint32_t { kStats = 1, kKbytes = 2, kDisk = 4, kProblem = 8, kUser = 16 };
+
+    Gw6Block(AppState& s, std::string_view sample)
+        : state(s),
+          triggers({s.keywords[KwUserStats6], s.keywords[KwKbytesInUse], s.keywords[KwDiskSpace],
+                    s.keywords[KwProblem89], s.keywords[KwCheckingUser6], s.keywords[KwProblem90]},
+                   sample),
+          userLines({s.keywords[KwCheckingUser6]}, sample) {}
+
     AppState& state;
+    KeywordSetSearcher triggers;
+    KeywordSetSearcher userLines;
     bool problemSeen = false;
 
-    bool IsUserLine(std::string_view upper) const { return IsUserLineGW6(state.keywords, upper); }
+    std::uint32_t Triggers(std::uint32_t f) const {
+        // Both problem keywords lead to the problem step.
+        return (f & 31u) | ((f & 32u) ? kProblem : 0u);
+    }
 
-    void Start(MailboxRecord& rec, const LogLine& line) {
+    bool IsUserLine(std::string_view line) const { return IsUserLineGW6(state.keywords, line); }
+
+    void Start(MailboxRecord& rec, std::string_view line) {
         FillNumbers(rec);
         rec[kExceeded] = "No";
         problemSeen = false;
@@ -35,23 +53,33 @@ struct Gw6Block {
         rec[kUid] = TrimBlanks(parts.uid);
     }
 
-    // Feeds one block line into the record; true when it was the kilobytes line.
-    bool Feed(MailboxRecord& rec, const LogLine& line) {
+    // Feeds one block line, whose trigger bits are `t`, into the record; true when it was the
+    // kilobytes line.
+    bool Feed(MailboxRecord& rec, std::string_view line, std::uint32_t t) {
         const KeywordTable& kw = state.keywords;
-        if (UserStats s = ParseUserStats(line, kw[KwUserStats6], kw[KwInbox6], kw[KwOutbox6],
-                                         kw[KwWastebasket6]);
-            s.found) {
-            rec[kInbox] = s.inbox;
-            rec[kOutbox] = s.outbox;
-            rec[kWastebasket] = s.wastebasket;
+        if (t & kStats) {
+            if (UserStats s = ParseUserStats(kw, line, KwUserStats6, KwInbox6, KwOutbox6,
+                                             KwWastebasket6);
+                s.found) {
+                rec[kInbox] = s.inbox;
+                rec[kOutbox] = s.outbox;
+                rec[kWastebasket] = s.wastebasket;
+            }
         }
-        SizeFound size = ParseKbytesInUse(kw, line);
-        if (size.found) rec[kSize] = size.size;
-        if (DiskSpace d = ParseDiskSpace(kw, line); d.found) {
-            rec[kSizeLimit] = d.limit;
-            rec[kThreshold] = d.threshold;
+        SizeFound size;
+        if (t & kKbytes) {
+            size = ParseKbytesInUse(kw, line);
+            if (size.found) rec[kSize] = size.size;
         }
-        if (ProblemFound p = ParseProblemLine(state, line); p.found) {
+        if (t & kDisk) {
+            if (DiskSpace d = ParseDiskSpace(kw, line); d.found) {
+                rec[kSizeLimit] = d.limit;
+                rec[kThreshold] = d.threshold;
+            }
+        }
+        ProblemFound p;
+        if (t & kProblem) p = ParseProblemLine(state, line);
+        if (p.found) {
             rec[kExceeded] = p.exceeded;
             rec[kSize] = p.size;
             problemSeen = true;
@@ -64,11 +92,23 @@ struct Gw6Block {
 
 // The GroupWise 5.5 block: statistics and bytes in use only.
 struct Gw55Block {
+    enum Trigger : std::uint32_t { kStats = 1, kBytes = 2, kUser = 4 };
+
+    Gw55Block(AppState& s, std::string_view sample)
+        : state(s),
+          triggers({s.keywords[KwUserStats55], s.keywords[KwBytesInUse], s.keywords[KwCheckingUser55]},
+                   sample),
+          userLines({s.keywords[KwCheckingUser55]}, sample) {}
+
     AppState& state;
+    KeywordSetSearcher triggers;
+    KeywordSetSearcher userLines;
 
-    bool IsUserLine(std::string_view upper) const { return IsUserLineGW55(state.keywords, upper); }
+    std::uint32_t Triggers(std::uint32_t f) const { return f; }
 
-    void Start(MailboxRecord& rec, const LogLine& line) {
+    bool IsUserLine(std::string_view line) const { return IsUserLineGW55(state.keywords, line); }
+
+    void Start(MailboxRecord& rec, std::string_view line) {
         FillNumbers(rec);
         UserLineParts parts = ParseUserLineGW55(state.keywords, line);
         rec[kUserName] = TrimBlanks(parts.userName);
@@ -77,17 +117,22 @@ struct Gw55Block {
         rec[kSizeLimit] = rec[kThreshold] = rec[kExceeded] = "n/a";
     }
 
-    bool Feed(MailboxRecord& rec, const LogLine& line) {
+    bool Feed(MailboxRecord& rec, std::string_view line, std::uint32_t t) {
         const KeywordTable& kw = state.keywords;
-        if (UserStats s = ParseUserStats(line, kw[KwUserStats55], kw[KwInbox55], kw[KwOutbox55],
-                                         kw[KwWastebasket55]);
-            s.found) {
-            rec[kInbox] = s.inbox;
-            rec[kOutbox] = s.outbox;
-            rec[kWastebasket] = s.wastebasket;
+        if (t & kStats) {
+            if (UserStats s = ParseUserStats(kw, line, KwUserStats55, KwInbox55, KwOutbox55,
+                                             KwWastebasket55);
+                s.found) {
+                rec[kInbox] = s.inbox;
+                rec[kOutbox] = s.outbox;
+                rec[kWastebasket] = s.wastebasket;
+            }
         }
-        SizeFound size = ParseBytesInUse(kw, line);
-        if (size.found) rec[kSize] = size.size;
+        SizeFound size;
+        if (t & kBytes) {
+            size = ParseBytesInUse(kw, line);
+            if (size.found) rec[kSize] = size.size;
+        }
         return size.found;
     }
 };
@@ -95,32 +140,34 @@ struct Gw55Block {
 // The loop both readers share. A block starts at a user line and ends at its size line, at the
 // next user line (which then starts the next block without being read again) or at the end of
 // the file. A user line that is the last line of the log still yields a record.
+//
+// Lines that hold none of a step's keywords feed nothing, so the reader asks only for the lines
+// that hold one: outside a block the user lines, inside a block the lines of its steps.
 template <typename Block>
-void ReadUserBlocks(AppState& state, Block& block) {
+void ReadUserBlocks(AppState& state) {
     LogData& log = state.log;
     log.count = 0;
     log.mailboxes.Clear();
     LineReader reader(state.settings.InputPath.str(), kTextMax);
-    std::string upper;
+    // The searchers anchor each keyword on what is rare in this very log.
+    Block block(state, reader.Peek());
     std::string_view line;
+    std::uint32_t found = 0;
     MailboxRecord rec;
     bool pending = false;
     try {
-        while (pending || reader.Next(line)) {
+        while (pending || reader.NextWith(block.userLines, line, found)) {
             PumpEvents(state);
-            if (!pending) {
-                UpperCaseInto(line, upper);
-                if (!block.IsUserLine(upper)) continue;
-            }
+            if (!pending && !block.IsUserLine(line)) continue;
             ++log.count;
-            block.Start(rec, {line, upper});
-            for (;;) {
-                if (!reader.Next(line)) line = {};
-                UpperCaseInto(line, upper);
-                bool sizeSeen = block.Feed(rec, {line, upper});
-                pending = block.IsUserLine(upper);
-                // A pending line must stay valid: test the end of the file only without one.
-                if (sizeSeen || pending || reader.AtEnd()) break;
+            block.Start(rec, line);
+            pending = false;
+            while (reader.NextWith(block.triggers, line, found)) {
+                PumpEvents(state);
+                std::uint32_t t = block.Triggers(found);
+                bool sizeSeen = block.Feed(rec, line, t);
+                pending = (t & Block::kUser) != 0 && block.IsUserLine(line);
+                if (sizeSeen || pending) break;
             }
             AppendMailboxRecord(log, rec, log.count);
         }
@@ -135,16 +182,14 @@ void ReadUserBlocks(AppState& state, Block& block) {
 
 void ReadUsersGW6(AppState& state) {
     AddDebugLine(state, "Start reading all users, GW60", "");
-    Gw6Block block{state};
-    ReadUserBlocks(state, block);
+    ReadUserBlocks<Gw6Block>(state);
     AddDebugLine(state, "Stop reading all users, GW60", std::to_string(state.log.count));
     AddDebugLine(state, "Dump mem to file", "");
 }
 
 void ReadUsersGW55(AppState& state) {
     AddDebugLine(state, "Start reading all users, GW55", "");
-    Gw55Block block{state};
-    ReadUserBlocks(state, block);
+    ReadUserBlocks<Gw55Block>(state);
     AddDebugLine(state, "Stop reading all users, GW55", std::to_string(state.log.count));
     AddDebugLine(state, "Dump mem to file", "");
 }

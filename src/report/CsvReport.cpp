@@ -14,8 +14,14 @@ namespace k32 {
 namespace {
 
 bool NeedsQuotes(std::string_view v, std::string_view sep) {
-    if (!sep.empty() && v.find(sep) != std::string_view::npos) return true;
-    return v.find_first_of("\"\r\n") != std::string_view::npos;
+    // One pass over the value: this runs for every field of every row.
+    const char s0 = sep.empty() ? '"' : sep[0];
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const char c = v[i];
+        if (c != s0 && c != '"' && c != '\r' && c != '\n') continue;
+        if (c == '"' || c == '\r' || c == '\n' || v.substr(i, sep.size()) == sep) return true;
+    }
+    return false;
 }
 
 // Appends the CSV field for `value` to `out`.

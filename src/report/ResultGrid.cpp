@@ -20,6 +20,15 @@ constexpr std::array<std::size_t, kGridColumns> kGridField = {
     0, kUserName, kFullName, kInbox, kOutbox, kWastebasket, kUid, kSize, kSizeLimit, kThreshold,
     kExceeded};
 
+std::size_t DecimalDigits(std::uint32_t v) {
+    std::size_t n = 1;
+    while (v >= 10) {
+        v /= 10;
+        ++n;
+    }
+    return n;
+}
+
 }  // namespace
 
 void FillResultGrid(AppState& state) {
@@ -31,7 +40,7 @@ void FillResultGrid(AppState& state) {
     for (std::uint32_t r = 1; r <= state.log.count; ++r) {
         PumpEvents(state);
         MailboxRecordView rec = GetMailboxRecord(state.log, r);
-        widen(0, std::to_string(r).size());
+        widen(0, DecimalDigits(r));
         for (std::size_t col = 1; col < kGridColumns; ++col) {
             std::string_view text = rec.field[kGridField[col]];
             widen(col, col == 2 ? TrimBlanks(text).size() : text.size());
