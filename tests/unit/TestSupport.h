@@ -1,0 +1,102 @@
+#pragma once
+// Helpers shared by the core tests: a temporary folder, whole-file read and write, a fresh
+// state for batch runs, and running the real programs.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/AppState.h"
+#include "settings/ReportSettings.h"
+
+namespace k32::test {
+
+// A folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "k32test-XXXXXX").string();
+        path_ = ::mkdtemp(tmpl.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f << bytes;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// Lines joined with CR LF, the last one ended too.
+inline std::string CrLf(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines) s += l + "\r\n";
+    return s;
+}
+
+// A state as a batch run has it after the command line: defaults, the debug log off, the
+// given input and output base path.
+inline void PrepareBatchState(AppState& state, const std::string& input, const std::string& outBase) {
+    state.WindowMode = false;
+    SetDefaultSettings(state.settings);
+    state.settings.DebugMode = 3;
+    state.settings.InputPath = input;
+    state.settings.OutputBasePath = outBase;
+}
+
+struct ProcessResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// Runs a program with arguments (no shell), in `workdir` when given, capturing its output.
+inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workdir = {}) {
+    TempDir captures;
+    const std::string outPath = captures / "out", errPath = captures / "err";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) ::_exit(127);
+        std::freopen(outPath.c_str(), "w", stdout);
+        std::freopen(errPath.c_str(), "w", stderr);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ProcessResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadFile(outPath);
+    r.err = ReadFile(errPath);
+    return r;
+}
+
+inline std::string Kestrama32() { return std::string(KESTRAMA_BIN_DIR) + "/kestrama32"; }
+inline std::string DummyLogTool() { return std::string(KESTRAMA_BIN_DIR) + "/kestrama32-dummylog"; }
+
+}  // namespace k32::test

@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-#include "text/TextHelpers.h"
-TEST(Text, Placeholder) { EXPECT_EQ(k32::TrimBlanks("  a "), "a"); }

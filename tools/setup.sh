@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Shared by run.sh and test.sh: installs the Debian packages the build and the tests need (only
+# those missing), then configures and builds into build/.
+set -euo pipefail
+
+KESTRAMA_PACKAGES=(
+    cmake g++ make                 # the build
+    libgtest-dev libgmock-dev      # core tests
+    qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin  # window, web report viewer
+    xvfb xauth                     # window tests without a screen
+    python3 time                   # report checks, benchmark
+)
+
+install_missing_packages() {
+    local missing=()
+    for p in "${KESTRAMA_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build_project() {
+    local root=$1
+    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release > /dev/null
+    cmake --build "$root/build" -j "$(nproc)"
+}
