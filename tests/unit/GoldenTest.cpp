@@ -21,8 +21,8 @@ using namespace k32::test;
 
 namespace {
 
-const std::string kGoldenDir = std::string(KESTRAMA_TEST_DATA) + "/../golden";
-const std::string kProjectDir = std::string(KESTRAMA_TEST_DATA) + "/../..";
+const std::string kGoldenDir = std::string(KESTRAMA_TESTS_DIR) + "/golden";
+const std::string kProjectDir = std::string(KESTRAMA_TESTS_DIR) + "/..";
 
 std::vector<std::string> Cases() {
     std::vector<std::string> names;
