@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/DebugLog.h"
 #include "app/UiCallbacks.h"
@@ -41,6 +42,8 @@ struct AppState {
     std::uint32_t reportTopCount = 0;
 
     ResultGridData grid;
+    // The image parts of the web reports, rebuilt for each report.
+    std::vector<std::string> ImagePartLines;
     UiCallbacks ui;
 
     // Event pump pacing.

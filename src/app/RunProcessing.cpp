@@ -4,9 +4,12 @@
 #include "analysis/Totals.h"
 #include "app/AppState.h"
 #include "app/DebugLog.h"
+#include "logread/ExpireReader.h"
 #include "logread/HeaderReader.h"
 #include "logread/UserReaders.h"
 #include "report/CsvReport.h"
+#include "report/MhtExpireReport.h"
+#include "report/MhtMailboxReport.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 
@@ -53,13 +56,20 @@ void RunMailboxBranch(AppState& state) {
     AddProgressLine(state, "Done processing");
     SelectAboveValue(state);
     WriteCsvReport(state);
+    WriteMhtMailboxReport(state);
     DoneWritingFiles(state);
 }
 
 void RunExpireBranch(AppState& state) {
     AddProgressLine(state, "exp detected");
-    throw KestramaError(ErrorKind::InputOutput,
-                        "Expire statistics logs are not supported by this version yet");
+    RunExpReport3(state);
+    // The General Information table shows what this log's header gives.
+    RunSummary& sum = state.log.summary;
+    sum.processedOn = ReadProcessedOn(state);
+    sum.pathToPO = ReadPathToPO(state);
+    sum.postOfficeName = ReadPostOfficeName(state);
+    WriteMhtExpireReport(state);
+    DoneWritingFiles(state);
 }
 
 }  // namespace
@@ -75,6 +85,12 @@ RunOutcome RunProcessing(AppState& state) {
     FormReportPaths(state);
     state.log.count = 0;
     state.reportTopCount = state.settings.TOP;
+    // Sizes belong to this run's mailbox table: a run without one shows none, rather than an
+    // earlier run's figures.
+    RunSummary& sum = state.log.summary;
+    sum.largestSize.clear();
+    sum.averageSize.clear();
+    sum.totalSize.clear();
     const std::uint64_t sourceFileSize = FileSizeOf(state.settings.InputPath.str());
     if (state.WindowMode) {
         AddProgressLine(state, "Opening file: " + state.settings.InputPath.str());
@@ -99,6 +115,7 @@ RunOutcome RunProcessing(AppState& state) {
 void ReSortAndRewrite(AppState& state) {
     SortMailboxes(state, state.settings.Sort, state.settings.SortDir);
     WriteCsvReport(state);
+    WriteMhtMailboxReport(state);
 }
 
 }  // namespace k32

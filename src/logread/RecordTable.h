@@ -61,8 +61,10 @@ public:
         chunkUsed_ += bytes;
     }
 
+    // A record that was counted but never stored, past the table's end, reads as empty.
     RecordView<N> Get(std::uint32_t index) const {
         RecordView<N> v;
+        if (index >= slots_.size()) return v;
         const Slot& s = slots_[index];
         std::size_t bytes = 0;
         for (std::uint8_t n : s.len) bytes += n;

@@ -1,0 +1,26 @@
+#pragma once
+// The web report of a mailbox-statistics run: the shared frame around a table of the listed
+// mailboxes, in the columns the user chose for it.
+
+#include <string_view>
+
+#include "logread/Records.h"
+
+namespace k32 {
+
+struct AppState;
+
+// Writes the report at MhtReportPath, replacing a previous one only once it is complete.
+// Raises the input/output error.
+void WriteMhtMailboxReport(AppState& state);
+
+// A table cell of a column code: the alignment word ("LEFT" or "RIGHT") and the text, grouped
+// for the number columns; both empty for a code outside "0".."9".
+struct HtmlCellText {
+    std::string_view alignment;
+    std::string text;
+};
+HtmlCellText HtmlCell(const MailboxRecordView& record, std::string_view code,
+                      std::string_view groupSeparator);
+
+}  // namespace k32
