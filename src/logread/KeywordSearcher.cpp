@@ -313,3 +313,63 @@ std::size_t KeywordSetSearcher::FirstMatchOfPairs(std::string_view text) const {
 }
 
 }  // namespace k32
+
+namespace k32 {
+
+KeywordSearcher::KeywordSearcher(std::string_view keyword) : key_(keyword), pattern_(keyword) {
+    if (key_.size() < 2) return;
+    auto cost = [&](std::size_t j) {
+        return Commonness(static_cast<unsigned char>(key_[j])) +
+               Commonness(static_cast<unsigned char>(key_[j + 1]));
+    };
+    for (std::size_t j = 1; j + 1 < key_.size(); ++j)
+        if (cost(j) < cost(anchorAt_)) anchorAt_ = j;
+    const auto b1 = static_cast<unsigned char>(key_[anchorAt_]);
+    const auto b2 = static_cast<unsigned char>(key_[anchorAt_ + 1]);
+    or1_ = IsLetter(b1) ? 0x20 : 0;
+    or2_ = IsLetter(b2) ? 0x20 : 0;
+    want1_ = static_cast<unsigned char>(b1 | or1_);
+    want2_ = static_cast<unsigned char>(b2 | or2_);
+}
+
+std::int64_t KeywordSearcher::Pos(std::string_view line) const {
+    const std::size_t m = key_.size(), n = line.size();
+    if (m == 0) return 1;
+    if (n < m) return 0;
+    const auto* h = reinterpret_cast<const unsigned char*>(line.data());
+    if (m == 1) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (kFold.upper[h[i]] == static_cast<unsigned char>(key_[0]))
+                return static_cast<std::int64_t>(i) + 1;
+        return 0;
+    }
+    // An anchor at p is the keyword starting at p - anchorAt_; anchors run from anchorAt_ to the
+    // last place where the whole keyword still fits.
+    const std::size_t last = n - m + anchorAt_;
+    auto tryAt = [&](std::size_t p) { return pattern_.MatchesAt(h + p - anchorAt_); };
+    std::size_t p = anchorAt_;
+    Bytes16 or1, want1, or2, want2;
+    for (int j = 0; j < 16; ++j) {
+        or1[j] = or1_;
+        want1[j] = want1_;
+        or2[j] = or2_;
+        want2[j] = want2_;
+    }
+    for (; p + 16 <= last + 1; p += 16) {  // places p..p+15, second bytes up to p+16 <= n-1
+        Bytes16 c1, c2;
+        std::memcpy(&c1, h + p, 16);
+        std::memcpy(&c2, h + p + 1, 16);
+        const auto hits = reinterpret_cast<Bytes16>((c1 | or1) == want1) &
+                          reinterpret_cast<Bytes16>((c2 | or2) == want2);
+        for (std::uint32_t mask = MaskOf(hits); mask; mask &= mask - 1) {
+            const std::size_t at = p + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (tryAt(at)) return static_cast<std::int64_t>(at - anchorAt_) + 1;
+        }
+    }
+    for (; p <= last; ++p)
+        if ((h[p] | or1_) == want1_ && (h[p + 1] | or2_) == want2_ && tryAt(p))
+            return static_cast<std::int64_t>(p - anchorAt_) + 1;
+    return 0;
+}
+
+}  // namespace k32

@@ -32,6 +32,15 @@ public:
     // occurrence.
     std::size_t FirstMatch(std::string_view text) const;
 
+    // A keyword as words to compare eight bytes at a time: (text | orMask) == want, where the
+    // mask folds the case of letters (and of nothing else) and the words are in the machine's byte order.
+    struct Pattern {
+        explicit Pattern(std::string_view keyword);
+        bool MatchesAt(const unsigned char* h) const;  // h holds at least `size` bytes
+        std::size_t size;
+        std::vector<std::uint64_t> orMask, want;
+    };
+
     // Two adjacent bytes of matching form. A letter is compared case-blind: or-ing 0x20 maps
     // both cases of a letter onto its small letter and no other byte on it.
     struct Anchor {
@@ -49,15 +58,6 @@ private:
     void Scan(std::string_view text, Hit&& hit) const;
     std::size_t FirstMatchOfPairs(std::string_view text) const;
 
-    // A keyword as words to compare eight bytes at a time: (text | orMask) == want, where the
-    // mask folds the case of letters (and of nothing else) and the words are little-endian.
-    struct Pattern {
-        explicit Pattern(std::string_view keyword);
-        bool MatchesAt(const unsigned char* h) const;  // h holds at least `size` bytes
-        std::size_t size;
-        std::vector<std::uint64_t> orMask, want;
-    };
-
     std::vector<std::string> keys_;
     std::vector<Pattern> patterns_;
     std::vector<std::size_t> anchorAt_;  // per keyword: the anchor's offset in it
@@ -66,20 +66,21 @@ private:
     std::uint32_t shorts_ = 0;   // one-byte keywords, looked for on their own
 };
 
-// One keyword, found like the sets are.
+// One keyword in one line: the same anchored search, inlined for texts of a few hundred bytes
+// at most, which is what the steps of the readers search.
 class KeywordSearcher {
 public:
     KeywordSearcher() : KeywordSearcher(std::string_view()) {}
-    explicit KeywordSearcher(std::string_view keyword) : set_({keyword}) {}
+    explicit KeywordSearcher(std::string_view keyword);
 
     // 1-based position of the first occurrence in the line's matching form, 0 when absent.
-    std::int64_t Pos(std::string_view line) const {
-        std::size_t at = set_.FirstMatch(line);
-        return at == std::string_view::npos ? 0 : static_cast<std::int64_t>(at) + 1;
-    }
+    std::int64_t Pos(std::string_view line) const;
 
 private:
-    KeywordSetSearcher set_;
+    std::string key_;
+    KeywordSetSearcher::Pattern pattern_;
+    std::size_t anchorAt_ = 0;                  // the anchor pair's offset in the keyword
+    unsigned char or1_ = 0, want1_ = 0, or2_ = 0, want2_ = 0;
 };
 
 }  // namespace k32

@@ -18,7 +18,20 @@ void AppendHexEscape(std::string& out, char prefix, unsigned char b) {
 
 std::string HtmlValue(std::string_view value) {
     std::string out;
-    out.reserve(value.size());
+    AppendHtmlValue(out, value);
+    return out;
+}
+
+void AppendHtmlValue(std::string& out, std::string_view value) {
+    auto plain = [](unsigned char b) {
+        return b >= 32 && b < 128 && b != '=' && b != '&' && b != '<' && b != '>' && b != '"';
+    };
+    // Most values need nothing: names, counts and sizes in plain ASCII.
+    std::size_t i = 0;
+    while (i < value.size() && plain(static_cast<unsigned char>(value[i]))) ++i;
+    out.append(value.substr(0, i));
+    if (i == value.size()) return;
+    value.remove_prefix(i);
     auto put = [&](unsigned char b) {
         if (b == '=' || b >= 128 || (b < 32 && b != '\t'))
             AppendHexEscape(out, '=', b);
@@ -34,7 +47,6 @@ std::string HtmlValue(std::string_view value) {
             default: put(static_cast<unsigned char>(c)); break;
         }
     }
-    return out;
 }
 
 std::string FileUrl(std::string_view path) {

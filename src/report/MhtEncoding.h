@@ -11,6 +11,7 @@
 namespace k32 {
 
 std::string HtmlValue(std::string_view value);
+void AppendHtmlValue(std::string& out, std::string_view value);
 
 // A well-formed file URL for a path: "file://" and the absolute path (made absolute from the
 // working folder when it is relative), with bytes outside the URL's plain characters

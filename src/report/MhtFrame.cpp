@@ -30,7 +30,7 @@ void Line(LineWriter& out, std::initializer_list<std::string_view> markupAndValu
     bool value = false;
     for (std::string_view piece : markupAndValues) {
         if (value)
-            out.Put(HtmlValue(piece));
+            AppendHtmlValue(out.Buffer(), piece);
         else
             out.Put(piece);
         value = !value;
@@ -56,23 +56,28 @@ std::string ImageUrl(const AppState& state, std::string_view name) {
 }  // namespace
 
 std::string GroupDigits(std::string_view t, std::string_view s) {
-    if (t.size() < 4) return std::string(t);
-    std::string sign;
-    if (t[0] == '-' || t[0] == '+') {
-        sign = t.substr(0, 1);
-        t.remove_prefix(1);
-    }
-    std::string work;
-    int n = 0;
-    for (auto it = t.rbegin(); it != t.rend(); ++it) {
-        work.push_back(*it);
-        if (++n % 3 == 0) work.append(s.rbegin(), s.rend());
-    }
-    std::reverse(work.begin(), work.end());
-    if (!s.empty() && work.compare(0, s.size(), s) == 0) work.erase(0, s.size());
-    std::string result = sign + work;
+    std::string result;
+    AppendGroupedDigits(result, t, s);
     if (result.size() > kTextMax) result.resize(kTextMax);
     return result;
+}
+
+void AppendGroupedDigits(std::string& out, std::string_view t, std::string_view s) {
+    if (t.size() < 4) {
+        out.append(t);
+        return;
+    }
+    if (t[0] == '-' || t[0] == '+') {
+        out.push_back(t[0]);
+        t.remove_prefix(1);
+    }
+    // The first group takes what is left over after the groups of three.
+    std::size_t first = t.size() % 3 == 0 ? 3 : t.size() % 3;
+    out.append(t.substr(0, first));
+    for (std::size_t p = first; p < t.size(); p += 3) {
+        out.append(s);
+        out.append(t.substr(p, 3));
+    }
 }
 
 std::string SlashPath(std::string_view path) { return std::string(Text(path).view()); }
@@ -192,7 +197,7 @@ void WriteMhtCell(LineWriter& out, std::string_view alignment, std::string_view 
         out.Put(alignment);
         out.Put("\">");
     }
-    out.Put(HtmlValue(text));
+    AppendHtmlValue(out.Buffer(), text);
     out.Put("<br> </td>");
     out.EndLine();
 }

@@ -31,6 +31,7 @@ struct MhtFrame {
 // Digits grouped by threes from the right with the separator: 1234567 with "." gives 1.234.567;
 // texts of fewer than four characters are unchanged. A leading sign stays outside the groups.
 std::string GroupDigits(std::string_view digits, std::string_view separator);
+void AppendGroupedDigits(std::string& out, std::string_view digits, std::string_view separator);
 
 // A path as the report's file URLs use it: unchanged, cut to 255 characters (the folder
 // separator is "/" already).

@@ -1,6 +1,7 @@
 #include "report/MhtMailboxReport.h"
 
 #include <array>
+#include <vector>
 
 #include "analysis/Totals.h"
 #include "app/AppState.h"
@@ -24,20 +25,47 @@ bool UnsupportedByGW55(std::string_view code) {
 
 }  // namespace
 
+namespace {
+
+// How one column's cells are made, worked out once per report.
+struct CellPlan {
+    int field = -1;  // the record field, -1 for a code outside "0".."9"
+    std::string_view alignment;
+    bool grouped = false;
+};
+
+CellPlan PlanCell(std::string_view code) {
+    CellPlan plan;
+    plan.field = ColumnRecordField(code);
+    if (plan.field < 0) return plan;
+    plan.alignment = plan.field == kUserName || plan.field == kFullName ? "LEFT" : "RIGHT";
+    plan.grouped = plan.field == kSize || plan.field == kInbox || plan.field == kOutbox ||
+                   plan.field == kWastebasket || plan.field == kSizeLimit;
+    return plan;
+}
+
+// The cell's text, grouped where the column is a number, cut so that the whole cell (alignment
+// word, quotation mark and ">" included) is at most 255 characters.
+std::string_view CellText(const CellPlan& plan, const MailboxRecordView& record,
+                          std::string_view separator, std::string& scratch) {
+    if (plan.field < 0) return {};
+    std::string_view text = record.field[plan.field];
+    if (plan.grouped && text.size() >= 4) {
+        scratch.clear();
+        AppendGroupedDigits(scratch, text, separator);
+        text = scratch;
+    }
+    const std::size_t room = kTextMax - plan.alignment.size() - 2;
+    return text.substr(0, room);
+}
+
+}  // namespace
+
 HtmlCellText HtmlCell(const MailboxRecordView& record, std::string_view code,
                       std::string_view groupSeparator) {
-    const int field = ColumnRecordField(code);
-    if (field < 0) return {};
-    const std::string_view value = record.field[field];
-    const bool left = field == kUserName || field == kFullName;
-    const bool grouped = field == kSize || field == kInbox || field == kOutbox ||
-                         field == kWastebasket || field == kSizeLimit;
-    HtmlCellText cell{left ? "LEFT" : "RIGHT",
-                      grouped ? GroupDigits(value, groupSeparator) : std::string(value)};
-    // The whole cell, alignment word, quotation mark and ">" included, is at most 255.
-    const std::size_t room = kTextMax - cell.alignment.size() - 2;
-    if (cell.text.size() > room) cell.text.resize(room);
-    return cell;
+    const CellPlan plan = PlanCell(code);
+    std::string scratch;
+    return {plan.alignment, std::string(CellText(plan, record, groupSeparator, scratch))};
 }
 
 void WriteMhtMailboxReport(AppState& state) {
@@ -66,15 +94,16 @@ void WriteMhtMailboxReport(AppState& state) {
     LineWriter out(log.summary.MhtReportPath.str(), LineWriter::Mode::Replace);
     WriteMhtTop(out, state, frame);
     const std::string_view separator = state.settings.DECSeperator.view();
+    std::vector<CellPlan> plans;
+    for (const ColumnSlot& slot : slots)
+        if (slot.html) plans.push_back(PlanCell(slot.ColumnFieldCode.view()));
+    std::string scratch;
     for (std::uint32_t i = 1; i <= frame.rows; ++i) {
         PumpEvents(state);
         const MailboxRecordView rec = GetMailboxRecord(log, i);
         out.WriteLine("<tr>");
-        for (const ColumnSlot& slot : slots) {
-            if (!slot.html) continue;
-            const HtmlCellText cell = HtmlCell(rec, slot.ColumnFieldCode.view(), separator);
-            WriteMhtCell(out, cell.alignment, cell.text);
-        }
+        for (const CellPlan& plan : plans)
+            WriteMhtCell(out, plan.alignment, CellText(plan, rec, separator, scratch));
         out.WriteLine("</tr>");
     }
     WriteMhtBottom(out, state, frame);

@@ -11,10 +11,6 @@
 
 namespace k32 {
 
-namespace {
-constexpr std::size_t kFlushAt = 1 << 18;
-}
-
 LineWriter::LineWriter(const std::string& path, Mode mode) : path_(path), mode_(mode) {
     if (mode_ == Mode::Replace) {
         // A unique name beside the target, so that the rename stays within one file system.
@@ -34,13 +30,6 @@ LineWriter::LineWriter(const std::string& path, Mode mode) : path_(path), mode_(
 LineWriter::~LineWriter() {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && mode_ == Mode::Replace) ::unlink(writePath_.c_str());
-}
-
-void LineWriter::Put(std::string_view bytes) { buffer_.append(bytes); }
-
-void LineWriter::EndLine() {
-    buffer_.append("\r\n");
-    if (buffer_.size() >= kFlushAt) Flush();
 }
 
 void LineWriter::Flush() {

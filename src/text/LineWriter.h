@@ -21,9 +21,15 @@ public:
     LineWriter& operator=(const LineWriter&) = delete;
 
     // Appends the bytes to the current line.
-    void Put(std::string_view bytes);
+    void Put(std::string_view bytes) { buffer_.append(bytes); }
+    // The buffer that holds the current line at its end, for writers that compose bytes in
+    // place; append to it only, then call EndLine.
+    std::string& Buffer() { return buffer_; }
     // Ends the current line.
-    void EndLine();
+    void EndLine() {
+        buffer_.append("\r\n", 2);
+        if (buffer_.size() >= kFlushAt) Flush();
+    }
     void WriteLine(std::string_view line) {
         Put(line);
         EndLine();
@@ -32,6 +38,7 @@ public:
     void Commit();
 
 private:
+    static constexpr std::size_t kFlushAt = 1 << 18;
     void Flush();
 
     std::string path_, writePath_;
