@@ -40,7 +40,9 @@ void ReadOptions(AppState& state, std::string_view parameter) {
 // CSV flags at 40-49. A shorter parameter leaves the missing positions at their defaults.
 void ReadColumns(AppState& state, std::string_view parameter) {
     Text p(parameter);
-    auto at = [&](std::size_t pos1) -> int { return pos1 <= p.size() ? p[pos1 - 1] : -1; };
+    auto at = [&](std::size_t pos1) -> int {
+        return pos1 <= p.size() ? static_cast<unsigned char>(p[pos1 - 1]) : -1;
+    };
     for (std::size_t slot = 0; slot < kColumnSlots; ++slot) {
         ColumnSlot& c = state.settings.columns[slot];
         if (int ch = at(9 + slot); ch >= 0) c.ColumnFieldCode = std::string(1, static_cast<char>(ch));

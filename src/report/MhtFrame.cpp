@@ -46,11 +46,14 @@ void InfoRow(LineWriter& out, std::string_view label, std::string_view open, std
     out.WriteLine(rowEnd);
 }
 
-// The absolute folder of the reports, without a trailing "/", for the image parts' URLs.
+// The URL of an image beside the reports (in the working folder when the base path names no
+// folder).
 std::string ImageUrl(const AppState& state, std::string_view name) {
-    std::string folder = SlashPath(state.log.summary.OutputFolder.view());
-    while (!folder.empty() && folder.back() == '/') folder.pop_back();
-    return FileUrl(folder.empty() ? std::string(name) : folder + "/" + std::string(name));
+    const std::string folder = SlashPath(state.log.summary.OutputFolder.view());
+    if (folder.empty()) return FileUrl(name);
+    std::string_view trimmed = folder;
+    while (!trimmed.empty() && trimmed.back() == '/') trimmed.remove_suffix(1);
+    return FileUrl(std::string(trimmed) + "/" + std::string(name));  // "/" alone stays the root
 }
 
 }  // namespace
