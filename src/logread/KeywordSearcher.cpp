@@ -137,6 +137,7 @@ KeywordSetSearcher::Pattern::Pattern(std::string_view keyword) : size(keyword.si
     }
     orMask.resize(words);
     want.resize(words);
+    if (words == 0) return;
     std::memcpy(orMask.data(), o.data(), words * 8);
     std::memcpy(want.data(), w.data(), words * 8);
 }

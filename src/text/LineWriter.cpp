@@ -13,9 +13,13 @@ namespace k32 {
 
 LineWriter::LineWriter(const std::string& path, Mode mode) : path_(path), mode_(mode) {
     if (mode_ == Mode::Replace) {
-        // A unique name beside the target, so that the rename stays within one file system.
+        // A short unique name in the target's folder, so that the rename stays within one file
+        // system and a target name near the length limit still leaves room for it.
+        const auto slash = path_.rfind('/');
+        const std::string folder = slash == std::string::npos ? "" : path_.substr(0, slash + 1);
         for (int attempt = 0; fd_ < 0; ++attempt) {
-            writePath_ = path_ + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+            writePath_ = folder + ".kestrama32-" + std::to_string(::getpid()) + "-" +
+                         std::to_string(attempt) + ".tmp";
             fd_ = ::open(writePath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd_ < 0 && (errno != EEXIST || attempt > 100)) ThrowIoError(errno, path_, true);
         }

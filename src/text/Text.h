@@ -17,7 +17,9 @@ public:
     Text() = default;
     Text(std::string_view s) { assign(s); }
     Text(const char* s) { assign(std::string_view(s)); }
-    Text(const Text& o) : n_(o.n_) { std::memcpy(b_, o.b_, n_); }
+    Text(const Text& o) : n_(o.n_) {
+        if (n_ > 0) std::memcpy(b_, o.b_, n_);
+    }
     Text& operator=(const Text& o) {
         n_ = o.n_;
         std::memmove(b_, o.b_, n_);
@@ -31,13 +33,13 @@ public:
 
     void assign(std::string_view s) {
         n_ = static_cast<std::uint8_t>(s.size() < kTextMax ? s.size() : kTextMax);
-        std::memmove(b_, s.data(), n_);
+        if (n_ > 0) std::memmove(b_, s.data(), n_);
     }
     // Appends as much of s as still fits.
     void append(std::string_view s) {
         std::size_t room = kTextMax - n_;
         std::size_t take = s.size() < room ? s.size() : room;
-        std::memcpy(b_ + n_, s.data(), take);
+        if (take > 0) std::memcpy(b_ + n_, s.data(), take);
         n_ = static_cast<std::uint8_t>(n_ + take);
     }
     void clear() { n_ = 0; }

@@ -48,9 +48,9 @@ TEST_P(Golden, ReportsMatchApprovedCopies) {
     TempDir out;
     std::string log;
     if (logSpec.rfind("dummy ", 0) == 0) {
-        std::istringstream spec(logSpec.substr(6));
+        std::istringstream words(logSpec.substr(6));
         std::string count, version, problems;
-        spec >> count >> version >> problems;
+        words >> count >> version >> problems;
         log = out / "dummy.log";
         std::vector<std::string> args = {DummyLogTool(), log, count, version};
         if (problems == "problems") args.push_back("--problems");

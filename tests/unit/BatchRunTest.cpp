@@ -1,0 +1,178 @@
+// Batch runs of the real program: exit codes, what reaches standard error, and which files a
+// run leaves behind. Every run here switches the debug log off ("/OPTIONS:5130;."), because the
+// debug log lives beside the program and tests run in parallel.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "TestSupport.h"
+#include "testlog/DummyLog.h"
+
+using namespace k32;
+using namespace k32::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kOptions = "/OPTIONS:5130;.";
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool HoldsTemporaryFiles(const std::string& folder) {
+    for (const std::string& name : Entries(folder))
+        if (name.find(".tmp") != std::string::npos)
+            return true;
+    return false;
+}
+
+ProcessResult Batch(const std::string& in, const std::string& out,
+                    std::vector<std::string> more = {kOptions}) {
+    std::vector<std::string> argv = {Kestrama32(), "/IN:" + in, "/OUT:" + out};
+    argv.insert(argv.end(), more.begin(), more.end());
+    return RunProcess(argv);
+}
+
+std::string FirstLine(const std::string& bytes) {
+    return bytes.substr(0, bytes.find("\r\n"));
+}
+
+}  // namespace
+
+TEST(BatchRun, SuccessPrintsNothingAndWritesTheReport) {
+    TempDir dir;
+    WriteDummyLog(dir / "po.log", kDummyGW65, 12, false);
+    const ProcessResult r = Batch(dir / "po.log", dir / "report");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out + r.err, "");
+    ASSERT_TRUE(fs::exists(dir / "report.csv"));
+    EXPECT_EQ(FirstLine(ReadFile(dir / "report.csv")),
+              "POA: ;Kestrama PO Name;Groupwise Version: ;6.5.0;Processed on: ;Saturday, May 31, "
+              "2003 - 1:00 am;# Mailboxes: ;12");
+    EXPECT_FALSE(HoldsTemporaryFiles(dir.path()));
+}
+
+TEST(BatchRun, FiveParametersApplyTheColumnsAndTheTopCount) {
+    TempDir dir;
+    WriteDummyLog(dir / "po.log", kDummyGW65, 12, false);
+    const ProcessResult r =
+        Batch(dir / "po.log", dir / "report",
+              {kOptions, "/COLUMN:0200000000,HTML:1111111111,CSV:1100000000", "/TOP:2,ABOVE:0"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string csv = ReadFile(dir / "report.csv");
+    // Sorted by size, largest first; equal sizes keep the log's order.
+    EXPECT_EQ(csv.substr(csv.find("\r\n") + 2),
+              CrLf({"Username;Size (MB)", "Username11;1", "Username12;1"}));
+}
+
+TEST(BatchRun, MissingInput) {
+    TempDir dir;
+    ProcessResult r = Batch(dir / "missing.log", dir / "report");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("kestrama32: File not found"), std::string::npos) << r.err;
+    EXPECT_TRUE(Entries(dir.path()).empty());
+
+    // An earlier report stays as it was.
+    WriteFile(dir / "report.csv", "earlier report\r\n");
+    r = Batch(dir / "missing.log", dir / "report");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(ReadFile(dir / "report.csv"), "earlier report\r\n");
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"report.csv"});
+}
+
+TEST(BatchRun, AFolderAsInputIsAnError) {
+    TempDir dir;
+    fs::create_directory(dir / "logs");
+    const ProcessResult r = Batch(dir / "logs", dir / "report");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("kestrama32: "), std::string::npos);
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"logs"});
+}
+
+TEST(BatchRun, NoStatisticsWritesNothing) {
+    TempDir dir;
+    WriteFile(dir / "plain.log",
+              CrLf({"Novell GroupWise - GWCHKSRV - Version 6.5.2", "  Processed on Monday",
+                    "  Action       = Analyze/Fix", "*** Processing post office 'PO' ***",
+                    "  Checking user = A (abc) (A)", "      2048 kbytes in use by user's mail"}));
+    ProcessResult r = Batch(dir / "plain.log", dir / "report");
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.err, "kestrama32: No statistics detected.\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"plain.log"});
+
+    // Nothing is written, so a missing output folder does not matter.
+    r = Batch(dir / "plain.log", dir / "missing/report");
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+}
+
+TEST(BatchRun, BinaryInputIsNoLog) {
+    TempDir dir;
+    std::mt19937 rng(31337);
+    std::string bytes(300000, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(rng() % 256);
+    WriteFile(dir / "binary.log", bytes);
+    WriteFile(dir / "nolineends.log", std::string(3 << 20, '\0'));
+    for (const char* name : {"binary.log", "nolineends.log"}) {
+        const ProcessResult r = Batch(dir / name, dir / "report");
+        EXPECT_EQ(r.exitCode, 3) << name << ": " << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "report.csv"));
+}
+
+TEST(BatchRun, MissingOutputFolder) {
+    TempDir dir;
+    WriteDummyLog(dir / "po.log", kDummyGW65, 10, false);
+    const ProcessResult r = Batch(dir / "po.log", dir / "missing/report");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("kestrama32: Path not found"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"po.log"});
+}
+
+TEST(BatchRun, AnErrorPartWayLeavesThePreviousReport) {
+    TempDir dir;
+    WriteFile(dir / "bad.log",
+              CrLf({"Novell GroupWise - GWCHKSRV - Version 6.5.2", "  Statistics   = Yes",
+                    "*** Processing post office 'PO' ***", "  Checking user = A (abc) (A)",
+                    "      1,234 kbytes in use by user's mail"}));
+    WriteFile(dir / "report.csv", "earlier report\r\n");
+    const ProcessResult r = Batch(dir / "bad.log", dir / "report");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("kestrama32: '1,234' is not a valid integer value"), std::string::npos)
+        << r.err;
+    // The message names the file and the line.
+    EXPECT_NE(r.err.find(dir / "bad.log"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 5"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(dir / "report.csv"), "earlier report\r\n");
+    EXPECT_FALSE(HoldsTemporaryFiles(dir.path()));
+}
+
+TEST(BatchRun, WrongCommandLines) {
+    TempDir dir;
+    WriteDummyLog(dir / "po.log", kDummyGW65, 10, false);
+    struct Case {
+        std::vector<std::string> more;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"/OPTIONS:x130;."}, "'X' is not a valid integer value"},
+        {{kOptions, "/COLUMN:0123456789,HTML:1111111111,CSV:1111111111", "/TOP:two,ABOVE:0"},
+         "'TWO' is not a valid integer value"},
+        {{kOptions, "/COLUMN:0123456789,HTML:1111111111,CSV:1111111111", "/TOP:2"}, ""},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult r = Batch(dir / "po.log", dir / "report", c.more);
+        EXPECT_EQ(r.exitCode, 2) << c.more.back();
+        EXPECT_NE(r.err.find("kestrama32: " + c.message), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"po.log"});
+}
