@@ -229,8 +229,8 @@ KeywordSetSearcher::KeywordSetSearcher(const std::vector<std::string_view>& keyw
     }
 }
 
-template <typename Hit>
-void KeywordSetSearcher::Scan(std::string_view text, Hit&& hit) const {
+template <typename OnHit>
+void KeywordSetSearcher::Scan(std::string_view text, std::size_t from, OnHit&& hit) const {
     const auto* h = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     // Tries the keywords whose anchor starts at offset i; true when hit asked to stop.
@@ -240,7 +240,7 @@ void KeywordSetSearcher::Scan(std::string_view text, Hit&& hit) const {
             o &= o - 1;
             const std::size_t at = anchorAt_[k];
             if (i < at || i - at + keys_[k].size() > n) continue;
-            if (patterns_[k].MatchesAt(h + i - at) && hit(k, i - at)) return true;
+            if (patterns_[k].MatchesAt(h + i - at) && hit(k, i - at, i)) return true;
         }
         return false;
     };
@@ -250,7 +250,7 @@ void KeywordSetSearcher::Scan(std::string_view text, Hit&& hit) const {
             if (a.first == c1 && a.second == c2 && check(i, a.owners)) return true;
         return false;
     };
-    std::size_t i = 0;
+    std::size_t i = from;
     for (;;) {
         Candidates c = kFindCandidates(anchors_.data(), anchors_.size(), h, i, n);
         i = c.at;
@@ -262,7 +262,7 @@ void KeywordSetSearcher::Scan(std::string_view text, Hit&& hit) const {
     if (i + 1 >= n) return;
     // The last few places (fewer than a vector's worth): the same search over a copy padded
     // with zero bytes, which no anchor holds, so that short lines need no byte-by-byte loop.
-    unsigned char padded[96] = {};
+    unsigned char padded[48] = {};  // one vector's worth of places and the byte after them
     const std::size_t rest = n - i;
     std::memcpy(padded, h + i, rest);
     for (std::size_t j = 0;;) {
@@ -286,32 +286,35 @@ std::uint32_t KeywordSetSearcher::Found(std::string_view line) const {
                 break;
             }
     }
-    Scan(line, [&](std::size_t k, std::size_t) {
+    return found | FoundFrom(line, 0);
+}
+
+std::uint32_t KeywordSetSearcher::FoundFrom(std::string_view line, std::size_t from) const {
+    if ((empties_ | shorts_) && from > 0) return Found(line);
+    std::uint32_t found = 0;
+    Scan(line, from, [&](std::size_t k, std::size_t, std::size_t) {
         found |= 1u << k;
         return false;
     });
     return found;
 }
 
-std::size_t KeywordSetSearcher::FirstMatch(std::string_view text) const {
-    if (empties_) return 0;
-    std::size_t first = FirstMatchOfPairs(text);
+KeywordSetSearcher::Hit KeywordSetSearcher::FirstHit(std::string_view text) const {
+    if (empties_) return {0, 0};
+    Hit first;
+    Scan(text, 0, [&](std::size_t, std::size_t start, std::size_t anchor) {
+        first = {start, anchor};
+        return true;
+    });
     if (shorts_) {
         // One-byte keywords are not in the pair search: the first byte that is one.
-        for (std::size_t i = 0; i < text.size() && i < first; ++i)
-            if (Found(text.substr(i, 1)) & shorts_) return i;
+        for (std::size_t i = 0; i < text.size() && i < first.start; ++i)
+            if (Found(text.substr(i, 1)) & shorts_) return {i, i};
     }
     return first;
 }
 
-std::size_t KeywordSetSearcher::FirstMatchOfPairs(std::string_view text) const {
-    std::size_t first = std::string_view::npos;
-    Scan(text, [&](std::size_t, std::size_t start) {
-        first = start;
-        return true;
-    });
-    return first;
-}
+std::size_t KeywordSetSearcher::FirstMatch(std::string_view text) const { return FirstHit(text).start; }
 
 }  // namespace k32
 

@@ -27,6 +27,16 @@ public:
 
     // Bit n is set when keyword n occurs in the line.
     std::uint32_t Found(std::string_view line) const;
+    // The same for the occurrences whose anchor lies at `from` or later.
+    std::uint32_t FoundFrom(std::string_view line, std::size_t from) const;
+
+    // The first occurrence the search meets in a text of any number of lines: where it starts
+    // and where its anchor is (npos for both when no keyword occurs). No occurrence has its
+    // anchor before this one's.
+    struct Hit {
+        std::size_t start = std::string_view::npos, anchor = std::string_view::npos;
+    };
+    Hit FirstHit(std::string_view text) const;
     // The offset in `text` at which the first occurrence of any keyword starts... of the one
     // whose anchor comes first. npos when no keyword occurs. With one keyword this is its first
     // occurrence.
@@ -52,11 +62,10 @@ public:
     };
 
 private:
-    // Calls hit(keyword, start) for each occurrence whose anchor it meets, in the order of the
-    // anchors in the text; stops when hit returns true.
-    template <typename Hit>
-    void Scan(std::string_view text, Hit&& hit) const;
-    std::size_t FirstMatchOfPairs(std::string_view text) const;
+    // Calls hit(keyword, start, anchor) for each occurrence whose anchor lies at `from` or
+    // later, in the order of the anchors in the text; stops when hit returns true.
+    template <typename OnHit>
+    void Scan(std::string_view text, std::size_t from, OnHit&& hit) const;
 
     std::vector<std::string> keys_;
     std::vector<Pattern> patterns_;

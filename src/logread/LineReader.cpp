@@ -110,22 +110,23 @@ bool LineReader::NextWith(const KeywordSetSearcher& keywords, std::string_view& 
         else if (eof_)
             limit = end_;
         while (pos_ < limit) {
-            std::size_t hit = keywords.FirstMatch(std::string_view(base + pos_, limit - pos_));
-            if (hit == std::string_view::npos) {
+            const auto hit = keywords.FirstHit(std::string_view(base + pos_, limit - pos_));
+            if (hit.start == std::string_view::npos) {
                 pos_ = limit;
                 break;
             }
             // The line around the match; pos_ always stands at the start of a line.
-            std::size_t at = pos_ + hit;
+            const std::size_t anchor = pos_ + hit.anchor;
             std::size_t start = pos_;
-            if (const void* nl = ::memrchr(base + pos_, '\n', at - pos_))
+            if (const void* nl = ::memrchr(base + pos_, '\n', anchor - pos_))
                 start = static_cast<std::size_t>(static_cast<const char*>(nl) - base) + 1;
-            const void* nl = std::memchr(base + at, '\n', limit - at);
+            const void* nl = std::memchr(base + anchor, '\n', limit - anchor);
             std::size_t stop = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - base) : limit;
             line = MakeLine(start, stop, nl != nullptr);
             pos_ = nl ? stop + 1 : limit;
-            // A match past the cap, or in no keyword's full form, does not count.
-            if ((found = keywords.Found(line)) != 0) return true;
+            // No keyword of the line has its anchor before this one's; one past the cap does not
+            // count.
+            if ((found = keywords.FoundFrom(line, anchor - start)) != 0) return true;
         }
         if (!FillMore()) {
             if (pos_ == end_) return false;

@@ -16,6 +16,22 @@ void AppendHexEscape(std::string& out, char prefix, unsigned char b) {
 }
 }  // namespace
 
+namespace {
+struct PlainTable {
+    bool plain[256] = {};
+    constexpr PlainTable() {
+        for (int b = 32; b < 128; ++b) plain[b] = b != '=' && b != '&' && b != '<' && b != '>' && b != '"';
+    }
+};
+constexpr PlainTable kPlain;
+}  // namespace
+
+bool IsPlainHtmlValue(std::string_view value) {
+    for (char c : value)
+        if (!kPlain.plain[static_cast<unsigned char>(c)]) return false;
+    return true;
+}
+
 std::string HtmlValue(std::string_view value) {
     std::string out;
     AppendHtmlValue(out, value);
@@ -23,12 +39,9 @@ std::string HtmlValue(std::string_view value) {
 }
 
 void AppendHtmlValue(std::string& out, std::string_view value) {
-    auto plain = [](unsigned char b) {
-        return b >= 32 && b < 128 && b != '=' && b != '&' && b != '<' && b != '>' && b != '"';
-    };
     // Most values need nothing: names, counts and sizes in plain ASCII.
     std::size_t i = 0;
-    while (i < value.size() && plain(static_cast<unsigned char>(value[i]))) ++i;
+    while (i < value.size() && kPlain.plain[static_cast<unsigned char>(value[i])]) ++i;
     out.append(value.substr(0, i));
     if (i == value.size()) return;
     value.remove_prefix(i);

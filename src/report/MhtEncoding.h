@@ -11,6 +11,8 @@
 namespace k32 {
 
 std::string HtmlValue(std::string_view value);
+// True when the value goes into the page unchanged.
+bool IsPlainHtmlValue(std::string_view value);
 void AppendHtmlValue(std::string& out, std::string_view value);
 
 // A well-formed file URL for a path: "file://" and the absolute path (made absolute from the

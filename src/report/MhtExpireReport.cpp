@@ -77,9 +77,15 @@ void WriteMhtExpireReport(AppState& state) {
             const HtmlCellText cell = ExpireHtmlCell(rec, slot.ColumnFieldCode.view(), separator);
             WriteMhtCell(out, cell.alignment, cell.text);
             if (trace) {
-                std::string line = "#" + std::string(cell.alignment) + (cell.alignment.empty() ? "" : "\">") +
-                                   cell.text + "#" + slot.ColumnFieldCode.str() + "$";
-                AddProgressLine(state, Text(line).view());
+                // "#", the cell as it is written (alignment included), "#", the code, "$".
+                Text line("#");
+                line.append(cell.alignment);
+                if (!cell.alignment.empty()) line.append("\">");
+                line.append(cell.text);
+                line.append("#");
+                line.append(slot.ColumnFieldCode.view());
+                line.append("$");
+                AddProgressLine(state, line.view());
             }
         }
         out.WriteLine("</tr>");

@@ -1,6 +1,7 @@
 #include "report/MhtFrame.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "app/AppState.h"
 #include "app/DebugLog.h"
@@ -195,13 +196,33 @@ void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame) 
 }
 
 void WriteMhtCell(LineWriter& out, std::string_view alignment, std::string_view text) {
-    out.Put("<td valign=3D\"top\" align=3D\"");
+    constexpr std::string_view kOpen = "<td valign=3D\"top\" align=3D\"";
+    constexpr std::string_view kClose = "<br> </td>";
+    // Cells are most of a large report: a plain cell is put together in one piece.
+    char line[kOpen.size() + 8 + kTextMax + kClose.size()];
+    if (alignment.size() <= 6 && text.size() <= kTextMax && IsPlainHtmlValue(text)) {
+        char* p = line;
+        auto add = [&p](std::string_view piece) {
+            std::memcpy(p, piece.data(), piece.size());
+            p += piece.size();
+        };
+        add(kOpen);
+        if (!alignment.empty()) {
+            add(alignment);
+            add("\">");
+        }
+        add(text);
+        add(kClose);
+        out.WriteLine(std::string_view(line, static_cast<std::size_t>(p - line)));
+        return;
+    }
+    out.Put(kOpen);
     if (!alignment.empty()) {
         out.Put(alignment);
         out.Put("\">");
     }
     AppendHtmlValue(out.Buffer(), text);
-    out.Put("<br> </td>");
+    out.Put(kClose);
     out.EndLine();
 }
 
