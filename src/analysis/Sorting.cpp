@@ -22,12 +22,15 @@ constexpr std::array<std::string_view, 7> kSortCaptions = {
     "Sorting by Wastebin", "Sorting by Size",     "Sorting by UID"};
 
 // The record field each sort field orders by, and whether it is a number.
-constexpr std::array<std::size_t, 7> kSortRecordField = {kUserName, kFullName,    kInbox, kOutbox,
-                                                         kWastebasket, kSize, kUid};
-bool IsNumberField(std::uint8_t field) { return field >= 2 && field <= 5; }
+constexpr std::array<std::size_t, 7> kSortRecordField = {kUserName,    kFullName, kInbox, kOutbox,
+                                                         kWastebasket, kSize,     kUid};
+bool IsNumberField(std::uint8_t field) {
+    return field >= 2 && field <= 5;
+}
 
 std::string_view DirectionWord(std::uint8_t field, std::uint8_t direction) {
-    if (direction == 0) return "Ascending";
+    if (direction == 0)
+        return "Ascending";
     return field == 2 ? "Desscending" : "Descending";
 }
 
@@ -35,30 +38,37 @@ std::string_view DirectionWord(std::uint8_t field, std::uint8_t direction) {
 template <typename Key, typename Less>
 std::vector<std::uint32_t> StableOrder(const std::vector<Key>& keys, bool descending, Less less) {
     std::vector<std::uint32_t> order(keys.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
         const Key& ka = keys[a];
         const Key& kb = keys[b];
-        if (less(ka, kb)) return !descending;
-        if (less(kb, ka)) return descending;
+        if (less(ka, kb))
+            return !descending;
+        if (less(kb, ka))
+            return descending;
         return a < b;
     });
-    for (auto& o : order) ++o;  // record numbers start at 1
+    for (auto& o : order)
+        ++o;  // record numbers start at 1
     return order;
 }
 
 }  // namespace
 
 void SortMailboxes(AppState& state, std::uint8_t field, std::uint8_t direction) {
-    AddDebugLine(state, "Sorting",
-                 std::to_string(state.settings.Sort) + ", " + std::to_string(state.settings.SortDir));
+    AddDebugLine(
+        state, "Sorting",
+        std::to_string(state.settings.Sort) + ", " + std::to_string(state.settings.SortDir));
     AddProgressLine(state, "Sorting.");
-    if (direction > 1 || field > 6) return;
+    if (direction > 1 || field > 6)
+        return;
     AddDebugLine(state, kSortCaptions[field], DirectionWord(field, direction));
 
     LogData& log = state.log;
     const std::uint32_t n = log.count;
-    if (n < 2) return;  // nothing to compare
+    if (n < 2)
+        return;  // nothing to compare
     const bool descending = direction == 1;
     const std::size_t recordField = kSortRecordField[field];
 
@@ -69,8 +79,8 @@ void SortMailboxes(AppState& state, std::uint8_t field, std::uint8_t direction) 
         std::vector<std::uint32_t> keys(n);
         for (std::uint32_t i = 1; i <= n; ++i) {
             PumpEvents(state);
-            keys[i - 1] = static_cast<std::uint32_t>(
-                StrToInt32(GetMailboxRecord(log, i).field[recordField]));
+            keys[i - 1] =
+                static_cast<std::uint32_t>(StrToInt32(GetMailboxRecord(log, i).field[recordField]));
         }
         order = StableOrder(keys, descending, std::less<std::uint32_t>());
     } else {

@@ -14,10 +14,12 @@ void ComputeTotals(AppState& state) {
     for (std::uint32_t i = 1; i <= log.count; ++i) {
         // Every record counts, a missing size ("-1") included.
         std::int64_t v = StrToInt64(GetMailboxRecord(log, i).field[kSize]);
-        if (v > largest) largest = v;
+        if (v > largest)
+            largest = v;
         total += v;
     }
-    if (log.count != 0) average = total / static_cast<std::int64_t>(log.count);
+    if (log.count != 0)
+        average = total / static_cast<std::int64_t>(log.count);
     state.log.summary.averageSize = IntToText(average);
     state.log.summary.largestSize = IntToText(largest);
     state.log.summary.totalSize = IntToText(total);
@@ -25,15 +27,18 @@ void ComputeTotals(AppState& state) {
 
 void SelectAboveValue(AppState& state) {
     const ReportSettings& s = state.settings;
-    if (s.TOPVALUE == 0) return;
-    if (s.Sort < 2 || s.Sort > 5) return;  // the above value applies to number fields only
+    if (s.TOPVALUE == 0)
+        return;
+    if (s.Sort < 2 || s.Sort > 5)
+        return;  // the above value applies to number fields only
     AddProgressLine(state, "Top value calculation.");
     // Sort fields 2..5 are the record fields 2, 3, 4 and 5.
     const std::size_t field = s.Sort;
     std::uint32_t last = 0;
     for (std::uint32_t i = 1; i <= state.log.count; ++i) {
         std::int32_t k = StrToInt32(GetMailboxRecord(state.log, i).field[field]);
-        if (k >= 0 && static_cast<std::uint32_t>(k) >= s.TOPVALUE) last = i;
+        if (k >= 0 && static_cast<std::uint32_t>(k) >= s.TOPVALUE)
+            last = i;
     }
     state.reportTopCount = last;
 }

@@ -11,7 +11,9 @@ namespace k32 {
 
 namespace {
 
-std::int64_t Len(std::string_view s) { return static_cast<std::int64_t>(s.size()); }
+std::int64_t Len(std::string_view s) {
+    return static_cast<std::int64_t>(s.size());
+}
 
 // Reads the options parameter over the defaults. Positions 1-3 are digits; position 4 picks
 // the caption placement; 5 and 6 are the separators. Missing positions keep their defaults.
@@ -24,16 +26,24 @@ void ReadOptions(AppState& state, std::string_view parameter) {
     auto digit = [&](std::size_t i) {
         return static_cast<std::uint8_t>(StrToInt32(value.substr(i, 1)));
     };
-    if (value.size() > 0) s.Sort = digit(0);
-    if (value.size() > 1) s.SortDir = digit(1);
-    if (value.size() > 2) s.DebugMode = digit(2);
+    if (value.size() > 0)
+        s.Sort = digit(0);
+    if (value.size() > 1)
+        s.SortDir = digit(1);
+    if (value.size() > 2)
+        s.DebugMode = digit(2);
     if (value.size() > 3) {
-        if (value[3] == '0') s.CSVHeader = "Header";
-        if (value[3] == '1') s.CSVHeader = "Footer";
-        if (value[3] == '2') s.CSVHeader = "Disabled";
+        if (value[3] == '0')
+            s.CSVHeader = "Header";
+        if (value[3] == '1')
+            s.CSVHeader = "Footer";
+        if (value[3] == '2')
+            s.CSVHeader = "Disabled";
     }
-    if (value.size() > 4) s.CSVSeperator = value.substr(4, 1);
-    if (value.size() > 5) s.DECSeperator = value.substr(5, 1);
+    if (value.size() > 4)
+        s.CSVSeperator = value.substr(4, 1);
+    if (value.size() > 5)
+        s.DECSeperator = value.substr(5, 1);
 }
 
 // Reads the column parameter by fixed positions (1-based): codes at 9-18, HTML flags at 25-34,
@@ -45,9 +55,12 @@ void ReadColumns(AppState& state, std::string_view parameter) {
     };
     for (std::size_t slot = 0; slot < kColumnSlots; ++slot) {
         ColumnSlot& c = state.settings.columns[slot];
-        if (int ch = at(9 + slot); ch >= 0) c.ColumnFieldCode = std::string(1, static_cast<char>(ch));
-        if (int ch = at(25 + slot); ch >= 0) c.html = ch != '0';
-        if (int ch = at(40 + slot); ch >= 0) c.csv = ch != '0';
+        if (int ch = at(9 + slot); ch >= 0)
+            c.ColumnFieldCode = std::string(1, static_cast<char>(ch));
+        if (int ch = at(25 + slot); ch >= 0)
+            c.html = ch != '0';
+        if (int ch = at(40 + slot); ch >= 0)
+            c.csv = ch != '0';
     }
 }
 
@@ -59,9 +72,9 @@ void ReadTop(AppState& state, std::string_view parameter) {
     std::string_view count = comma > 0 ? CopyRange(u, 6, comma - 1) : CopyFrom(u, 6);
     auto above = Pos(",ABOVE:", u);
     if (above == 0)
-        throw KestramaError(ErrorKind::Conversion,
-                            "Incorrect top parameter '" + std::string(parameter) +
-                                "', expected /TOP:<count>,ABOVE:<value>");
+        throw KestramaError(ErrorKind::Conversion, "Incorrect top parameter '" +
+                                                       std::string(parameter) +
+                                                       "', expected /TOP:<count>,ABOVE:<value>");
     state.settings.TOP = StrToUInt32(count);
     state.settings.TOPVALUE = StrToUInt32(CopyFrom(u, above + Len(",ABOVE:")));
 }
@@ -81,10 +94,12 @@ void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
                       std::string_view programFolder) {
     state.WindowMode = true;
     std::string folder(programFolder);
-    if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
     state.DebugLogPath = (folder == "/" ? "" : folder) + "/debug32.txt";
     const std::size_t n = params.size();
-    if (n == 0) return;
+    if (n == 0)
+        return;
     if (n < 3 || n > 5) {
         ShowMessage(state, "Incorrect parameters, running GUI version." + std::to_string(n));
         return;
@@ -93,8 +108,10 @@ void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
     state.settings.InputPath = KeyedValue(params[0], "/IN:");
     state.settings.OutputBasePath = KeyedValue(params[1], "/OUT:");
     ReadOptions(state, params[2]);
-    if (n >= 4) ReadColumns(state, params[3]);
-    if (n == 5) ReadTop(state, params[4]);
+    if (n >= 4)
+        ReadColumns(state, params[3]);
+    if (n == 5)
+        ReadTop(state, params[4]);
 }
 
 }  // namespace k32

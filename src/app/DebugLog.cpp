@@ -19,7 +19,9 @@ namespace k32 {
 
 namespace {
 
-bool DiskMode(const AppState& s) { return s.settings.DebugMode == 0 || s.settings.DebugMode == 1; }
+bool DiskMode(const AppState& s) {
+    return s.settings.DebugMode == 0 || s.settings.DebugMode == 1;
+}
 bool ScreenMode(const AppState& s) {
     return (s.settings.DebugMode == 0 || s.settings.DebugMode == 2) && s.WindowMode;
 }
@@ -31,10 +33,13 @@ bool ScreenMode(const AppState& s) {
 void AppendLine(AppState& state, std::string_view line) {
     DebugLogFile& file = state.debugFile;
     struct stat st {};
-    if (file.fd >= 0 && (::fstat(file.fd, &st) != 0 || st.st_nlink == 0)) file.Close();
+    if (file.fd >= 0 && (::fstat(file.fd, &st) != 0 || st.st_nlink == 0))
+        file.Close();
     if (file.fd < 0) {
-        file.fd = ::open(state.DebugLogPath.str().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-        if (file.fd < 0) ThrowIoError(errno, state.DebugLogPath.str(), true);
+        file.fd = ::open(state.DebugLogPath.str().c_str(),
+                         O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (file.fd < 0)
+            ThrowIoError(errno, state.DebugLogPath.str(), true);
     }
     char bytes[kTextMax + 2];
     std::memcpy(bytes, line.data(), line.size());
@@ -42,13 +47,15 @@ void AppendLine(AppState& state, std::string_view line) {
     bytes[line.size() + 1] = '\n';
     const std::size_t n = line.size() + 2;
     ssize_t written = ::write(file.fd, bytes, n);
-    if (written != static_cast<ssize_t>(n)) ThrowIoError(written < 0 ? errno : ENOSPC, state.DebugLogPath.str());
+    if (written != static_cast<ssize_t>(n))
+        ThrowIoError(written < 0 ? errno : ENOSPC, state.DebugLogPath.str());
 }
 
 // Creates (or empties) the file; false with errno set when that is not possible.
 bool CreateEmpty(const std::string& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     ::close(fd);
     return true;
 }
@@ -79,14 +86,17 @@ const Text& CachedTimeStamp() {
 
 }  // namespace
 
-std::string TimeStampPrefix() { return CachedTimeStamp().str(); }
+std::string TimeStampPrefix() {
+    return CachedTimeStamp().str();
+}
 
 bool ProgressLinesShown(const AppState& state) {
     return state.WindowMode && static_cast<bool>(state.ui.progressLine);
 }
 
 void AddProgressLine(AppState& state, std::string_view text) {
-    if (!ProgressLinesShown(state)) return;
+    if (!ProgressLinesShown(state))
+        return;
     Text line(CachedTimeStamp());
     line.append(text);
     state.ui.progressLine(line.view());
@@ -94,15 +104,19 @@ void AddProgressLine(AppState& state, std::string_view text) {
 
 void AddDebugLine(AppState& state, std::string_view caption, std::string_view value) {
     bool disk = DiskMode(state), screen = ScreenMode(state) && state.ui.progressLine;
-    if (!disk && !screen) return;
+    if (!disk && !screen)
+        return;
     Text line(CachedTimeStamp());
     line.append("DEBUG ; ");
     line.append(caption);
-    for (std::size_t n = caption.size(); n < 30; ++n) line.append(" ");
+    for (std::size_t n = caption.size(); n < 30; ++n)
+        line.append(" ");
     line.append(": ");
     line.append(value.empty() ? std::string_view("n/a") : value);
-    if (disk) AppendLine(state, line.view());
-    if (screen) state.ui.progressLine(line.view());
+    if (disk)
+        AppendLine(state, line.view());
+    if (screen)
+        state.ui.progressLine(line.view());
 }
 
 std::string FallbackDebugLogPath() {
@@ -118,7 +132,8 @@ std::string FallbackDebugLogPath() {
 }
 
 void DebugLogFile::Close() {
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0)
+        ::close(fd);
     fd = -1;
 }
 
@@ -133,7 +148,8 @@ void StartDebugLog(AppState& state) {
         std::string fallback = FallbackDebugLogPath();
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(fallback).parent_path(), ec);
-        if (!CreateEmpty(fallback)) ThrowIoError(errno, fallback, true);
+        if (!CreateEmpty(fallback))
+            ThrowIoError(errno, fallback, true);
         state.DebugLogPath = fallback;
     }
     AddDebugLine(state, "Start debug", state.DebugLogPath.view());
@@ -142,7 +158,8 @@ void StartDebugLog(AppState& state) {
 }
 
 void CloseDebugLog(AppState& state) {
-    if (DiskMode(state)) AddDebugLine(state, "Close debug", "");
+    if (DiskMode(state))
+        AddDebugLine(state, "Close debug", "");
     state.debugFile.Close();
 }
 

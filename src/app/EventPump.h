@@ -11,11 +11,14 @@
 namespace k32 {
 
 inline void PumpEvents(AppState& state) {
-    if (!state.ui.pumpEvents) return;
+    if (!state.ui.pumpEvents)
+        return;
     // Reading the clock on every call would cost more than the work between calls.
-    if (++state.pumpTicks % 256 != 0) return;
+    if (++state.pumpTicks % 256 != 0)
+        return;
     auto now = std::chrono::steady_clock::now();
-    if (now - state.lastPump < std::chrono::milliseconds(20)) return;
+    if (now - state.lastPump < std::chrono::milliseconds(20))
+        return;
     state.lastPump = now;
     state.ui.pumpEvents();
 }

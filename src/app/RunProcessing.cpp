@@ -38,7 +38,8 @@ void ReadUsersForVersion(AppState& state) {
 }
 
 void DoneWritingFiles(AppState& state) {
-    if (!state.WindowMode) return;
+    if (!state.WindowMode)
+        return;
     AddProgressLine(state, "Done writing files, check the tabs for the results");
     AddProgressLine(state, "");
 }
@@ -76,8 +77,10 @@ void RunExpireBranch(AppState& state) {
 
 std::string OutputFolderOf(const std::string& basePath) {
     auto slash = basePath.rfind('/');
-    if (slash == std::string::npos) return {};
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return {};
+    if (slash == 0)
+        return "/";
     return basePath.substr(0, slash);
 }
 
@@ -100,9 +103,12 @@ RunOutcome RunProcessing(AppState& state) {
     DetectLogLanguage(state);
     const bool mailbox = IsMailboxStatistics(state);
     const bool expire = IsExpireStatistics(state);
-    if (mailbox) RunMailboxBranch(state);
-    if (expire) RunExpireBranch(state);
-    if (mailbox || expire) return RunOutcome::ReportsWritten;
+    if (mailbox)
+        RunMailboxBranch(state);
+    if (expire)
+        RunExpireBranch(state);
+    if (mailbox || expire)
+        return RunOutcome::ReportsWritten;
 
     AddDebugLine(state, "Statistics detected", "no");
     if (state.WindowMode) {

@@ -16,7 +16,8 @@ namespace {
 
 void ReportError(const KestramaError& e) {
     std::cerr << "kestrama32: " << e.what() << '\n';
-    if (!e.where.empty()) std::cerr << "kestrama32: (" << e.where << ")\n";
+    if (!e.where.empty())
+        std::cerr << "kestrama32: (" << e.where << ")\n";
 }
 
 }  // namespace
@@ -24,15 +25,17 @@ void ReportError(const KestramaError& e) {
 std::string ProgramFolder() {
     std::string buf(4096, '\0');
     ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-    if (n <= 0) return ".";
+    if (n <= 0)
+        return ".";
     buf.resize(static_cast<std::size_t>(n));
     auto slash = buf.rfind('/');
-    if (slash == std::string::npos) return ".";
+    if (slash == std::string::npos)
+        return ".";
     return slash == 0 ? "/" : buf.substr(0, slash);
 }
 
 StartMode StartFromCommandLine(AppState& state, const std::vector<std::string>& params,
-                         const std::string& programFolder) {
+                               const std::string& programFolder) {
     try {
         ParseCommandLine(state, params, programFolder);
     } catch (const KestramaError& e) {

@@ -25,7 +25,7 @@ enum class StartMode { Window, Batch, WrongCommandLine };
 // Parses the command line into the state and says how the program goes on. The reason for a
 // wrong command line goes to standard error.
 StartMode StartFromCommandLine(AppState& state, const std::vector<std::string>& params,
-                         const std::string& programFolder);
+                               const std::string& programFolder);
 
 // The batch run after a successful StartFromCommandLine: starts the debug log, runs the
 // processing and returns the exit code. Errors go to standard error.

@@ -40,8 +40,10 @@ bool IsExpireUserLine(std::string_view upper, bool groupWise5) {
     const std::string_view pattern = groupWise5 ? "(-)-()" : "(/)()([])";
     std::size_t k = 0;
     for (char c : upper) {
-        if (c == pattern[k]) ++k;
-        if (k + 1 == pattern.size()) return true;
+        if (c == pattern[k])
+            ++k;
+        if (k + 1 == pattern.size())
+            return true;
     }
     return false;
 }
@@ -92,7 +94,8 @@ void RunExpReport3(AppState& state) {
                 AddProgressLine(state, "Joepie, stap1..");
                 st = ExpireState::BetweenUsers;
             }
-            if (st != ExpireState::BeforeTable && Pos(kRuleLine, upper) > 0) st = ExpireState::AtRule;
+            if (st != ExpireState::BeforeTable && Pos(kRuleLine, upper) > 0)
+                st = ExpireState::AtRule;
             if (st == ExpireState::AtRule) {
                 st = ExpireState::InRows;
                 sums = Sums{};
@@ -103,11 +106,10 @@ void RunExpReport3(AppState& state) {
                 sums.task /= 1048576;
                 sums.appt /= 1048576;
                 if (ProgressLinesShown(state))
-                    AddProgressLine(state, "Totals: " + work[0].str() + " ==> " +
-                                               std::to_string(sums.mail) + " : " +
-                                               std::to_string(sums.task) + " : " +
-                                               std::to_string(sums.appt) + " :: " +
-                                               std::to_string(log.count));
+                    AddProgressLine(
+                        state, "Totals: " + work[0].str() + " ==> " + std::to_string(sums.mail) +
+                                   " : " + std::to_string(sums.task) + " : " +
+                                   std::to_string(sums.appt) + " :: " + std::to_string(log.count));
                 work[2] = IntToText(sums.mail);
                 work[3] = IntToText(sums.task);
                 work[4] = IntToText(sums.appt);
@@ -115,11 +117,12 @@ void RunExpReport3(AppState& state) {
                 st = ExpireState::BetweenUsers;
             } else if (st == ExpireState::InRows) {
                 const std::string_view type = Copy(upper, 1, 4);
-                std::int64_t* sum = type == "MAIL" ? &sums.mail
+                std::int64_t* sum = type == "MAIL"   ? &sums.mail
                                     : type == "TASK" ? &sums.task
                                     : type == "APPT" ? &sums.appt
                                                      : nullptr;
-                if (sum) *sum += StrToInt32(DigitsOnly(Copy(line, 57, 9)).view());
+                if (sum)
+                    *sum += StrToInt32(DigitsOnly(Copy(line, 57, 9)).view());
             }
         }
     } catch (KestramaError& e) {

@@ -16,7 +16,8 @@ namespace {
 template <typename F>
 void ForEachHeaderLine(const AppState& state, F&& f) {
     for (std::uint32_t i = 1; i <= state.log.HeaderLineCount; ++i)
-        if (!f(state.log.HeaderLines[i].view())) return;
+        if (!f(state.log.HeaderLines[i].view()))
+            return;
 }
 
 // The rest of the line from two characters past its first "= ".
@@ -34,11 +35,13 @@ void ReadLogHeader(AppState& state) {
     while (n < kMaxHeaderLines) {
         PumpEvents(state);
         std::string_view line;
-        if (!reader.Next(line)) line = {};  // past the end of the file lines read as empty
+        if (!reader.Next(line))
+            line = {};  // past the end of the file lines read as empty
         ++n;
         state.log.HeaderLines[n] = line;
         AddDebugLine(state, "HEADER LINE", line);
-        if (state.keywords.Holds(line, KwHeaderEnd)) break;
+        if (state.keywords.Holds(line, KwHeaderEnd))
+            break;
     }
     state.log.HeaderLineCount = n;
     AddDebugLine(state, "Header length:", std::to_string(n));
@@ -97,7 +100,8 @@ Text ReadProcessedOn(AppState& state) {
 Text ReadPathToPO(AppState& state) {
     Text text;
     ForEachHeaderLine(state, [&](std::string_view line) {
-        if (!state.keywords.Holds(line, KwPathToPO)) return true;
+        if (!state.keywords.Holds(line, KwPathToPO))
+            return true;
         text = AfterEquals(line);
         return false;  // the first qualifying line only
     });
@@ -108,7 +112,8 @@ Text ReadPathToPO(AppState& state) {
 Text ReadPostOfficeName(AppState& state) {
     Text text;
     ForEachHeaderLine(state, [&](std::string_view line) {
-        if (!state.keywords.Holds(line, KwPostOffice)) return true;
+        if (!state.keywords.Holds(line, KwPostOffice))
+            return true;
         text = AfterEquals(line);
         // A text with a backslash is a path line of older logs: keep it, but look further.
         return Pos('\\', text.view()) > 0;

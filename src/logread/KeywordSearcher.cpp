@@ -14,29 +14,36 @@ namespace {
 struct FoldTable {
     std::array<unsigned char, 256> upper{};
     constexpr FoldTable() {
-        for (int c = 0; c < 256; ++c) upper[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        for (int c = 0; c < 256; ++c)
+            upper[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c);
     }
 };
 constexpr FoldTable kFold;
 
-bool IsLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 // How common a byte of matching form is in log text; the rarest byte of a keyword is its anchor.
 // Paths put ":" and "\\" in many lines, counts and dates put digits there.
 int Commonness(unsigned char c) {
-    if (c >= 128) return 0;  // accented letters
-    if (c == ' ') return 100;
+    if (c >= 128)
+        return 0;  // accented letters
+    if (c == ' ')
+        return 100;
     if (IsLetter(c)) {
         static constexpr std::string_view kOrder = "ZQJXVYWKBPGFMUCLDHRSNIOATE";  // rarest first
         auto rank = static_cast<int>(kOrder.find(static_cast<char>(kFold.upper[c])));
         return rank < 4 ? 1 + rank : 10 + 2 * rank;
     }
-    if (c == ':') return 13;
-    if (c >= '0' && c <= '9') return 15;
-    if (c == '-' || c == '.' || c == ',' || c == '/' || c == '\\' || c == '\'') return 25;
+    if (c == ':')
+        return 13;
+    if (c >= '0' && c <= '9')
+        return 15;
+    if (c == '-' || c == '.' || c == ',' || c == '/' || c == '\\' || c == '\'')
+        return 25;
     return 8;  // other punctuation
 }
-
 
 using Anchor = KeywordSetSearcher::Anchor;
 
@@ -56,7 +63,8 @@ std::uint32_t MaskOf(Bytes16 v) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(v)));
 #else
     std::uint32_t m = 0;
-    for (int j = 0; j < 16; ++j) m |= (v[j] ? 1u : 0u) << j;
+    for (int j = 0; j < 16; ++j)
+        m |= (v[j] ? 1u : 0u) << j;
     return m;
 #endif
 }
@@ -77,7 +85,8 @@ Candidates FindCandidates16(const Anchor* anchors, std::size_t count, const unsi
             any |= reinterpret_cast<Bytes16>((c1 | or1) == want1) &
                    reinterpret_cast<Bytes16>((c2 | or2) == want2);
         }
-        if (std::uint32_t m = MaskOf(any)) return {i, m, i + 16};
+        if (std::uint32_t m = MaskOf(any))
+            return {i, m, i + 16};
     }
     return {i, 0, i};
 }
@@ -106,7 +115,8 @@ __attribute__((target("avx2"))) Candidates FindCandidates32(const Anchor* anchor
                    reinterpret_cast<Bytes32>((c2 | or2) == want2);
         }
         auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(reinterpret_cast<__m256i>(any)));
-        if (m) return {i, m, i + 32};
+        if (m)
+            return {i, m, i + 32};
     }
     return FindCandidates16(anchors, count, h, i, n);
 }
@@ -117,7 +127,8 @@ using FindFn = Candidates (*)(const Anchor*, std::size_t, const unsigned char*, 
 
 FindFn ChooseFind() {
 #if defined(__x86_64__)
-    if (__builtin_cpu_supports("avx2")) return FindCandidates32;
+    if (__builtin_cpu_supports("avx2"))
+        return FindCandidates32;
 #endif
     return FindCandidates16;
 }
@@ -137,7 +148,8 @@ KeywordSetSearcher::Pattern::Pattern(std::string_view keyword) : size(keyword.si
     }
     orMask.resize(words);
     want.resize(words);
-    if (words == 0) return;
+    if (words == 0)
+        return;
     std::memcpy(orMask.data(), o.data(), words * 8);
     std::memcpy(want.data(), w.data(), words * 8);
 }
@@ -147,12 +159,15 @@ bool KeywordSetSearcher::Pattern::MatchesAt(const unsigned char* h) const {
     for (std::size_t w = 0; w < whole; ++w) {
         std::uint64_t bytes;
         std::memcpy(&bytes, h + 8 * w, 8);
-        if ((bytes | orMask[w]) != want[w]) return false;
+        if ((bytes | orMask[w]) != want[w])
+            return false;
     }
-    if (size % 8 == 0) return true;
+    if (size % 8 == 0)
+        return true;
     // The last word holds zeros past the keyword's end.
     unsigned char tail[8] = {};
-    for (std::size_t j = 0; j < size % 8; ++j) tail[j] = h[8 * whole + j];
+    for (std::size_t j = 0; j < size % 8; ++j)
+        tail[j] = h[8 * whole + j];
     std::uint64_t bytes;
     std::memcpy(&bytes, tail, 8);
     return (bytes | orMask[whole]) == want[whole];
@@ -201,17 +216,24 @@ KeywordSetSearcher::KeywordSetSearcher(const std::vector<std::string_view>& keyw
                 int cover = 0;
                 if (c <= rareEnough)
                     for (std::uint32_t q = open; q; q &= q - 1)
-                        cover += keys_[static_cast<std::size_t>(__builtin_ctz(q))].find(k.substr(j, 2)) !=
-                                 std::string::npos;
+                        cover += keys_[static_cast<std::size_t>(__builtin_ctz(q))].find(
+                                     k.substr(j, 2)) != std::string::npos;
                 if (best.empty() || cover > bestCover || (cover == bestCover && c < bestCost)) {
                     best = k.substr(j, 2);
                     bestCover = cover;
                     bestCost = c;
                 }
             }
-            if (bestCover == 0) break;  // the first open keyword alone, by its rarest pair
+            if (bestCover == 0)
+                break;  // the first open keyword alone, by its rarest pair
         }
-        Anchor a{static_cast<unsigned char>(best[0]), static_cast<unsigned char>(best[1]), 0, {}, {}, {}, {}};
+        Anchor a{static_cast<unsigned char>(best[0]),
+                 static_cast<unsigned char>(best[1]),
+                 0,
+                 {},
+                 {},
+                 {},
+                 {}};
         for (std::uint32_t o = open; o; o &= o - 1) {
             const auto n = static_cast<std::size_t>(__builtin_ctz(o));
             if (std::size_t at = keys_[n].find(best); at != std::string::npos) {
@@ -239,27 +261,33 @@ void KeywordSetSearcher::Scan(std::string_view text, std::size_t from, OnHit&& h
             const auto k = static_cast<std::size_t>(__builtin_ctz(o));
             o &= o - 1;
             const std::size_t at = anchorAt_[k];
-            if (i < at || i - at + keys_[k].size() > n) continue;
-            if (patterns_[k].MatchesAt(h + i - at) && hit(k, i - at, i)) return true;
+            if (i < at || i - at + keys_[k].size() > n)
+                continue;
+            if (patterns_[k].MatchesAt(h + i - at) && hit(k, i - at, i))
+                return true;
         }
         return false;
     };
     auto checkAll = [&](std::size_t i) {
         const unsigned char c1 = kFold.upper[h[i]], c2 = kFold.upper[h[i + 1]];
         for (const Anchor& a : anchors_)
-            if (a.first == c1 && a.second == c2 && check(i, a.owners)) return true;
+            if (a.first == c1 && a.second == c2 && check(i, a.owners))
+                return true;
         return false;
     };
     std::size_t i = from;
     for (;;) {
         Candidates c = kFindCandidates(anchors_.data(), anchors_.size(), h, i, n);
         i = c.at;
-        if (c.mask == 0) break;
+        if (c.mask == 0)
+            break;
         for (std::uint32_t m = c.mask; m; m &= m - 1)
-            if (checkAll(i + static_cast<std::size_t>(__builtin_ctz(m)))) return;
+            if (checkAll(i + static_cast<std::size_t>(__builtin_ctz(m))))
+                return;
         i = c.next;
     }
-    if (i + 1 >= n) return;
+    if (i + 1 >= n)
+        return;
     // The last few places (fewer than a vector's worth): the same search over a copy padded
     // with zero bytes, which no anchor holds, so that short lines need no byte-by-byte loop.
     unsigned char padded[48] = {};  // one vector's worth of places and the byte after them
@@ -267,10 +295,12 @@ void KeywordSetSearcher::Scan(std::string_view text, std::size_t from, OnHit&& h
     std::memcpy(padded, h + i, rest);
     for (std::size_t j = 0;;) {
         Candidates c = kFindCandidates(anchors_.data(), anchors_.size(), padded, j, sizeof padded);
-        if (c.mask == 0) return;
+        if (c.mask == 0)
+            return;
         for (std::uint32_t m = c.mask; m; m &= m - 1) {
             const std::size_t place = c.at + static_cast<std::size_t>(__builtin_ctz(m));
-            if (place + 1 < rest && checkAll(i + place)) return;
+            if (place + 1 < rest && checkAll(i + place))
+                return;
         }
         j = c.next;
     }
@@ -281,7 +311,8 @@ std::uint32_t KeywordSetSearcher::Found(std::string_view line) const {
     for (std::uint32_t s = shorts_; s; s &= s - 1) {
         const auto k = static_cast<std::size_t>(__builtin_ctz(s));
         for (char c : line)
-            if (kFold.upper[static_cast<unsigned char>(c)] == static_cast<unsigned char>(keys_[k][0])) {
+            if (kFold.upper[static_cast<unsigned char>(c)] ==
+                static_cast<unsigned char>(keys_[k][0])) {
                 found |= 1u << k;
                 break;
             }
@@ -290,7 +321,8 @@ std::uint32_t KeywordSetSearcher::Found(std::string_view line) const {
 }
 
 std::uint32_t KeywordSetSearcher::FoundFrom(std::string_view line, std::size_t from) const {
-    if ((empties_ | shorts_) && from > 0) return Found(line);
+    if ((empties_ | shorts_) && from > 0)
+        return Found(line);
     std::uint32_t found = 0;
     Scan(line, from, [&](std::size_t k, std::size_t, std::size_t) {
         found |= 1u << k;
@@ -300,7 +332,8 @@ std::uint32_t KeywordSetSearcher::FoundFrom(std::string_view line, std::size_t f
 }
 
 KeywordSetSearcher::Hit KeywordSetSearcher::FirstHit(std::string_view text) const {
-    if (empties_) return {0, 0};
+    if (empties_)
+        return {0, 0};
     Hit first;
     Scan(text, 0, [&](std::size_t, std::size_t start, std::size_t anchor) {
         first = {start, anchor};
@@ -309,25 +342,30 @@ KeywordSetSearcher::Hit KeywordSetSearcher::FirstHit(std::string_view text) cons
     if (shorts_) {
         // One-byte keywords are not in the pair search: the first byte that is one.
         for (std::size_t i = 0; i < text.size() && i < first.start; ++i)
-            if (Found(text.substr(i, 1)) & shorts_) return {i, i};
+            if (Found(text.substr(i, 1)) & shorts_)
+                return {i, i};
     }
     return first;
 }
 
-std::size_t KeywordSetSearcher::FirstMatch(std::string_view text) const { return FirstHit(text).start; }
+std::size_t KeywordSetSearcher::FirstMatch(std::string_view text) const {
+    return FirstHit(text).start;
+}
 
 }  // namespace k32
 
 namespace k32 {
 
 KeywordSearcher::KeywordSearcher(std::string_view keyword) : key_(keyword), pattern_(keyword) {
-    if (key_.size() < 2) return;
+    if (key_.size() < 2)
+        return;
     auto cost = [&](std::size_t j) {
         return Commonness(static_cast<unsigned char>(key_[j])) +
                Commonness(static_cast<unsigned char>(key_[j + 1]));
     };
     for (std::size_t j = 1; j + 1 < key_.size(); ++j)
-        if (cost(j) < cost(anchorAt_)) anchorAt_ = j;
+        if (cost(j) < cost(anchorAt_))
+            anchorAt_ = j;
     const auto b1 = static_cast<unsigned char>(key_[anchorAt_]);
     const auto b2 = static_cast<unsigned char>(key_[anchorAt_ + 1]);
     or1_ = IsLetter(b1) ? 0x20 : 0;
@@ -338,8 +376,10 @@ KeywordSearcher::KeywordSearcher(std::string_view keyword) : key_(keyword), patt
 
 std::int64_t KeywordSearcher::Pos(std::string_view line) const {
     const std::size_t m = key_.size(), n = line.size();
-    if (m == 0) return 1;
-    if (n < m) return 0;
+    if (m == 0)
+        return 1;
+    if (n < m)
+        return 0;
     const auto* h = reinterpret_cast<const unsigned char*>(line.data());
     if (m == 1) {
         for (std::size_t i = 0; i < n; ++i)
@@ -367,7 +407,8 @@ std::int64_t KeywordSearcher::Pos(std::string_view line) const {
                           reinterpret_cast<Bytes16>((c2 | or2) == want2);
         for (std::uint32_t mask = MaskOf(hits); mask; mask &= mask - 1) {
             const std::size_t at = p + static_cast<std::size_t>(__builtin_ctz(mask));
-            if (tryAt(at)) return static_cast<std::int64_t>(at - anchorAt_) + 1;
+            if (tryAt(at))
+                return static_cast<std::int64_t>(at - anchorAt_) + 1;
         }
     }
     for (; p <= last; ++p)

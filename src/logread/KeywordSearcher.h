@@ -18,7 +18,7 @@ namespace k32 {
 // first line that holds one may be. Readers use it to pass over the many lines that feed
 // nothing, and to run only the steps whose keyword a line holds.
 class KeywordSetSearcher {
-public:
+  public:
     KeywordSetSearcher() = default;
     // The keywords are in matching form. A sample of the text to be searched lets each keyword
     // be anchored on a pair that is rare in that text.
@@ -43,7 +43,8 @@ public:
     std::size_t FirstMatch(std::string_view text) const;
 
     // A keyword as words to compare eight bytes at a time: (text | orMask) == want, where the
-    // mask folds the case of letters (and of nothing else) and the words are in the machine's byte order.
+    // mask folds the case of letters (and of nothing else) and the words are in the machine's byte
+    // order.
     struct Pattern {
         explicit Pattern(std::string_view keyword);
         bool MatchesAt(const unsigned char* h) const;  // h holds at least `size` bytes
@@ -61,7 +62,7 @@ public:
         unsigned char or1[32], want1[32], or2[32], want2[32];
     };
 
-private:
+  private:
     // Calls hit(keyword, start, anchor) for each occurrence whose anchor lies at `from` or
     // later, in the order of the anchors in the text; stops when hit returns true.
     template <typename OnHit>
@@ -78,17 +79,17 @@ private:
 // One keyword in one line: the same anchored search, inlined for texts of a few hundred bytes
 // at most, which is what the steps of the readers search.
 class KeywordSearcher {
-public:
+  public:
     KeywordSearcher() : KeywordSearcher(std::string_view()) {}
     explicit KeywordSearcher(std::string_view keyword);
 
     // 1-based position of the first occurrence in the line's matching form, 0 when absent.
     std::int64_t Pos(std::string_view line) const;
 
-private:
+  private:
     std::string key_;
     KeywordSetSearcher::Pattern pattern_;
-    std::size_t anchorAt_ = 0;                  // the anchor pair's offset in the keyword
+    std::size_t anchorAt_ = 0;  // the anchor pair's offset in the keyword
     unsigned char or1_ = 0, want1_ = 0, or2_ = 0, want2_ = 0;
 };
 

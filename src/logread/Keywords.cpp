@@ -35,12 +35,24 @@ constexpr std::array<KeywordRow, kKeywordCount> kRows = {{
     {"(    )", "(    )", "(    )"},
     {".DB", ".DB", ".DB"},
     {"USER STATS:", "BENUTZERSTATISTIK:", "STATISTIQUES UTILISATEUR :"},
-    {"INBOX", "EINGEHEND", "BO\xEE" "TE ARRIV\xE9" "E"},
-    {"OUTBOX", "AUSGEHEND", "BO\xEE" "TE D\xE9" "PART"},
+    {"INBOX", "EINGEHEND",
+     "BO\xEE"
+     "TE ARRIV\xE9"
+     "E"},
+    {"OUTBOX", "AUSGEHEND",
+     "BO\xEE"
+     "TE D\xE9"
+     "PART"},
     {"WASTEBASKET", "PAPIERKORB", "CORBEILLE"},
     {"USER STATS:", "BENUTZERSTATISTIK:", "STATISTIQUES UTILISATEUR :"},
-    {"INBOX", "EINGEHEND", "BO\xEE" "TE ARRIV\xE9" "E"},
-    {"OUTBOX", "AUSGEHEND", "BO\xEE" "TE D\xE9" "PART"},
+    {"INBOX", "EINGEHEND",
+     "BO\xEE"
+     "TE ARRIV\xE9"
+     "E"},
+    {"OUTBOX", "AUSGEHEND",
+     "BO\xEE"
+     "TE D\xE9"
+     "PART"},
     {"WASTEBASKET", "PAPIERKORB", "CORBEILLE"},
     {"BYTES IN USE BY USER", "BYTE DURCH MAIL DES BENUTZERS BELEGT",
      "NOMBRE D'OCTETS UTILIS\xE9S PAR LES MESSAGES DE L'UTILISATEUR"},
@@ -51,21 +63,35 @@ constexpr std::array<KeywordRow, kKeywordCount> kRows = {{
     {"SIZE LIMIT - ", "ENBEGRENZUNG - ", "TAILLE LIMITE - "},
     {"THRESHOLD - ", "SCHWELLENWERT - ", "SEUIL - "},
     {"PROBLEM 89", "PROBLEM 89", "PROBL\xE8ME 89"},
-    {"SIZE LIMIT EXCEEDED", "GR\xF6\xDF" "ENBEGRENZUNG \xFC" "BERSCHRITTEN",
-     "TAILLE LIMITE D\xE9PASS\xE9" "E"},
-    {"CURRENT SIZE", "AKTUELLE GR\xF6\xDF" "E", "TAILLE ACTUELLE"},
+    {"SIZE LIMIT EXCEEDED",
+     "GR\xF6\xDF"
+     "ENBEGRENZUNG \xFC"
+     "BERSCHRITTEN",
+     "TAILLE LIMITE D\xE9PASS\xE9"
+     "E"},
+    {"CURRENT SIZE",
+     "AKTUELLE GR\xF6\xDF"
+     "E",
+     "TAILLE ACTUELLE"},
     {"PROBLEM 90", "PROBLEM 90", "PROBL\xE8ME 90"},
-    {"THRESHOLD LIMIT EXCEEDED", "SCHWELLENWERT \xFC" "BERSCHRITTEN", "SEUIL LIMITE D\xE9PASS\xE9"},
-    {"CURRENT SIZE", "AKTUELLE GR\xF6\xDF" "E", "TAILLE ACTUELLE"},
+    {"THRESHOLD LIMIT EXCEEDED",
+     "SCHWELLENWERT \xFC"
+     "BERSCHRITTEN",
+     "SEUIL LIMITE D\xE9PASS\xE9"},
+    {"CURRENT SIZE",
+     "AKTUELLE GR\xF6\xDF"
+     "E",
+     "TAILLE ACTUELLE"},
 }};
 
 void LoadSet(AppState& state, LogLanguage language) {
     for (std::size_t i = 0; i < kKeywordCount; ++i) {
-        if (i == KwExpireStatistics || i == KwAgeLimit) continue;  // the same in every language
+        if (i == KwExpireStatistics || i == KwAgeLimit)
+            continue;  // the same in every language
         const KeywordRow& row = kRows[i];
         state.keywords.Set(static_cast<Keyword>(i), language == LogLanguage::English  ? row.english
-                                  : language == LogLanguage::German ? row.german
-                                                                    : row.french);
+                                                    : language == LogLanguage::German ? row.german
+                                                                                      : row.french);
     }
     state.log.summary.languageName = language == LogLanguage::English  ? "English"
                                      : language == LogLanguage::German ? "Deutsch / German"
@@ -87,18 +113,23 @@ constexpr std::array<DetectionWords, 3> kDetection = {{
 
 KeywordTable EnglishKeywordTable() {
     KeywordTable t;
-    for (std::size_t i = 0; i < kKeywordCount; ++i) t.Set(static_cast<Keyword>(i), kRows[i].english);
+    for (std::size_t i = 0; i < kKeywordCount; ++i)
+        t.Set(static_cast<Keyword>(i), kRows[i].english);
     return t;
 }
 
-void LoadEnglishKeywords(AppState& state) { LoadSet(state, LogLanguage::English); }
+void LoadEnglishKeywords(AppState& state) {
+    LoadSet(state, LogLanguage::English);
+}
 
 void LoadGermanKeywords(AppState& state) {
     AddProgressLine(state, "settings german language constants");
     LoadSet(state, LogLanguage::German);
 }
 
-void LoadFrenchKeywords(AppState& state) { LoadSet(state, LogLanguage::French); }
+void LoadFrenchKeywords(AppState& state) {
+    LoadSet(state, LogLanguage::French);
+}
 
 void DetectLogLanguage(AppState& state) {
     std::array<std::array<bool, 3>, 3> seen{};
@@ -106,12 +137,14 @@ void DetectLogLanguage(AppState& state) {
         Text upper = UpperCaseText(state.log.HeaderLines[i].view());
         for (std::size_t l = 0; l < kDetection.size(); ++l)
             for (std::size_t w = 0; w < 3; ++w)
-                if (Pos(kDetection[l].words[w], upper.view()) > 0) seen[l][w] = true;
+                if (Pos(kDetection[l].words[w], upper.view()) > 0)
+                    seen[l][w] = true;
     }
     auto recognised = [&](std::size_t l) { return seen[l][0] && seen[l][1] && seen[l][2]; };
     bool german = recognised(0), english = recognised(1), french = recognised(2);
     int languages = german + english + french;
-    if (languages != 1) return;
+    if (languages != 1)
+        return;
     if (english) {
         AddProgressLine(state, "Log file language: English");
         LoadEnglishKeywords(state);

@@ -53,7 +53,7 @@ enum Keyword : std::size_t {
 
 // The entries with a searcher each, rebuilt whenever an entry changes.
 class KeywordTable {
-public:
+  public:
     std::string_view operator[](Keyword k) const { return entry_[k].view(); }
     void Set(Keyword k, std::string_view text) {
         entry_[k] = text;
@@ -63,7 +63,7 @@ public:
     std::int64_t Find(Keyword k, std::string_view line) const { return searcher_[k].Pos(line); }
     bool Holds(std::string_view line, Keyword k) const { return Find(k, line) > 0; }
 
-private:
+  private:
     std::array<Text, kKeywordCount> entry_;
     std::array<KeywordSearcher, kKeywordCount> searcher_;
 };

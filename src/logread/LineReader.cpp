@@ -18,12 +18,14 @@ constexpr std::size_t kBlockSize = 1 << 20;
 LineReader::LineReader(const std::string& path, std::size_t lineCap)
     : path_(path), cap_(lineCap), block_(kBlockSize) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) ThrowIoError(errno, path);
+    if (fd_ < 0)
+        ThrowIoError(errno, path);
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 LineReader::~LineReader() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 bool LineReader::FillMore() {
@@ -33,7 +35,8 @@ bool LineReader::FillMore() {
         blockOffset_ += pos_;
         pos_ = 0;
     }
-    if (eof_ || end_ == block_.size()) return false;
+    if (eof_ || end_ == block_.size())
+        return false;
     for (;;) {
         ssize_t n = ::read(fd_, block_.data() + end_, block_.size() - end_);
         if (n > 0) {
@@ -44,18 +47,21 @@ bool LineReader::FillMore() {
             eof_ = true;
             return false;
         }
-        if (errno != EINTR) ThrowIoError(errno, path_);
+        if (errno != EINTR)
+            ThrowIoError(errno, path_);
     }
 }
 
 std::string_view LineReader::Peek() {
-    if (pos_ == end_) FillMore();
+    if (pos_ == end_)
+        FillMore();
     return std::string_view(block_.data() + pos_, end_ - pos_);
 }
 
 std::string_view LineReader::MakeLine(std::size_t start, std::size_t stop, bool endedByLf) {
     std::size_t len = stop - start;
-    if (endedByLf && len > 0 && block_[stop - 1] == '\r') --len;
+    if (endedByLf && len > 0 && block_[stop - 1] == '\r')
+        --len;
     lineOffset_ = blockOffset_ + start;
     anyLine_ = true;
     return std::string_view(block_.data() + start, len < cap_ ? len : cap_);
@@ -73,7 +79,8 @@ std::string_view LineReader::TakeLongLine() {
             break;
         }
         pos_ = end_;
-        if (!FillMore()) break;
+        if (!FillMore())
+            break;
     }
     return std::string_view(longLine_.data(), longLine_.size());
 }
@@ -81,13 +88,15 @@ std::string_view LineReader::TakeLongLine() {
 bool LineReader::Next(std::string_view& line) {
     for (;;) {
         if (const void* nl = std::memchr(block_.data() + pos_, '\n', end_ - pos_)) {
-            std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - block_.data());
+            std::size_t stop =
+                static_cast<std::size_t>(static_cast<const char*>(nl) - block_.data());
             line = MakeLine(pos_, stop, true);
             pos_ = stop + 1;
             return true;
         }
         if (!FillMore()) {
-            if (pos_ == end_) return false;
+            if (pos_ == end_)
+                return false;
             if (eof_) {  // text after the last LF
                 line = MakeLine(pos_, end_, false);
                 pos_ = end_;
@@ -121,35 +130,44 @@ bool LineReader::NextWith(const KeywordSetSearcher& keywords, std::string_view& 
             if (const void* nl = ::memrchr(base + pos_, '\n', anchor - pos_))
                 start = static_cast<std::size_t>(static_cast<const char*>(nl) - base) + 1;
             const void* nl = std::memchr(base + anchor, '\n', limit - anchor);
-            std::size_t stop = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - base) : limit;
+            std::size_t stop =
+                nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - base) : limit;
             line = MakeLine(start, stop, nl != nullptr);
             pos_ = nl ? stop + 1 : limit;
             // No keyword of the line has its anchor before this one's; one past the cap does not
             // count.
-            if ((found = keywords.FoundFrom(line, anchor - start)) != 0) return true;
+            if ((found = keywords.FoundFrom(line, anchor - start)) != 0)
+                return true;
         }
         if (!FillMore()) {
-            if (pos_ == end_) return false;
-            if (eof_) continue;  // the last line, without an LF, is now complete
+            if (pos_ == end_)
+                return false;
+            if (eof_)
+                continue;  // the last line, without an LF, is now complete
             line = TakeLongLine();
-            if ((found = keywords.Found(line)) != 0) return true;
+            if ((found = keywords.Found(line)) != 0)
+                return true;
         }
     }
 }
 
 std::uint64_t LineReader::LineNumber() const {
-    if (!anyLine_) return 0;
+    if (!anyLine_)
+        return 0;
     // Count the line ends before the line, reading the file again: only errors ask for it.
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
+    if (fd < 0)
+        return 0;
     std::vector<char> buf(1 << 16);
     std::uint64_t offset = 0, lines = 1;
     while (offset < lineOffset_) {
         std::size_t want = static_cast<std::size_t>(
             lineOffset_ - offset < buf.size() ? lineOffset_ - offset : buf.size());
         ssize_t n = ::pread(fd, buf.data(), want, static_cast<off_t>(offset));
-        if (n <= 0) break;
-        for (ssize_t i = 0; i < n; ++i) lines += buf[static_cast<std::size_t>(i)] == '\n';
+        if (n <= 0)
+            break;
+        for (ssize_t i = 0; i < n; ++i)
+            lines += buf[static_cast<std::size_t>(i)] == '\n';
         offset += static_cast<std::uint64_t>(n);
     }
     ::close(fd);

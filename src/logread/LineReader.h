@@ -16,7 +16,7 @@ namespace k32 {
 class KeywordSetSearcher;
 
 class LineReader {
-public:
+  public:
     // Opens the file; raises the input/output error when it cannot be opened.
     LineReader(const std::string& path, std::size_t lineCap);
     ~LineReader();
@@ -40,7 +40,7 @@ public:
     std::uint64_t LineNumber() const;
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     // Moves the unread bytes to the front and reads more after them. False at the end of the
     // file, or when the buffer is full of one unfinished line.
     bool FillMore();

@@ -7,11 +7,11 @@
 // N read-only views, which stay valid until the table is cleared.
 
 #include <array>
-#include <cstring>
-#include <utility>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/Text.h"
@@ -25,7 +25,7 @@ struct RecordView {
 
 template <std::size_t N>
 class RecordTable {
-public:
+  public:
     RecordTable() { Clear(); }
 
     // Empties the table back to its single unused slot 0 and releases the stored bytes.
@@ -40,7 +40,8 @@ public:
     void Store(const std::array<Text, N>& record, std::uint32_t index) {
         slots_.resize(static_cast<std::size_t>(index) + 1, Slot{});
         std::size_t bytes = 0;
-        for (const Text& t : record) bytes += t.size();
+        for (const Text& t : record)
+            bytes += t.size();
         if (bytes == 0) {
             slots_[index] = Slot{};
             return;
@@ -64,11 +65,14 @@ public:
     // A record that was counted but never stored, past the table's end, reads as empty.
     RecordView<N> Get(std::uint32_t index) const {
         RecordView<N> v;
-        if (index >= slots_.size()) return v;
+        if (index >= slots_.size())
+            return v;
         const Slot& s = slots_[index];
         std::size_t bytes = 0;
-        for (std::uint8_t n : s.len) bytes += n;
-        if (bytes == 0) return v;  // an empty record owns no bytes
+        for (std::uint8_t n : s.len)
+            bytes += n;
+        if (bytes == 0)
+            return v;  // an empty record owns no bytes
         const char* p = chunks_[s.chunk].get() + s.offset;
         for (std::size_t f = 0; f < N; ++f) {
             v.field[f] = std::string_view(p, s.len[f]);
@@ -83,14 +87,16 @@ public:
     // order[k-1].
     void Reorder(const std::vector<std::uint32_t>& order) {
         std::vector<Slot> moved(order.size());
-        for (std::size_t k = 0; k < order.size(); ++k) moved[k] = slots_[order[k]];
-        for (std::size_t k = 0; k < order.size(); ++k) slots_[k + 1] = moved[k];
+        for (std::size_t k = 0; k < order.size(); ++k)
+            moved[k] = slots_[order[k]];
+        for (std::size_t k = 0; k < order.size(); ++k)
+            slots_[k + 1] = moved[k];
     }
 
     // Number of slots, slot 0 included.
     std::uint32_t Slots() const { return static_cast<std::uint32_t>(slots_.size()); }
 
-private:
+  private:
     static constexpr std::size_t kChunkSize = 1 << 20;  // far above N * 255
     struct Slot {
         std::uint32_t chunk = 0;

@@ -9,7 +9,9 @@ namespace k32 {
 
 namespace {
 
-std::int64_t Len(std::string_view s) { return static_cast<std::int64_t>(s.size()); }
+std::int64_t Len(std::string_view s) {
+    return static_cast<std::int64_t>(s.size());
+}
 
 // A kilobyte figure as whole megabytes.
 Text KilobytesToMegabytes(std::string_view digits) {
@@ -38,7 +40,8 @@ UserLineParts ParseUserLineGW6(const KeywordTable& kw, std::string_view line) {
     // last character stands in for it.
     auto lastOpen = LastPos('(', line);
     auto lastClose = LastPos(')', line);
-    if (lastClose == 0) lastClose = Len(line);
+    if (lastClose == 0)
+        lastClose = Len(line);
     if (lastOpen > 0 && lastClose > lastOpen)
         parts.fullName = CopyRange(line, lastOpen + 1, lastClose - 1);
     return parts;
@@ -60,7 +63,8 @@ UserStats ParseUserStats(const KeywordTable& kw, std::string_view line, Keyword 
                          Keyword inbox, Keyword outbox, Keyword wastebasket) {
     UserStats r;
     auto s = kw.Find(stats, line);
-    if (s == 0) return r;
+    if (s == 0)
+        return r;
     auto i = kw.Find(inbox, line), o = kw.Find(outbox, line), w = kw.Find(wastebasket, line);
     r.found = true;
     // The first character after each word (a blank, or the comma) is skipped.
@@ -73,7 +77,8 @@ UserStats ParseUserStats(const KeywordTable& kw, std::string_view line, Keyword 
 SizeFound ParseKbytesInUse(const KeywordTable& kw, std::string_view line) {
     SizeFound r;
     auto k = kw.Find(KwKbytesInUse, line);
-    if (k == 0) return r;
+    if (k == 0)
+        return r;
     r.found = true;
     r.size = KilobytesToMegabytes(TrimBlanks(Copy(line, 1, k - 1)));
     return r;
@@ -82,7 +87,8 @@ SizeFound ParseKbytesInUse(const KeywordTable& kw, std::string_view line) {
 SizeFound ParseBytesInUse(const KeywordTable& kw, std::string_view line) {
     SizeFound r;
     auto k = kw.Find(KwBytesInUse, line);
-    if (k == 0) return r;
+    if (k == 0)
+        return r;
     r.found = true;
     std::string_view figure = TrimBlanks(Copy(line, 1, k - 1));
     // A figure written with group separators loses them.
@@ -93,9 +99,11 @@ SizeFound ParseBytesInUse(const KeywordTable& kw, std::string_view line) {
 
 DiskSpace ParseDiskSpace(const KeywordTable& kw, std::string_view line) {
     DiskSpace r;
-    if (!kw.Holds(line, KwDiskSpace)) return r;
+    if (!kw.Holds(line, KwDiskSpace))
+        return r;
     auto l = kw.Find(KwSizeLimit, line), t = kw.Find(KwThreshold, line);
-    if (l == 0 || t == 0) return r;
+    if (l == 0 || t == 0)
+        return r;
     r.found = true;
     // The four characters before the threshold word ("KB, ") are left out.
     Text limit = DigitsOnly(CopyRange(line, l + Len(kw[KwSizeLimit]), t - 5));

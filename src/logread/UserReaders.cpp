@@ -15,7 +15,19 @@ namespace k32 {
 namespace {
 
 void FillNumbers(MailboxRecord& rec) {
-    for (std::size_t f = 0; f <= kThreshold; ++f) rec[f] = "-1";
+    for (std::size_t f = 0; f <= kThreshold; ++f)
+        rec[f] = "-1";
+}
+
+// The statistics step of either reader, with its own four keywords.
+void FeedUserStats(MailboxRecord& rec, const KeywordTable& kw, std::string_view line, Keyword stats,
+                   Keyword inbox, Keyword outbox, Keyword wastebasket) {
+    const UserStats s = ParseUserStats(kw, line, stats, inbox, outbox, wastebasket);
+    if (!s.found)
+        return;
+    rec[kInbox] = s.inbox;
+    rec[kOutbox] = s.outbox;
+    rec[kWastebasket] = s.wastebasket;
 }
 
 // The GroupWise 6 block: statistics, kilobytes in use, disk space values, problem lines.
@@ -57,19 +69,13 @@ struct Gw6Block {
     // kilobytes line.
     bool Feed(MailboxRecord& rec, std::string_view line, std::uint32_t t) {
         const KeywordTable& kw = state.keywords;
-        if (t & kStats) {
-            if (UserStats s = ParseUserStats(kw, line, KwUserStats6, KwInbox6, KwOutbox6,
-                                             KwWastebasket6);
-                s.found) {
-                rec[kInbox] = s.inbox;
-                rec[kOutbox] = s.outbox;
-                rec[kWastebasket] = s.wastebasket;
-            }
-        }
+        if (t & kStats)
+            FeedUserStats(rec, kw, line, KwUserStats6, KwInbox6, KwOutbox6, KwWastebasket6);
         SizeFound size;
         if (t & kKbytes) {
             size = ParseKbytesInUse(kw, line);
-            if (size.found) rec[kSize] = size.size;
+            if (size.found)
+                rec[kSize] = size.size;
         }
         if (t & kDisk) {
             if (DiskSpace d = ParseDiskSpace(kw, line); d.found) {
@@ -78,7 +84,8 @@ struct Gw6Block {
             }
         }
         ProblemFound p;
-        if (t & kProblem) p = ParseProblemLine(state, line);
+        if (t & kProblem)
+            p = ParseProblemLine(state, line);
         if (p.found) {
             rec[kExceeded] = p.exceeded;
             rec[kSize] = p.size;
@@ -96,8 +103,9 @@ struct Gw55Block {
 
     Gw55Block(AppState& s, std::string_view sample)
         : state(s),
-          triggers({s.keywords[KwUserStats55], s.keywords[KwBytesInUse], s.keywords[KwCheckingUser55]},
-                   sample),
+          triggers(
+              {s.keywords[KwUserStats55], s.keywords[KwBytesInUse], s.keywords[KwCheckingUser55]},
+              sample),
           userLines({s.keywords[KwCheckingUser55]}, sample) {}
 
     AppState& state;
@@ -119,19 +127,13 @@ struct Gw55Block {
 
     bool Feed(MailboxRecord& rec, std::string_view line, std::uint32_t t) {
         const KeywordTable& kw = state.keywords;
-        if (t & kStats) {
-            if (UserStats s = ParseUserStats(kw, line, KwUserStats55, KwInbox55, KwOutbox55,
-                                             KwWastebasket55);
-                s.found) {
-                rec[kInbox] = s.inbox;
-                rec[kOutbox] = s.outbox;
-                rec[kWastebasket] = s.wastebasket;
-            }
-        }
+        if (t & kStats)
+            FeedUserStats(rec, kw, line, KwUserStats55, KwInbox55, KwOutbox55, KwWastebasket55);
         SizeFound size;
         if (t & kBytes) {
             size = ParseBytesInUse(kw, line);
-            if (size.found) rec[kSize] = size.size;
+            if (size.found)
+                rec[kSize] = size.size;
         }
         return size.found;
     }
@@ -158,7 +160,8 @@ void ReadUserBlocks(AppState& state) {
     try {
         while (pending || reader.NextWith(block.userLines, line, found)) {
             PumpEvents(state);
-            if (!pending && !block.IsUserLine(line)) continue;
+            if (!pending && !block.IsUserLine(line))
+                continue;
             ++log.count;
             block.Start(rec, line);
             pending = false;
@@ -167,7 +170,8 @@ void ReadUserBlocks(AppState& state) {
                 std::uint32_t t = block.Triggers(found);
                 bool sizeSeen = block.Feed(rec, line, t);
                 pending = (t & Block::kUser) != 0 && block.IsUserLine(line);
-                if (sizeSeen || pending) break;
+                if (sizeSeen || pending)
+                    break;
             }
             AppendMailboxRecord(log, rec, log.count);
         }

@@ -8,7 +8,7 @@ namespace {
 constexpr std::array<std::string_view, 10> kCaptions = {
     "Username", "Fullname",       "Size (MB)", "Inbox",    "Outbox",
     "Wastebin", "Sizelimit (MB)", "Threshold", "Exceeded", "UID"};
-constexpr std::array<int, 10> kFields = {kUserName, kFullName,  kSize,      kInbox,    kOutbox,
+constexpr std::array<int, 10> kFields = {kUserName,    kFullName,  kSize,      kInbox,    kOutbox,
                                          kWastebasket, kSizeLimit, kThreshold, kExceeded, kUid};
 
 int CodeIndex(std::string_view code) {

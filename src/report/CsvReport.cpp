@@ -18,8 +18,10 @@ bool NeedsQuotes(std::string_view v, std::string_view sep) {
     const char s0 = sep.empty() ? '"' : sep[0];
     for (std::size_t i = 0; i < v.size(); ++i) {
         const char c = v[i];
-        if (c != s0 && c != '"' && c != '\r' && c != '\n') continue;
-        if (c == '"' || c == '\r' || c == '\n' || v.substr(i, sep.size()) == sep) return true;
+        if (c != s0 && c != '"' && c != '\r' && c != '\n')
+            continue;
+        if (c == '"' || c == '\r' || c == '\n' || v.substr(i, sep.size()) == sep)
+            return true;
     }
     return false;
 }
@@ -32,7 +34,8 @@ void AppendField(std::string& out, std::string_view value, std::string_view sep)
     }
     out.push_back('"');
     for (char c : value) {
-        if (c == '"') out.push_back('"');
+        if (c == '"')
+            out.push_back('"');
         out.push_back(c);
     }
     out.push_back('"');
@@ -45,25 +48,28 @@ void BuildSlotLine(std::string& out, const AppState& state, ValueOf valueOf) {
     out.clear();
     bool first = true;
     for (const ColumnSlot& slot : state.settings.columns) {
-        if (!slot.csv) continue;
-        if (!first) out.append(sep);
+        if (!slot.csv)
+            continue;
+        if (!first)
+            out.append(sep);
         first = false;
         AppendField(out, valueOf(slot.ColumnFieldCode.view()), sep);
     }
-    if (out.size() > kTextMax) out.resize(kTextMax);
+    if (out.size() > kTextMax)
+        out.resize(kTextMax);
 }
 
 std::string SummaryLine(const AppState& state) {
     const RunSummary& sum = state.log.summary;
     std::string_view sep = state.settings.CSVSeperator.view();
     const std::string count = std::to_string(state.log.count);
-    const std::string_view fields[] = {"POA: ",         sum.postOfficeName.view(),
-                                       "Groupwise Version: ", sum.versionText.view(),
-                                       "Processed on: ", sum.processedOn.view(),
-                                       "# Mailboxes: ", count};
+    const std::string_view fields[] = {
+        "POA: ",          sum.postOfficeName.view(), "Groupwise Version: ", sum.versionText.view(),
+        "Processed on: ", sum.processedOn.view(),    "# Mailboxes: ",       count};
     std::string line;
     for (std::size_t i = 0; i < std::size(fields); ++i) {
-        if (i > 0) line.append(sep);
+        if (i > 0)
+            line.append(sep);
         AppendField(line, fields[i], sep);
     }
     return line;  // the summary line is not cut

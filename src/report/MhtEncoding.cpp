@@ -20,7 +20,8 @@ namespace {
 struct PlainTable {
     bool plain[256] = {};
     constexpr PlainTable() {
-        for (int b = 32; b < 128; ++b) plain[b] = b != '=' && b != '&' && b != '<' && b != '>' && b != '"';
+        for (int b = 32; b < 128; ++b)
+            plain[b] = b != '=' && b != '&' && b != '<' && b != '>' && b != '"';
     }
 };
 constexpr PlainTable kPlain;
@@ -28,7 +29,8 @@ constexpr PlainTable kPlain;
 
 bool IsPlainHtmlValue(std::string_view value) {
     for (char c : value)
-        if (!kPlain.plain[static_cast<unsigned char>(c)]) return false;
+        if (!kPlain.plain[static_cast<unsigned char>(c)])
+            return false;
     return true;
 }
 
@@ -41,9 +43,11 @@ std::string HtmlValue(std::string_view value) {
 void AppendHtmlValue(std::string& out, std::string_view value) {
     // Most values need nothing: names, counts and sizes in plain ASCII.
     std::size_t i = 0;
-    while (i < value.size() && kPlain.plain[static_cast<unsigned char>(value[i])]) ++i;
+    while (i < value.size() && kPlain.plain[static_cast<unsigned char>(value[i])])
+        ++i;
     out.append(value.substr(0, i));
-    if (i == value.size()) return;
+    if (i == value.size())
+        return;
     value.remove_prefix(i);
     auto put = [&](unsigned char b) {
         if (b == '=' || b >= 128 || (b < 32 && b != '\t'))
@@ -53,11 +57,21 @@ void AppendHtmlValue(std::string& out, std::string_view value) {
     };
     for (char c : value) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: put(static_cast<unsigned char>(c)); break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                put(static_cast<unsigned char>(c));
+                break;
         }
     }
 }
@@ -76,8 +90,9 @@ std::string FileUrl(std::string_view path) {
     std::string url = "file://";
     for (char c : absolute) {
         const auto b = static_cast<unsigned char>(c);
-        const bool plain = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
-                           b == '/' || b == '-' || b == '.' || b == '_' || b == '~';
+        const bool plain = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') ||
+                           (b >= '0' && b <= '9') || b == '/' || b == '-' || b == '.' || b == '_' ||
+                           b == '~';
         if (plain)
             url.push_back(c);
         else
@@ -86,7 +101,8 @@ std::string FileUrl(std::string_view path) {
     return url;
 }
 
-void AppendBase64Lines(const unsigned char* data, std::size_t size, std::vector<std::string>& lines) {
+void AppendBase64Lines(const unsigned char* data, std::size_t size,
+                       std::vector<std::string>& lines) {
     static constexpr char kAlphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string all;
@@ -98,7 +114,8 @@ void AppendBase64Lines(const unsigned char* data, std::size_t size, std::vector<
         all.push_back(i + 1 < size ? kAlphabet[(v >> 6) & 63] : '=');
         all.push_back(i + 2 < size ? kAlphabet[v & 63] : '=');
     }
-    for (std::size_t p = 0; p < all.size(); p += 76) lines.push_back(all.substr(p, 76));
+    for (std::size_t p = 0; p < all.size(); p += 76)
+        lines.push_back(all.substr(p, 76));
 }
 
 }  // namespace k32

@@ -21,6 +21,7 @@ void AppendHtmlValue(std::string& out, std::string_view value);
 std::string FileUrl(std::string_view path);
 
 // The bytes in base64, as lines of 76 characters, the last one shorter.
-void AppendBase64Lines(const unsigned char* data, std::size_t size, std::vector<std::string>& lines);
+void AppendBase64Lines(const unsigned char* data, std::size_t size,
+                       std::vector<std::string>& lines);
 
 }  // namespace k32

@@ -3,7 +3,6 @@
 #include <array>
 #include <string>
 
-#include "analysis/Totals.h"
 #include "app/AppState.h"
 #include "app/DebugLog.h"
 #include "app/EventPump.h"
@@ -15,8 +14,8 @@ namespace k32 {
 namespace {
 
 constexpr std::array<std::string_view, 10> kExpireCaptions = {
-    "Username",  "Fullname", "Size MAIL",      "Size TASK", "Size APPT",
-    "Wastebin",  "Sizelimit (MB)", "Threshold", "Exceeded",  "UID"};
+    "Username", "Fullname",       "Size MAIL", "Size TASK", "Size APPT",
+    "Wastebin", "Sizelimit (MB)", "Threshold", "Exceeded",  "UID"};
 constexpr std::array<std::string_view, 7> kExpireSortFieldNames = {
     "Username", "Fullname", "Size Mail", "Size Task", "Size Appt", "Size", "UID"};
 
@@ -34,7 +33,8 @@ std::string_view ExpireColumnCaption(std::string_view code) {
 HtmlCellText ExpireHtmlCell(const ExpireRecordView& record, std::string_view code,
                             std::string_view groupSeparator) {
     const int i = CodeIndex(code);
-    if (i < 0) return {};
+    if (i < 0)
+        return {};
     HtmlCellText cell;
     if (i <= 1) {
         cell = {"LEFT", std::string(record.field[i])};
@@ -45,23 +45,19 @@ HtmlCellText ExpireHtmlCell(const ExpireRecordView& record, std::string_view cod
         cell = {"RIGHT", std::string(record.field[6])};
     }
     const std::size_t room = kTextMax - cell.alignment.size() - 2;
-    if (cell.text.size() > room) cell.text.resize(room);
+    if (cell.text.size() > room)
+        cell.text.resize(room);
     return cell;
 }
 
 void WriteMhtExpireReport(AppState& state) {
     BuildImageParts(state);
     const LogData& log = state.log;
-    MhtFrame frame;
-    frame.count = log.count;
-    frame.rows = ReportRows(state.reportTopCount, log.count);
-    frame.tableWidth = "900";
-    frame.sortFieldName = state.settings.Sort < kExpireSortFieldNames.size()
-                              ? kExpireSortFieldNames[state.settings.Sort]
-                              : std::string_view();
+    MhtFrame frame = NewMhtFrame(state, kExpireSortFieldNames);
     const auto& slots = state.settings.columns;
     for (const ColumnSlot& slot : slots)
-        if (slot.html) frame.captions.push_back(ExpireColumnCaption(slot.ColumnFieldCode.view()));
+        if (slot.html)
+            frame.captions.push_back(ExpireColumnCaption(slot.ColumnFieldCode.view()));
 
     StartMhtReport(state);
     LineWriter out(log.summary.MhtReportPath.str(), LineWriter::Mode::Replace);
@@ -73,14 +69,16 @@ void WriteMhtExpireReport(AppState& state) {
         const ExpireRecordView rec = GetExpireRecord(log, i);
         out.WriteLine("<tr>");
         for (const ColumnSlot& slot : slots) {
-            if (!slot.html) continue;
+            if (!slot.html)
+                continue;
             const HtmlCellText cell = ExpireHtmlCell(rec, slot.ColumnFieldCode.view(), separator);
             WriteMhtCell(out, cell.alignment, cell.text);
             if (trace) {
                 // "#", the cell as it is written (alignment included), "#", the code, "$".
                 Text line("#");
                 line.append(cell.alignment);
-                if (!cell.alignment.empty()) line.append("\">");
+                if (!cell.alignment.empty())
+                    line.append("\">");
                 line.append(cell.text);
                 line.append("#");
                 line.append(slot.ColumnFieldCode.view());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "analysis/Totals.h"
 #include "app/AppState.h"
 #include "app/DebugLog.h"
 #include "report/MhtEncoding.h"
@@ -51,18 +52,31 @@ void InfoRow(LineWriter& out, std::string_view label, std::string_view open, std
 // folder).
 std::string ImageUrl(const AppState& state, std::string_view name) {
     const std::string folder = SlashPath(state.log.summary.OutputFolder.view());
-    if (folder.empty()) return FileUrl(name);
+    if (folder.empty())
+        return FileUrl(name);
     std::string_view trimmed = folder;
-    while (!trimmed.empty() && trimmed.back() == '/') trimmed.remove_suffix(1);
+    while (!trimmed.empty() && trimmed.back() == '/')
+        trimmed.remove_suffix(1);
     return FileUrl(std::string(trimmed) + "/" + std::string(name));  // "/" alone stays the root
 }
 
 }  // namespace
 
+MhtFrame NewMhtFrame(const AppState& state, const std::array<std::string_view, 7>& sortFieldNames) {
+    MhtFrame frame;
+    frame.count = state.log.count;
+    frame.rows = ReportRows(state.reportTopCount, state.log.count);
+    frame.tableWidth = "900";
+    if (state.settings.Sort < sortFieldNames.size())
+        frame.sortFieldName = sortFieldNames[state.settings.Sort];
+    return frame;
+}
+
 std::string GroupDigits(std::string_view t, std::string_view s) {
     std::string result;
     AppendGroupedDigits(result, t, s);
-    if (result.size() > kTextMax) result.resize(kTextMax);
+    if (result.size() > kTextMax)
+        result.resize(kTextMax);
     return result;
 }
 
@@ -84,7 +98,9 @@ void AppendGroupedDigits(std::string& out, std::string_view t, std::string_view 
     }
 }
 
-std::string SlashPath(std::string_view path) { return std::string(Text(path).view()); }
+std::string SlashPath(std::string_view path) {
+    return std::string(Text(path).view());
+}
 
 void BuildImageParts(AppState& state) {
     std::vector<std::string>& lines = state.ImagePartLines;
@@ -115,7 +131,8 @@ void StartMhtReport(AppState& state) {
 
 void FinishMhtReport(AppState& state) {
     AddDebugLine(state, "Finished writing to MHT file.", "");
-    if (state.WindowMode && state.ui.showReport) state.ui.showReport(state.log.summary.MhtReportPath.str());
+    if (state.WindowMode && state.ui.showReport)
+        state.ui.showReport(state.log.summary.MhtReportPath.str());
 }
 
 void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame) {
@@ -152,11 +169,13 @@ void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame) 
     out.WriteLine("<font face=3D\"Helvetica, Arial, sans-serif\">");
 
     // The General Information table, with the banner.
-    Line(out, {"<table cellpadding=3D\"2\" cellspacing=3D\"2\" border=3D\"1\" width=3D\"", w, "\">"});
+    Line(out,
+         {"<table cellpadding=3D\"2\" cellspacing=3D\"2\" border=3D\"1\" width=3D\"", w, "\">"});
     out.WriteLine("<tbody>");
     out.WriteLine("<tr>");
     out.WriteLine("<td valign=3D\"top\" rowspan=3D\"1\" colspan=3D\"3\" width=3D\"100%\">");
-    Line(out, {"<div align=3D\"center\"><a href=3D\"", kMakerWebAddress, "\" target=3D\"_blank\">"});
+    Line(out,
+         {"<div align=3D\"center\"><a href=3D\"", kMakerWebAddress, "\" target=3D\"_blank\">"});
     out.WriteLine("<img src=3D\"cid:kestrama.gif\" alt=3D\"Kestrama\" border=3D\"0\">");
     out.WriteLine("</a>");
     out.WriteLine("</div>");
@@ -166,13 +185,16 @@ void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame) 
     out.WriteLine("<td valign=3D\"top\" rowspan=3D\"1\" colspan=3D\"3\" width=3D\"100%\"><br>");
     out.WriteLine(kRowEnd);
     out.WriteLine("<td valign=3D\"top\" width=3D\"40%\"><b>General Information</b></td>");
-    out.WriteLine("<td valign=3D\"top\" width=3D\"60%\" rowspan=3D\"1\" colspan=3D\"2\"><b>Value<br>");
+    out.WriteLine(
+        "<td valign=3D\"top\" width=3D\"60%\" rowspan=3D\"1\" colspan=3D\"2\"><b>Value<br>");
     out.WriteLine("</b></td> </tr> <tr>");
 
     std::string counted = std::to_string(frame.count);
-    if (frame.rows != frame.count) counted += " ,and displayed: " + std::to_string(frame.rows);
+    if (frame.rows != frame.count)
+        counted += " ,and displayed: " + std::to_string(frame.rows);
     const std::string_view sep = state.settings.DECSeperator.view();
-    InfoRow(out, "Novell Groupwise Version", kValueOpenFirst, sum.versionText.view(), "<br>", kRowEnd);
+    InfoRow(out, "Novell Groupwise Version", kValueOpenFirst, sum.versionText.view(), "<br>",
+            kRowEnd);
     InfoRow(out, "Processed on", kValueOpen, sum.processedOn.view(), "<br>", kRowEnd);
     InfoRow(out, "Post Office Name", kValueOpen, sum.postOfficeName.view(), "<br>", kRowEnd);
     InfoRow(out, "Post Office Path", kValueOpen, sum.pathToPO.view(), "<br>", kRowEnd);
@@ -188,7 +210,8 @@ void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame) 
     out.WriteLine("</table><br>");
 
     // The report's own table: its header row.
-    Line(out, {"<table cellpadding=3D\"2\" cellspacing=3D\"2\" border=3D\"1\" width=3D\"", w, "\">"});
+    Line(out,
+         {"<table cellpadding=3D\"2\" cellspacing=3D\"2\" border=3D\"1\" width=3D\"", w, "\">"});
     out.WriteLine("<tbody> <tr>");
     for (std::string_view caption : frame.captions)
         Line(out, {"<td valign=3D\"top\" align=3D\"LEFT\"><b>", caption, "<br> </b> </td>"});
@@ -230,12 +253,14 @@ void WriteMhtBottom(LineWriter& out, const AppState& state, const MhtFrame& fram
     const std::string_view w = frame.tableWidth;
     out.WriteLine("</tbody> </table>");
     out.WriteLine("<div align=3D\"left\">");
-    Line(out, {"<table cellpadding=3D\"2\" cellspacing=3D\"2\" border=3D\"0\" width=3D\"", w, "\">"});
+    Line(out,
+         {"<table cellpadding=3D\"2\" cellspacing=3D\"2\" border=3D\"0\" width=3D\"", w, "\">"});
     out.WriteLine("<tbody> <tr>");
     out.WriteLine(
         "<td valign=3D\"top\"><font face=3D\"Helvetica, Arial, sans-serif\" size=\"-2\">This "
         "utility is");
-    out.WriteLine("distributed \"as is\" and without warranties as to performance, accuracy, or any");
+    out.WriteLine(
+        "distributed \"as is\" and without warranties as to performance, accuracy, or any");
     out.WriteLine("other warranties whether expressed or implied. The author is not responsible");
     out.WriteLine("for any costs or damages incurred, whether incidental or consequential, by the");
     out.WriteLine("use or misuse of this utility.</font><br><td>");
@@ -250,7 +275,8 @@ void WriteMhtBottom(LineWriter& out, const AppState& state, const MhtFrame& fram
     out.WriteLine("<br> </div>");
     out.WriteLine("</font>");
     out.WriteLine("</html>");
-    for (const std::string& line : state.ImagePartLines) out.WriteLine(line);
+    for (const std::string& line : state.ImagePartLines)
+        out.WriteLine(line);
 }
 
 }  // namespace k32

@@ -3,6 +3,7 @@
 // Information table and footer, and the two image parts. A report writes the frame's top, its
 // own rows, then the frame's bottom.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,12 +22,16 @@ inline constexpr std::string_view kBannerAttribution = "made by the Kestrama tea
 
 // What one report puts into the frame.
 struct MhtFrame {
-    std::string_view tableWidth;     // "900", or "600" for a GroupWise 5.5 mailbox report
-    std::string_view sortFieldName;  // for "Tabel sorted by field"
-    std::uint32_t count = 0;         // records the run counted
-    std::uint32_t rows = 0;          // records the report lists
+    std::string_view tableWidth;             // "900", or "600" for a GroupWise 5.5 mailbox report
+    std::string_view sortFieldName;          // for "Tabel sorted by field"
+    std::uint32_t count = 0;                 // records the run counted
+    std::uint32_t rows = 0;                  // records the report lists
     std::vector<std::string_view> captions;  // the table's header cells
 };
+
+// A frame for this run's table: the record count, the rows the reports list, width 900 and the
+// name of the current sort field among `sortFieldNames` (empty for a field outside them).
+MhtFrame NewMhtFrame(const AppState& state, const std::array<std::string_view, 7>& sortFieldNames);
 
 // Digits grouped by threes from the right with the separator: 1234567 with "." gives 1.234.567;
 // texts of fewer than four characters are unchanged. A leading sign stays outside the groups.

@@ -3,7 +3,6 @@
 #include <array>
 #include <vector>
 
-#include "analysis/Totals.h"
 #include "app/AppState.h"
 #include "app/DebugLog.h"
 #include "app/EventPump.h"
@@ -37,7 +36,8 @@ struct CellPlan {
 CellPlan PlanCell(std::string_view code) {
     CellPlan plan;
     plan.field = ColumnRecordField(code);
-    if (plan.field < 0) return plan;
+    if (plan.field < 0)
+        return plan;
     plan.alignment = plan.field == kUserName || plan.field == kFullName ? "LEFT" : "RIGHT";
     plan.grouped = plan.field == kSize || plan.field == kInbox || plan.field == kOutbox ||
                    plan.field == kWastebasket || plan.field == kSizeLimit;
@@ -48,7 +48,8 @@ CellPlan PlanCell(std::string_view code) {
 // word, quotation mark and ">" included) is at most 255 characters.
 std::string_view CellText(const CellPlan& plan, const MailboxRecordView& record,
                           std::string_view separator, std::string& scratch) {
-    if (plan.field < 0) return {};
+    if (plan.field < 0)
+        return {};
     std::string_view text = record.field[plan.field];
     if (plan.grouped && text.size() >= 4) {
         scratch.clear();
@@ -71,24 +72,20 @@ HtmlCellText HtmlCell(const MailboxRecordView& record, std::string_view code,
 void WriteMhtMailboxReport(AppState& state) {
     BuildImageParts(state);
     const LogData& log = state.log;
-    MhtFrame frame;
-    frame.count = log.count;
-    frame.rows = ReportRows(state.reportTopCount, log.count);
-    frame.tableWidth = "900";
-    frame.sortFieldName = state.settings.Sort < kSortFieldNames.size()
-                              ? kSortFieldNames[state.settings.Sort]
-                              : std::string_view();
+    MhtFrame frame = NewMhtFrame(state, kSortFieldNames);
     // The columns of this report; a GroupWise 5.5 log leaves out the ones it never fills,
     // without touching the user's settings.
     std::array<ColumnSlot, kColumnSlots> slots = state.settings.columns;
     if (log.summary.versionText.view().find("5.5") != std::string_view::npos) {
         frame.tableWidth = "600";
         for (ColumnSlot& slot : slots)
-            if (UnsupportedByGW55(slot.ColumnFieldCode.view())) slot.html = false;
+            if (UnsupportedByGW55(slot.ColumnFieldCode.view()))
+                slot.html = false;
         AddProgressLine(state, "Groupwise 5.5 detected, filtering unsupported columns.");
     }
     for (const ColumnSlot& slot : slots)
-        if (slot.html) frame.captions.push_back(ColumnCaption(slot.ColumnFieldCode.view()));
+        if (slot.html)
+            frame.captions.push_back(ColumnCaption(slot.ColumnFieldCode.view()));
 
     StartMhtReport(state);
     LineWriter out(log.summary.MhtReportPath.str(), LineWriter::Mode::Replace);
@@ -96,7 +93,8 @@ void WriteMhtMailboxReport(AppState& state) {
     const std::string_view separator = state.settings.DECSeperator.view();
     std::vector<CellPlan> plans;
     for (const ColumnSlot& slot : slots)
-        if (slot.html) plans.push_back(PlanCell(slot.ColumnFieldCode.view()));
+        if (slot.html)
+            plans.push_back(PlanCell(slot.ColumnFieldCode.view()));
     std::string scratch;
     for (std::uint32_t i = 1; i <= frame.rows; ++i) {
         PumpEvents(state);

@@ -12,13 +12,13 @@ namespace k32 {
 namespace {
 
 constexpr std::array<const char*, kGridColumns> kGridCaptions = {
-    "Cnt",      "UserName", "FullName", "Inbox",     "OutBox",  "WasteBin",
-    "UID",      "SIZE",     "SizeLimit", "Threshold", "Exceeded"};
+    "Cnt", "UserName", "FullName",  "Inbox",     "OutBox",  "WasteBin",
+    "UID", "SIZE",     "SizeLimit", "Threshold", "Exceeded"};
 
 // The record field shown in grid columns 1..10 (column 0 is the row number).
 constexpr std::array<std::size_t, kGridColumns> kGridField = {
-    0, kUserName, kFullName, kInbox, kOutbox, kWastebasket, kUid, kSize, kSizeLimit, kThreshold,
-    kExceeded};
+    0,    kUserName, kFullName,  kInbox,     kOutbox,  kWastebasket,
+    kUid, kSize,     kSizeLimit, kThreshold, kExceeded};
 
 std::size_t DecimalDigits(std::uint32_t v) {
     std::size_t n = 1;
@@ -48,7 +48,8 @@ void FillResultGrid(AppState& state) {
     }
     state.grid.widths = widths;
     state.grid.filled = true;
-    if (state.ui.gridChanged) state.ui.gridChanged();
+    if (state.ui.gridChanged)
+        state.ui.gridChanged();
 }
 
 std::uint32_t ResultGridRowCount(const AppState& state) {
@@ -56,14 +57,18 @@ std::uint32_t ResultGridRowCount(const AppState& state) {
 }
 
 std::string ResultGridCell(const AppState& state, std::uint32_t row, std::uint32_t column) {
-    if (column >= kGridColumns || !state.grid.filled) return {};
+    if (column >= kGridColumns || !state.grid.filled)
+        return {};
     const std::uint32_t count = state.log.count;
-    if (row == 0) return kGridCaptions[column];
+    if (row == 0)
+        return kGridCaptions[column];
     if (row <= count) {
-        if (column == 0) return std::to_string(row);
+        if (column == 0)
+            return std::to_string(row);
         return std::string(GetMailboxRecord(state.log, row).field[kGridField[column]]);
     }
-    if (row == count + 1) return std::to_string(state.grid.widths[column]);
+    if (row == count + 1)
+        return std::to_string(state.grid.widths[column]);
     return {};
 }
 

@@ -11,8 +11,10 @@ void SetDefaultSettings(ReportSettings& s) {
     s.CSVSeperator = ";";
     s.DECSeperator = ".";
     s.CSVHeader = "Header";
-    for (auto& slot : s.columns) slot.html = true;
-    for (auto& slot : s.columns) slot.csv = true;
+    for (auto& slot : s.columns)
+        slot.html = true;
+    for (auto& slot : s.columns)
+        slot.csv = true;
     for (std::size_t i = 0; i < kColumnSlots; ++i)
         s.columns[i].ColumnFieldCode = std::string(1, static_cast<char>('0' + i));
     s.TOP = 0;

@@ -19,12 +19,12 @@ struct ColumnSlot {
 inline constexpr std::size_t kColumnSlots = 10;
 
 struct ReportSettings {
-    std::uint8_t Sort = 5;       // 0 Username, 1 Fullname, 2 Inbox, 3 Outbox, 4 Wastebin, 5 Size, 6 UID
+    std::uint8_t Sort = 5;  // 0 Username, 1 Fullname, 2 Inbox, 3 Outbox, 4 Wastebin, 5 Size, 6 UID
     std::uint8_t SortDir = 1;    // 0 Ascending, 1 Descending
     std::uint8_t DebugMode = 0;  // 0 Disk / Screen, 1 Disk only, 2 Screen only, 3 Off
     Text CSVSeperator = ";";
-    Text DECSeperator = ".";     // digit-group separator of the web reports
-    Text CSVHeader;              // "Header", "Footer" or "Disabled"
+    Text DECSeperator = ".";  // digit-group separator of the web reports
+    Text CSVHeader;           // "Header", "Footer" or "Disabled"
     std::array<ColumnSlot, kColumnSlots> columns;
     std::uint32_t TOP = 0;       // 0: no limit
     std::uint32_t TOPVALUE = 0;  // 0: off

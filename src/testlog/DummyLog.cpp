@@ -27,7 +27,8 @@ std::vector<std::string> RunOptionLines(bool mailboxStatisticsAction) {
         "  Path to PO   = SERVER\\VOLUME:\\grpwise\\postoff",
         "    Post Office= Kestrama PO Name",
         "    User       = All",
-        mailboxStatisticsAction ? "  Action       = Mailbox Statistics" : "  Action       = Analyze/Fix",
+        mailboxStatisticsAction ? "  Action       = Mailbox Statistics"
+                                : "  Action       = Analyze/Fix",
         "  Files        = Message, User",
         "  Verify       = Contents",
         "    Fixup num  = All",
@@ -37,7 +38,8 @@ std::vector<std::string> RunOptionLines(bool mailboxStatisticsAction) {
         "  Upd DiskSpace= Yes",
         "  Output log   = SERVER\\VOLUME:\\grpwise\\postoff\\wpcsout\\chk\\3ed7fe9e.ckl",
     };
-    if (mailboxStatisticsAction) lines.erase(lines.begin() + 8);  // no "Statistics = Yes"
+    if (mailboxStatisticsAction)
+        lines.erase(lines.begin() + 8);  // no "Statistics = Yes"
     return lines;
 }
 
@@ -57,10 +59,16 @@ std::vector<std::string> StructuralLines() {
 
 std::vector<std::string> HeaderLines(DummyVersion version) {
     std::vector<std::string> h;
-    auto add = [&](const std::vector<std::string>& more) { h.insert(h.end(), more.begin(), more.end()); };
+    auto add = [&](const std::vector<std::string>& more) {
+        h.insert(h.end(), more.begin(), more.end());
+    };
     if (version == kDummyGW55) {
         h = {"Novell GroupWise 5 - GWCHKSRV - Version 5.5   ",
-             "  Processed on Sunday, July 25, 2004 - 2:00 am", "", "", "", kStars};
+             "  Processed on Sunday, July 25, 2004 - 2:00 am",
+             "",
+             "",
+             "",
+             kStars};
         add(RunOptionLines(false));
         add({"", ""});
         add(StructuralLines());
@@ -68,9 +76,10 @@ std::vector<std::string> HeaderLines(DummyVersion version) {
              kStars});
         return h;
     }
-    const char* versionLine = version == kDummyGW60   ? "Novell GroupWise - GWCHKSRV - Version 6.0.0"
-                              : version == kDummyGW65 ? "Novell GroupWise - GWCHKSRV - Version 6.5.0"
-                                                      : "Novell GroupWise - GWCHKSRV - Version 6.5.2";
+    const char* versionLine = version == kDummyGW60 ? "Novell GroupWise - GWCHKSRV - Version 6.0.0"
+                              : version == kDummyGW65
+                                  ? "Novell GroupWise - GWCHKSRV - Version 6.5.0"
+                                  : "Novell GroupWise - GWCHKSRV - Version 6.5.2";
     h = {kEquals,
          Banner("===== BEGIN - JOB LOG "),
          kEquals,
@@ -87,18 +96,21 @@ std::vector<std::string> HeaderLines(DummyVersion version) {
     add(RunOptionLines(version == kDummyGW652));
     add({"", ""});
     add(StructuralLines());
-    add({"*** Processing post office 'Kestrama PO Name.Org' located at "
+    add(
+        {"*** Processing post office 'Kestrama PO Name.Org' located at "
          "'SERVER\\VOLUME:\\grpwise\\postoff' ***"});
     return h;
 }
 
 const std::array<const char*, 21> kCheckBlock = {
-    "          STRUCTURAL VERIFICATION of database SERVER\\VOLUME:\\grpwise\\postoff\\ofuser\\useroab.db",
+    "          STRUCTURAL VERIFICATION of database "
+    "SERVER\\VOLUME:\\grpwise\\postoff\\ofuser\\useroab.db",
     "      Verifying data",
     "      - Database is structurally consistent",
     "      Reducing database SERVER\\VOLUME:\\grpwise\\postoff\\ofuser\\useroab.db",
     "        - no storage reclaimed.",
-    "    CONTENTS VERIFICATION/STATISTICS analysis of db SERVER\\VOLUME:\\grpwise\\postoff\\ofuser\\useroab.db",
+    "    CONTENTS VERIFICATION/STATISTICS analysis of db "
+    "SERVER\\VOLUME:\\grpwise\\postoff\\ofuser\\useroab.db",
     "",
     "      - 2818 records found, last DRN = 5726",
     "      - checking Preference records",
@@ -140,7 +152,8 @@ std::int64_t DummyMailboxCount(std::string_view text) {
 void WriteDummyLog(const std::string& path, DummyVersion version, std::int64_t count,
                    bool problems) {
     LineWriter out(path, LineWriter::Mode::Direct);
-    for (const std::string& line : HeaderLines(version)) out.WriteLine(line);
+    for (const std::string& line : HeaderLines(version))
+        out.WriteLine(line);
     const bool gw55 = version == kDummyGW55;
     const bool withProblems = problems && !gw55;
     int counter = 0;
@@ -150,9 +163,11 @@ void WriteDummyLog(const std::string& path, DummyVersion version, std::int64_t c
         n = std::to_string(i);
         out.WriteLine("");
         out.WriteLine("");
-        out.WriteLine("  Checking user = Username" + n + "     (123)   1234567 bytes,01/01/01 01:00 (Firstname" +
-                      n + " Lastname" + n + "[])");
-        for (const char* line : kCheckBlock) out.WriteLine(line);
+        out.WriteLine("  Checking user = Username" + n +
+                      "     (123)   1234567 bytes,01/01/01 01:00 (Firstname" + n + " Lastname" + n +
+                      "[])");
+        for (const char* line : kCheckBlock)
+            out.WriteLine(line);
         out.WriteLine("  User stats:  " + n + " InBox, " + n + " OutBox, " + n + " WasteBasket");
         if (gw55) {
             out.WriteLine("      " + n + "000000 bytes in use by user's mail");
@@ -160,7 +175,8 @@ void WriteDummyLog(const std::string& path, DummyVersion version, std::int64_t c
             out.WriteLine("");
             continue;
         }
-        out.WriteLine("  Disk space management values:  Size Limit - " + n + "00KB, Threshold - 75%");
+        out.WriteLine("  Disk space management values:  Size Limit - " + n +
+                      "00KB, Threshold - 75%");
         bool problemHere = false;
         if (withProblems && ++counter == 5) {
             counter = 0;
@@ -169,7 +185,8 @@ void WriteDummyLog(const std::string& path, DummyVersion version, std::int64_t c
         if (!problemHere) {
             out.WriteLine("      " + n + "00 kbytes in use by user's mail");
         } else if (nextIs90) {
-            out.WriteLine("       Problem 90- Threshold limit exceeded. Current size: " + n + "001KB");
+            out.WriteLine("       Problem 90- Threshold limit exceeded. Current size: " + n +
+                          "001KB");
             nextIs90 = false;
         } else {
             out.WriteLine("      Problem 89- Size Limit Exceeded.  Current size: " + n + "001KB");

@@ -11,7 +11,7 @@
 namespace k32 {
 
 class LineWriter {
-public:
+  public:
     enum class Mode { Replace, Direct };
 
     // Raises the input/output error when the file cannot be created.
@@ -28,7 +28,8 @@ public:
     // Ends the current line.
     void EndLine() {
         buffer_.append("\r\n", 2);
-        if (buffer_.size() >= kFlushAt) Flush();
+        if (buffer_.size() >= kFlushAt)
+            Flush();
     }
     void WriteLine(std::string_view line) {
         Put(line);
@@ -37,7 +38,7 @@ public:
     // Writes everything out and puts the file in place. Raises the input/output error.
     void Commit();
 
-private:
+  private:
     static constexpr std::size_t kFlushAt = 1 << 18;
     void Flush();
 

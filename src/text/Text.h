@@ -13,12 +13,13 @@ namespace k32 {
 inline constexpr std::size_t kTextMax = 255;
 
 class Text {
-public:
+  public:
     Text() = default;
     Text(std::string_view s) { assign(s); }
     Text(const char* s) { assign(std::string_view(s)); }
     Text(const Text& o) : n_(o.n_) {
-        if (n_ > 0) std::memcpy(b_, o.b_, n_);
+        if (n_ > 0)
+            std::memcpy(b_, o.b_, n_);
     }
     Text& operator=(const Text& o) {
         n_ = o.n_;
@@ -33,13 +34,15 @@ public:
 
     void assign(std::string_view s) {
         n_ = static_cast<std::uint8_t>(s.size() < kTextMax ? s.size() : kTextMax);
-        if (n_ > 0) std::memmove(b_, s.data(), n_);
+        if (n_ > 0)
+            std::memmove(b_, s.data(), n_);
     }
     // Appends as much of s as still fits.
     void append(std::string_view s) {
         std::size_t room = kTextMax - n_;
         std::size_t take = s.size() < room ? s.size() : room;
-        if (take > 0) std::memcpy(b_ + n_, s.data(), take);
+        if (take > 0)
+            std::memcpy(b_ + n_, s.data(), take);
         n_ = static_cast<std::uint8_t>(n_ + take);
     }
     void clear() { n_ = 0; }
@@ -55,7 +58,7 @@ public:
     friend bool operator==(const Text& a, std::string_view b) { return a.view() == b; }
     friend bool operator==(const Text& a, const char* b) { return a.view() == b; }
 
-private:
+  private:
     std::uint8_t n_ = 0;
     char b_[kTextMax];  // only the first n_ bytes are ever read
 };

@@ -47,8 +47,10 @@ inline std::int64_t LastPos(char c, std::string_view hay) {
 // Up to `count` characters from the 1-based position `from`. A start below 1 counts as 1, a
 // start past the end or a count of zero or less gives the empty text.
 inline std::string_view Copy(std::string_view s, std::int64_t from, std::int64_t count) {
-    if (from < 1) from = 1;
-    if (count <= 0 || from > static_cast<std::int64_t>(s.size())) return {};
+    if (from < 1)
+        from = 1;
+    if (count <= 0 || from > static_cast<std::int64_t>(s.size()))
+        return {};
     auto start = static_cast<std::size_t>(from - 1);
     auto avail = s.size() - start;
     auto n = static_cast<std::size_t>(count) < avail ? static_cast<std::size_t>(count) : avail;

@@ -27,7 +27,8 @@ const std::string kProjectDir = std::string(KESTRAMA_TESTS_DIR) + "/..";
 std::vector<std::string> Cases() {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(kGoldenDir))
-        if (e.is_directory()) names.push_back(e.path().filename().string());
+        if (e.is_directory())
+            names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -53,7 +54,8 @@ TEST_P(Golden, ReportsMatchApprovedCopies) {
         words >> count >> version >> problems;
         log = out / "dummy.log";
         std::vector<std::string> args = {DummyLogTool(), log, count, version};
-        if (problems == "problems") args.push_back("--problems");
+        if (problems == "problems")
+            args.push_back("--problems");
         ASSERT_EQ(RunProcess(args).exitCode, 0);
     } else if (logSpec.rfind("./", 0) == 0) {
         log = caseDir + "/" + logSpec.substr(2);
@@ -62,14 +64,16 @@ TEST_P(Golden, ReportsMatchApprovedCopies) {
     }
     std::vector<std::string> args = {Kestrama32(), "/IN:" + log, "/OUT:" + (out / "report")};
     while (std::getline(command, line))
-        if (!line.empty()) args.push_back(line);
+        if (!line.empty())
+            args.push_back(line);
     ProcessResult r = RunProcess(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
     const bool update = std::getenv("KESTRAMA_UPDATE_GOLDEN") != nullptr;
     for (const auto& e : fs::directory_iterator(out.path())) {
         const std::string name = e.path().filename().string();
-        if (name.rfind("report.", 0) != 0) continue;
+        if (name.rfind("report.", 0) != 0)
+            continue;
         const std::string actual = Replace(ReadFile(e.path().string()), out.path(), "@OUT@");
         const std::string approved = caseDir + "/expected." + name.substr(7);
         if (update) {
@@ -81,12 +85,12 @@ TEST_P(Golden, ReportsMatchApprovedCopies) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(Cases()),
-                         [](const auto& info) {
-                             std::string n = info.param;
-                             for (char& c : n)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(Cases()), [](const auto& info) {
+    std::string n = info.param;
+    for (char& c : n)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return n;
+});
 
 }  // namespace

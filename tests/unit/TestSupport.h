@@ -20,7 +20,7 @@ namespace k32::test {
 
 // A folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "k32test-XXXXXX").string();
         path_ = ::mkdtemp(tmpl.data());
@@ -34,7 +34,7 @@ public:
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -53,13 +53,15 @@ inline std::string ReadFile(const std::string& path) {
 // Lines joined with CR LF, the last one ended too.
 inline std::string CrLf(const std::vector<std::string>& lines) {
     std::string s;
-    for (const auto& l : lines) s += l + "\r\n";
+    for (const auto& l : lines)
+        s += l + "\r\n";
     return s;
 }
 
 // A state as a batch run has it after the command line: defaults, the debug log off, the
 // given input and output base path.
-inline void PrepareBatchState(AppState& state, const std::string& input, const std::string& outBase) {
+inline void PrepareBatchState(AppState& state, const std::string& input,
+                              const std::string& outBase) {
     state.WindowMode = false;
     SetDefaultSettings(state.settings);
     state.settings.DebugMode = 3;
@@ -73,16 +75,19 @@ struct ProcessResult {
 };
 
 // Runs a program with arguments (no shell), in `workdir` when given, capturing its output.
-inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workdir = {}) {
+inline ProcessResult RunProcess(const std::vector<std::string>& argv,
+                                const std::string& workdir = {}) {
     TempDir captures;
     const std::string outPath = captures / "out", errPath = captures / "err";
     pid_t pid = ::fork();
     if (pid == 0) {
-        if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) ::_exit(127);
+        if (!workdir.empty() && ::chdir(workdir.c_str()) != 0)
+            ::_exit(127);
         std::freopen(outPath.c_str(), "w", stdout);
         std::freopen(errPath.c_str(), "w", stderr);
         std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         ::execv(args[0], args.data());
         ::_exit(127);
@@ -96,7 +101,11 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std:
     return r;
 }
 
-inline std::string Kestrama32() { return std::string(KESTRAMA_BIN_DIR) + "/kestrama32"; }
-inline std::string DummyLogTool() { return std::string(KESTRAMA_BIN_DIR) + "/kestrama32-dummylog"; }
+inline std::string Kestrama32() {
+    return std::string(KESTRAMA_BIN_DIR) + "/kestrama32";
+}
+inline std::string DummyLogTool() {
+    return std::string(KESTRAMA_BIN_DIR) + "/kestrama32-dummylog";
+}
 
 }  // namespace k32::test

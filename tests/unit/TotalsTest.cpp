@@ -92,7 +92,8 @@ TEST_P(SelectAbove, SetsTheRunsTopCountAndLeavesTheSetting) {
     state.settings.TOP = c.top;
     state.reportTopCount = c.top;  // as a run starts it
     // Sort fields 2 to 5 are the record fields 2 to 5; the others hold text.
-    Fill(state, c.sort >= 2 && c.sort <= 5 ? std::size_t{c.sort} : std::size_t{kUserName}, c.values);
+    Fill(state, c.sort >= 2 && c.sort <= 5 ? std::size_t{c.sort} : std::size_t{kUserName},
+         c.values);
     SelectAboveValue(state);
     EXPECT_EQ(state.reportTopCount, c.reportTop);
     EXPECT_EQ(ReportRows(state.reportTopCount, state.log.count), c.rows);

@@ -17,7 +17,7 @@
 class ReportRender : public QObject {
     Q_OBJECT
 
-private:
+  private:
     // Runs JavaScript in the page's application world (a web archive's own scripts are off)
     // and waits for its result.
     // An invalid result after ten seconds without an answer.
@@ -45,13 +45,16 @@ private:
         return dir + "/report.mht";
     }
 
-private slots:
+  private slots:
     void imagesAndAccentsShow_data() {
         QTest::addColumn<QString>("sample");
         QTest::addColumn<QString>("expectedText");
-        QTest::addRow("German mailbox report") << "german-gw7.log" << QString::fromUtf8("Hans Müller");
-        QTest::addRow("French mailbox report") << "french-gw8.log" << QString::fromUtf8("Mathis Lefèvre");
-        QTest::addRow("expire report") << "english-gw652-expire.log" << "AMORGAN";
+        QTest::addRow("German mailbox report")
+            << "german-gw7.log" << QString::fromUtf8("Hans Müller");
+        QTest::addRow("French mailbox report")
+            << "french-gw8.log" << QString::fromUtf8("Mathis Lefèvre");
+        QTest::addRow("expire report") << "english-gw652-expire.log"
+                                       << "AMORGAN";
     }
 
     void imagesAndAccentsShow() {
