@@ -48,8 +48,8 @@ int Commonness(unsigned char c) {
 using Anchor = KeywordSetSearcher::Anchor;
 
 // The next run of places, from i on, where some anchor occurs: its start, the places as bits,
-// and where to go on after it. A mask of 0 when too few bytes are left for a whole run: the
-// caller goes on byte by byte from `at`.
+// and where to go on after it. A mask of 0 when too few bytes are left for a whole run; the
+// caller searches the rest, from `at`, in a padded copy.
 struct Candidates {
     std::size_t at;
     std::uint32_t mask;

@@ -41,11 +41,12 @@ void AppendField(std::string& out, std::string_view value, std::string_view sep)
     out.push_back('"');
 }
 
-// Joins the values of the CSV-enabled slots with the separator and cuts the line to 255 bytes.
+// Appends to `out` the values of the CSV-enabled slots (valueOf gets each slot's code) joined
+// with the separator, the line cut to 255 bytes.
 template <typename ValueOf>
-void BuildSlotLine(std::string& out, const AppState& state, ValueOf valueOf) {
-    std::string_view sep = state.settings.CSVSeperator.view();
-    out.clear();
+void AppendSlotLine(std::string& out, const AppState& state, ValueOf valueOf) {
+    const std::string_view sep = state.settings.CSVSeperator.view();
+    const std::size_t start = out.size();
     bool first = true;
     for (const ColumnSlot& slot : state.settings.columns) {
         if (!slot.csv)
@@ -55,8 +56,8 @@ void BuildSlotLine(std::string& out, const AppState& state, ValueOf valueOf) {
         first = false;
         AppendField(out, valueOf(slot.ColumnFieldCode.view()), sep);
     }
-    if (out.size() > kTextMax)
-        out.resize(kTextMax);
+    if (out.size() - start > kTextMax)
+        out.resize(start + kTextMax);
 }
 
 std::string SummaryLine(const AppState& state) {
@@ -95,18 +96,19 @@ void WriteCsvReport(AppState& state) {
     LineWriter out(path, LineWriter::Mode::Replace);
     const std::string summary = SummaryLine(state);
     std::string captions;
-    BuildSlotLine(captions, state, [](std::string_view code) { return ColumnCaption(code); });
+    AppendSlotLine(captions, state, [](std::string_view code) { return ColumnCaption(code); });
     const std::string_view placement = state.settings.CSVHeader.view();
     if (placement == "Header") {
         out.WriteLine(summary);
         out.WriteLine(captions);
     }
-    std::string line;
     for (std::uint32_t i = 1; i <= rows; ++i) {
         PumpEvents(state);
-        MailboxRecordView rec = GetMailboxRecord(log, i);
-        BuildSlotLine(line, state, [&](std::string_view code) { return ColumnValue(rec, code); });
-        out.WriteLine(line);
+        const MailboxRecordView rec = GetMailboxRecord(log, i);
+        // Composed in place at the end of the writer's buffer.
+        AppendSlotLine(out.Buffer(), state,
+                       [&](std::string_view code) { return ColumnValue(rec, code); });
+        out.EndLine();
     }
     if (placement == "Footer") {
         out.WriteLine(summary);
