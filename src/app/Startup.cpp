@@ -17,7 +17,7 @@ namespace {
 void ReportError(const KestramaError& e) {
     std::cerr << "kestrama32: " << e.what() << '\n';
     if (!e.where.empty())
-        std::cerr << "kestrama32: (" << e.where << ")\n";
+        std::cerr << "kestrama32: at " << e.where << "\n";
 }
 
 }  // namespace

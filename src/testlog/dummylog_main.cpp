@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     } catch (const k32::KestramaError& e) {
         std::cerr << "kestrama32-dummylog: " << e.what() << '\n';
         if (!e.where.empty())
-            std::cerr << "kestrama32-dummylog: (" << e.where << ")\n";
+            std::cerr << "kestrama32-dummylog: at " << e.where << "\n";
         return e.kind == k32::ErrorKind::Conversion ? 2 : 1;
     }
     return 0;
