@@ -10,7 +10,6 @@
 #include "report/CsvReport.h"
 #include "report/MhtExpireReport.h"
 #include "report/MhtMailboxReport.h"
-#include "text/Errors.h"
 #include "text/TextHelpers.h"
 
 namespace k32 {
@@ -119,6 +118,9 @@ RunOutcome RunProcessing(AppState& state) {
 }
 
 void ReSortAndRewrite(AppState& state) {
+    // The record count is shared with the expire table: after an expire run it counts expire
+    // records. Re-sort works on the mailbox table and its own rows.
+    state.log.count = state.log.mailboxes.Slots() - 1;
     SortMailboxes(state, state.settings.Sort, state.settings.SortDir);
     WriteCsvReport(state);
     WriteMhtMailboxReport(state);

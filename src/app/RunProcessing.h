@@ -17,7 +17,8 @@ enum class RunOutcome {
 RunOutcome RunProcessing(AppState& state);
 
 // Sorts the mailbox table again with the current settings and rewrites both mailbox reports,
-// keeping the totals and the top count of the last run.
+// keeping the totals and the top count of the last run. It lists the mailbox table's own rows,
+// also after a run that read an expire log.
 void ReSortAndRewrite(AppState& state);
 
 // The folder part of a base path: everything before its last "/", "/" for a name in the root,

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "TestSupport.h"
+#include "app/RunProcessing.h"
 #include "testlog/DummyLog.h"
 
 using namespace k32;
@@ -175,4 +176,22 @@ TEST(BatchRun, WrongCommandLines) {
         EXPECT_NE(r.err.find("kestrama32: " + c.message), std::string::npos) << r.err;
     }
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"po.log"});
+}
+
+// Re-sort after a run that read an expire log works on the mailbox table's own rows.
+TEST(ReSort, AfterAnExpireRunListsTheMailboxTableOnly) {
+    TempDir dir;
+    AppState state;
+    PrepareBatchState(state, std::string(KESTRAMA_SAMPLES) + "/english-gw652.log", dir / "r");
+    ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
+    state.settings.InputPath = std::string(KESTRAMA_SAMPLES) + "/english-gw652-expire.log";
+    ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
+    ASSERT_EQ(state.log.count, 3u);  // the expire log's users
+    state.settings.Sort = 0;
+    state.settings.SortDir = 0;
+    ReSortAndRewrite(state);
+    EXPECT_EQ(state.log.count, 5u);
+    const std::string csv = ReadFile(dir / "r.csv");
+    EXPECT_NE(csv.find("# Mailboxes: ;5"), std::string::npos) << csv;
+    EXPECT_LT(csv.find("AMORGAN"), csv.find("EFISCHER"));
 }
