@@ -226,6 +226,8 @@ void WriteMhtCell(LineWriter& out, std::string_view alignment, std::string_view 
     if (alignment.size() <= 6 && text.size() <= kTextMax && IsPlainHtmlValue(text)) {
         char* p = line;
         auto add = [&p](std::string_view piece) {
+            if (piece.empty())
+                return;
             std::memcpy(p, piece.data(), piece.size());
             p += piece.size();
         };
