@@ -157,6 +157,63 @@ TEST(BatchRun, AnErrorPartWayLeavesThePreviousReport) {
     EXPECT_FALSE(HoldsTemporaryFiles(dir.path()));
 }
 
+// Broken logs of each kind: the message, the exit code, and a good report from an earlier run
+// left as it was (the web report too).
+TEST(BatchRun, BrokenLogsOfEveryKind) {
+    const std::string rule =
+        "------ ---------------- ---------------- -------------- ---------------";
+    const std::string mailNoDigits = "MAIL" + std::string(52, ' ') + "abcdefghi";
+    struct Case {
+        const char* name;
+        std::string log;
+        int exitCode;
+        const char* message;  // expected on standard error, "" for none
+    };
+    const std::vector<Case> cases = {
+        {"expire rows without digits",
+         CrLf({"Novell GroupWise - GWCHKSRV - Version 6.5.2", "  Action       = Expire Statistics",
+               "Userid    (FID / DiskID)  #recs Highest Deleted  Setup DB Size (bytes)  (Name "
+               "[Dept])",
+               "JSMITH    (abc / 1) (100) (John Smith [Sales])", rule, mailNoDigits, ""}),
+         1, "kestrama32: '' is not a valid integer value"},
+        {"5.5 bytes line with nothing before the keyword",
+         CrLf({"Novell GroupWise 5 - GWCHKSRV - Version 5.5   ", "  Statistics   = Yes",
+               "Processing post office = PO   path = X",
+               "  Checking user = A     (abc)   1 bytes,(A[])",
+               "       bytes in use by user's mail"}),
+         1, "kestrama32: '' is not a valid integer value"},
+        {"log cut off inside a user block",
+         "Novell GroupWise - GWCHKSRV - Version 6.5.2\r\n  Statistics   = Yes\r\n"
+         "*** Processing post office 'PO' ***\r\n  Checking user = CUT (cut) (Cut Off)\r\n"
+         "  User stats:  3 InBox, 2 Out",
+         0, ""},
+        {"binary bytes",
+         std::string("\x00\x01\xff\xfe GIF89a\x00\x00\x80", 14) + std::string(5000, '\x07'), 3,
+         "kestrama32: No statistics detected."},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "broken.log", c.log);
+        WriteFile(dir / "report.csv", "earlier report\r\n");
+        WriteFile(dir / "report.mht", "earlier web report\r\n");
+        const ProcessResult r = Batch(dir / "broken.log", dir / "report");
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name << ": " << r.err;
+        if (*c.message)
+            EXPECT_EQ(FirstLine(r.err.substr(0, r.err.find('\n')) + "\r\n"), c.message) << c.name;
+        else
+            EXPECT_EQ(r.err, "") << c.name;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(ReadFile(dir / "report.csv"), "earlier report\r\n") << c.name;
+            EXPECT_EQ(ReadFile(dir / "report.mht"), "earlier web report\r\n") << c.name;
+        } else {
+            // A log cut off mid-block still gives its last mailbox, with what it has.
+            EXPECT_NE(ReadFile(dir / "report.csv").find("CUT;Cut Off;-1;3;"), std::string::npos)
+                << ReadFile(dir / "report.csv");
+        }
+        EXPECT_FALSE(HoldsTemporaryFiles(dir.path())) << c.name;
+    }
+}
+
 TEST(BatchRun, WrongCommandLines) {
     TempDir dir;
     WriteDummyLog(dir / "po.log", kDummyGW65, 10, false);
