@@ -75,14 +75,21 @@ void SortMailboxes(AppState& state, std::uint8_t field, std::uint8_t direction) 
     std::vector<std::uint32_t> order;
     if (IsNumberField(field)) {
         // Every key is converted before anything moves, so a bad figure leaves the table as it
-        // was.
-        std::vector<std::uint32_t> keys(n);
+        // was. Key and position go into one number (the key inverted when descending), so that
+        // a plain sort of those numbers is the stable sort by key.
+        std::vector<std::uint64_t> packed(n);
         for (std::uint32_t i = 1; i <= n; ++i) {
             PumpEvents(state);
-            keys[i - 1] =
+            auto key =
                 static_cast<std::uint32_t>(StrToInt32(GetMailboxRecord(log, i).field[recordField]));
+            if (descending)
+                key = ~key;
+            packed[i - 1] = std::uint64_t{key} << 32 | i;
         }
-        order = StableOrder(keys, descending, std::less<std::uint32_t>());
+        std::sort(packed.begin(), packed.end());
+        order.resize(n);
+        for (std::uint32_t k = 0; k < n; ++k)
+            order[k] = static_cast<std::uint32_t>(packed[k]);
     } else {
         std::string arena;
         std::vector<std::pair<std::size_t, std::size_t>> spans(n);
