@@ -253,8 +253,14 @@ KeywordSetSearcher::KeywordSetSearcher(const std::vector<std::string_view>& keyw
 
 template <typename OnHit>
 void KeywordSetSearcher::Scan(std::string_view text, std::size_t from, OnHit&& hit) const {
+    std::size_t end = text.size();
+    ScanUpTo(text, from, end, hit);
+}
+
+template <typename OnHit>
+void KeywordSetSearcher::ScanUpTo(std::string_view text, std::size_t from, std::size_t& n,
+                                  OnHit&& hit) const {
     const auto* h = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
     // Tries the keywords whose anchor starts at offset i; true when hit asked to stop.
     auto check = [&](std::size_t i, std::uint32_t owners) {
         for (std::uint32_t o = owners; o;) {
@@ -290,8 +296,8 @@ void KeywordSetSearcher::Scan(std::string_view text, std::size_t from, OnHit&& h
         return;
     // The last few places (fewer than a vector's worth): the same search over a copy padded
     // with zero bytes, which no anchor holds, so that short lines need no byte-by-byte loop.
-    unsigned char padded[48] = {};  // one vector's worth of places and the byte after them
-    const std::size_t rest = n - i;
+    unsigned char padded[48] = {};   // one vector's worth of places and the byte after them
+    const std::size_t rest = n - i;  // at most 32
     std::memcpy(padded, h + i, rest);
     for (std::size_t j = 0;;) {
         Candidates c = kFindCandidates(anchors_.data(), anchors_.size(), padded, j, sizeof padded);
@@ -299,7 +305,7 @@ void KeywordSetSearcher::Scan(std::string_view text, std::size_t from, OnHit&& h
             return;
         for (std::uint32_t m = c.mask; m; m &= m - 1) {
             const std::size_t place = c.at + static_cast<std::size_t>(__builtin_ctz(m));
-            if (place + 1 < rest && checkAll(i + place))
+            if (i + place + 1 < n && checkAll(i + place))
                 return;
         }
         j = c.next;
@@ -346,6 +352,46 @@ KeywordSetSearcher::Hit KeywordSetSearcher::FirstHit(std::string_view text) cons
                 return {i, i};
     }
     return first;
+}
+
+KeywordSetSearcher::LineHit KeywordSetSearcher::FirstLineWith(std::string_view text,
+                                                              std::size_t cap) const {
+    const char* t = text.data();
+    auto lineStop = [&](std::size_t at) {
+        const void* nl = std::memchr(t + at, '\n', text.size() - at);
+        return nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - t) : text.size();
+    };
+    for (std::size_t from = 0; from < text.size();) {
+        LineHit line;
+        if (empties_ | shorts_) {
+            // Keywords of fewer than two bytes have no anchor: every line is looked at.
+            line.start = from;
+            line.stop = lineStop(from);
+            line.found = Found(text.substr(from, std::min(line.stop - from, cap)));
+        } else {
+            std::size_t end = text.size(), cutEnd = 0;
+            ScanUpTo(text, from, end, [&](std::size_t k, std::size_t start, std::size_t anchor) {
+                if (line.start == std::string_view::npos) {
+                    // The first occurrence fixes the line; later ones count only within it.
+                    const void* nl = ::memrchr(t + from, '\n', start - from);
+                    line.start =
+                        nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - t) + 1 : from;
+                    line.stop = lineStop(anchor);
+                    cutEnd = std::min(line.stop, line.start + cap);
+                    end = cutEnd;
+                }
+                if (start + keys_[k].size() <= cutEnd)
+                    line.found |= 1u << k;
+                return false;
+            });
+            if (line.start == std::string_view::npos)
+                return {};
+        }
+        if (line.found)
+            return line;
+        from = line.stop + 1;  // only past the cap: the next line
+    }
+    return {};
 }
 
 std::size_t KeywordSetSearcher::FirstMatch(std::string_view text) const {

@@ -37,6 +37,15 @@ class KeywordSetSearcher {
         std::size_t start = std::string_view::npos, anchor = std::string_view::npos;
     };
     Hit FirstHit(std::string_view text) const;
+
+    // The first line of a text of whole lines (each ending at LF, the last perhaps at the text's
+    // end) that holds a keyword within its first `cap` bytes: where it starts, where it stops
+    // (at its LF or the text's end) and the keywords it holds. Found 0 when no line does.
+    struct LineHit {
+        std::size_t start = std::string_view::npos, stop = std::string_view::npos;
+        std::uint32_t found = 0;
+    };
+    LineHit FirstLineWith(std::string_view text, std::size_t cap) const;
     // The offset in `text` at which the first occurrence of any keyword starts... of the one
     // whose anchor comes first. npos when no keyword occurs. With one keyword this is its first
     // occurrence.
@@ -67,6 +76,9 @@ class KeywordSetSearcher {
     // later, in the order of the anchors in the text; stops when hit returns true.
     template <typename OnHit>
     void Scan(std::string_view text, std::size_t from, OnHit&& hit) const;
+    // The same, up to `end`, which the callback may move closer.
+    template <typename OnHit>
+    void ScanUpTo(std::string_view text, std::size_t from, std::size_t& end, OnHit&& hit) const;
 
     std::vector<std::string> keys_;
     std::vector<Pattern> patterns_;

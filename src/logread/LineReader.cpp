@@ -118,26 +118,18 @@ bool LineReader::NextWith(const KeywordSetSearcher& keywords, std::string_view& 
             limit = static_cast<std::size_t>(static_cast<const char*>(last) - base) + 1;
         else if (eof_)
             limit = end_;
-        while (pos_ < limit) {
-            const auto hit = keywords.FirstHit(std::string_view(base + pos_, limit - pos_));
-            if (hit.start == std::string_view::npos) {
-                pos_ = limit;
-                break;
-            }
-            // The line around the match; pos_ always stands at the start of a line.
-            const std::size_t anchor = pos_ + hit.anchor;
-            std::size_t start = pos_;
-            if (const void* nl = ::memrchr(base + pos_, '\n', anchor - pos_))
-                start = static_cast<std::size_t>(static_cast<const char*>(nl) - base) + 1;
-            const void* nl = std::memchr(base + anchor, '\n', limit - anchor);
-            std::size_t stop =
-                nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - base) : limit;
-            line = MakeLine(start, stop, nl != nullptr);
-            pos_ = nl ? stop + 1 : limit;
-            // No keyword of the line has its anchor before this one's; one past the cap does not
-            // count.
-            if ((found = keywords.FoundFrom(line, anchor - start)) != 0)
+        if (pos_ < limit) {
+            const auto hit =
+                keywords.FirstLineWith(std::string_view(base + pos_, limit - pos_), cap_);
+            if (hit.found != 0) {
+                const std::size_t start = pos_ + hit.start, stop = pos_ + hit.stop;
+                const bool endedByLf = stop < limit;
+                line = MakeLine(start, stop, endedByLf);
+                pos_ = endedByLf ? stop + 1 : limit;
+                found = hit.found;
                 return true;
+            }
+            pos_ = limit;
         }
         if (!FillMore()) {
             if (pos_ == end_)
