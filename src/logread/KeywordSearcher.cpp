@@ -323,35 +323,11 @@ std::uint32_t KeywordSetSearcher::Found(std::string_view line) const {
                 break;
             }
     }
-    return found | FoundFrom(line, 0);
-}
-
-std::uint32_t KeywordSetSearcher::FoundFrom(std::string_view line, std::size_t from) const {
-    if ((empties_ | shorts_) && from > 0)
-        return Found(line);
-    std::uint32_t found = 0;
-    Scan(line, from, [&](std::size_t k, std::size_t, std::size_t) {
+    Scan(line, 0, [&](std::size_t k, std::size_t, std::size_t) {
         found |= 1u << k;
         return false;
     });
     return found;
-}
-
-KeywordSetSearcher::Hit KeywordSetSearcher::FirstHit(std::string_view text) const {
-    if (empties_)
-        return {0, 0};
-    Hit first;
-    Scan(text, 0, [&](std::size_t, std::size_t start, std::size_t anchor) {
-        first = {start, anchor};
-        return true;
-    });
-    if (shorts_) {
-        // One-byte keywords are not in the pair search: the first byte that is one.
-        for (std::size_t i = 0; i < text.size() && i < first.start; ++i)
-            if (Found(text.substr(i, 1)) & shorts_)
-                return {i, i};
-    }
-    return first;
 }
 
 KeywordSetSearcher::LineHit KeywordSetSearcher::FirstLineWith(std::string_view text,
@@ -395,7 +371,20 @@ KeywordSetSearcher::LineHit KeywordSetSearcher::FirstLineWith(std::string_view t
 }
 
 std::size_t KeywordSetSearcher::FirstMatch(std::string_view text) const {
-    return FirstHit(text).start;
+    if (empties_)
+        return 0;
+    std::size_t first = std::string_view::npos;
+    Scan(text, 0, [&](std::size_t, std::size_t start, std::size_t) {
+        first = start;
+        return true;
+    });
+    if (shorts_) {
+        // One-byte keywords are not in the pair search: the first byte that is one.
+        for (std::size_t i = 0; i < text.size() && i < first; ++i)
+            if (Found(text.substr(i, 1)) & shorts_)
+                return i;
+    }
+    return first;
 }
 
 }  // namespace k32

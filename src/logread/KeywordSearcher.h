@@ -27,17 +27,6 @@ class KeywordSetSearcher {
 
     // Bit n is set when keyword n occurs in the line.
     std::uint32_t Found(std::string_view line) const;
-    // The same for the occurrences whose anchor lies at `from` or later.
-    std::uint32_t FoundFrom(std::string_view line, std::size_t from) const;
-
-    // The first occurrence the search meets in a text of any number of lines: where it starts
-    // and where its anchor is (npos for both when no keyword occurs). No occurrence has its
-    // anchor before this one's.
-    struct Hit {
-        std::size_t start = std::string_view::npos, anchor = std::string_view::npos;
-    };
-    Hit FirstHit(std::string_view text) const;
-
     // The first line of a text of whole lines (each ending at LF, the last perhaps at the text's
     // end) that holds a keyword within its first `cap` bytes: where it starts, where it stops
     // (at its LF or the text's end) and the keywords it holds. Found 0 when no line does.
@@ -46,9 +35,8 @@ class KeywordSetSearcher {
         std::uint32_t found = 0;
     };
     LineHit FirstLineWith(std::string_view text, std::size_t cap) const;
-    // The offset in `text` at which the first occurrence of any keyword starts... of the one
-    // whose anchor comes first. npos when no keyword occurs. With one keyword this is its first
-    // occurrence.
+    // Where the occurrence whose anchor comes first in `text` starts, npos when no keyword
+    // occurs; with one keyword, its first occurrence.
     std::size_t FirstMatch(std::string_view text) const;
 
     // A keyword as words to compare eight bytes at a time: (text | orMask) == want, where the
