@@ -44,21 +44,6 @@ std::string AllColumns(int n) {
            std::to_string(2 * n) + ";" + std::to_string(3 * n) + ";100;75%;No;u" + s;
 }
 
-std::vector<std::string> SplitCrLf(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(bytes.substr(start) + "<no line end>");
-            break;
-        }
-        lines.push_back(bytes.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 class CsvReport : public ::testing::Test {
   protected:
     CsvReport() {

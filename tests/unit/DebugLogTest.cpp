@@ -18,19 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::vector<std::string> FileLines(const std::string& path) {
-    const std::string bytes = ReadFile(path);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(bytes.substr(start) + "<no line end>");
-            break;
-        }
-        lines.push_back(bytes.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    return SplitCrLf(ReadFile(path));
 }
 
 // The part of a line after its time stamp, which ends with the first " ; ".

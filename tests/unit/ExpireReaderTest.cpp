@@ -25,15 +25,7 @@ namespace {
 using Fields = std::array<std::string, kExpireFields>;
 
 std::vector<Fields> Records(const AppState& state) {
-    std::vector<Fields> records;
-    for (std::uint32_t i = 1; i <= state.log.count; ++i) {
-        const ExpireRecordView v = GetExpireRecord(state.log, i);
-        Fields f;
-        for (std::size_t k = 0; k < kExpireFields; ++k)
-            f[k] = std::string(v.field[k]);
-        records.push_back(f);
-    }
-    return records;
+    return ExpireRecords(state);
 }
 
 const Fields kEmpty = {};

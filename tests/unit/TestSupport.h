@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -48,6 +49,42 @@ inline std::string ReadFile(const std::string& path) {
     std::stringstream ss;
     ss << f.rdbuf();
     return ss.str();
+}
+
+// The lines of CR LF text; a last line without its line end gets "<no line end>" appended.
+inline std::vector<std::string> SplitCrLf(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(bytes.substr(start) + "<no line end>");
+            break;
+        }
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+// The records 1..count of a table as owned texts, to compare whole.
+template <std::size_t N, typename GetRecord>
+std::vector<std::array<std::string, N>> RecordTexts(const AppState& state, GetRecord get) {
+    std::vector<std::array<std::string, N>> records;
+    for (std::uint32_t i = 1; i <= state.log.count; ++i) {
+        const auto view = get(state.log, i);
+        std::array<std::string, N> fields;
+        for (std::size_t k = 0; k < N; ++k)
+            fields[k] = std::string(view.field[k]);
+        records.push_back(fields);
+    }
+    return records;
+}
+inline std::vector<std::array<std::string, kMailboxFields>> MailboxRecords(const AppState& state) {
+    return RecordTexts<kMailboxFields>(state, GetMailboxRecord);
+}
+inline std::vector<std::array<std::string, kExpireFields>> ExpireRecords(const AppState& state) {
+    return RecordTexts<kExpireFields>(state, GetExpireRecord);
 }
 
 // Lines joined with CR LF, the last one ended too.

@@ -20,15 +20,7 @@ namespace {
 using Fields = std::array<std::string, kMailboxFields>;
 
 std::vector<Fields> Records(const AppState& state) {
-    std::vector<Fields> records;
-    for (std::uint32_t i = 1; i <= state.log.count; ++i) {
-        MailboxRecordView v = GetMailboxRecord(state.log, i);
-        Fields f;
-        for (std::size_t k = 0; k < kMailboxFields; ++k)
-            f[k] = std::string(v.field[k]);
-        records.push_back(f);
-    }
-    return records;
+    return MailboxRecords(state);
 }
 
 // A record of a block that supplied nothing but its user line.
