@@ -130,20 +130,6 @@ const std::array<const char*, 21> kCheckBlock = {
 
 }  // namespace
 
-std::string_view DummyVersionName(DummyVersion version) {
-    switch (version) {
-        case kDummyGW55:
-            return "Groupwise 5.5.x";
-        case kDummyGW60:
-            return "Groupwise 6.0.x";
-        case kDummyGW65:
-            return "Groupwise 6.5";
-        case kDummyGW652:
-            return "Groupwise 6.5.2";
-    }
-    return {};
-}
-
 std::int64_t DummyMailboxCount(std::string_view text) {
     std::int64_t n = StrToInt32(text);
     return n < 10 ? 10 : n;

@@ -17,9 +17,6 @@ enum DummyVersion : int {
     kDummyGW652 = 4,  // "Groupwise 6.5.2"
 };
 
-// The version names, as the Advanced tab lists them.
-std::string_view DummyVersionName(DummyVersion version);
-
 // The mailbox count typed by the user: converted strictly (the conversion error otherwise) and
 // raised to 10 when smaller.
 std::int64_t DummyMailboxCount(std::string_view text);

@@ -17,22 +17,6 @@ using namespace k32::test;
 
 namespace {
 
-// Collects what reaches the Log tab: progress lines and, in the "Screen only" debug mode,
-// debug lines. The time stamp is dropped.
-struct LogCapture {
-    explicit LogCapture(AppState& state) {
-        state.WindowMode = true;
-        state.settings.DebugMode = 2;
-        state.ui.progressLine = [this](std::string_view line) {
-            lines.emplace_back(line.substr(line.find(" ; ") + 3));
-        };
-    }
-    bool Has(const std::string& text) const {
-        return std::find(lines.begin(), lines.end(), text) != lines.end();
-    }
-    std::vector<std::string> lines;
-};
-
 std::string Debug(std::string_view caption, std::string_view value) {
     return "DEBUG ; " + PadRight(caption, 30).str() + ": " + std::string(value);
 }
@@ -65,7 +49,7 @@ class HeaderFile : public ::testing::Test {
 }  // namespace
 
 TEST_F(HeaderFile, OneLineHoldingTheHeaderEnd) {
-    LogCapture log(state_);
+    LogCapture log(state_, 2);
     Read("*** Processing post office 'PO.Org' located at 'SERVER' ***");
     EXPECT_EQ(state_.log.HeaderLineCount, 1u);
     EXPECT_EQ(state_.log.HeaderLines[1].str(),
@@ -211,7 +195,7 @@ TEST(HeaderValues, VersionTextIsTheFiveCharactersAfterTheKeyword) {
 
 TEST(HeaderValues, ProcessedOnIsTheRestAfterTheKeyword) {
     AppState state;
-    LogCapture log(state);
+    LogCapture log(state, 2);
     SetHeader(state, {"  Processed on Sunday, July 25, 2004 - 2:00 am"});
     EXPECT_EQ(ReadProcessedOn(state).str(), "Sunday, July 25, 2004 - 2:00 am");
     EXPECT_TRUE(log.Has("Processed on: Sunday, July 25, 2004 - 2:00 am"));

@@ -16,20 +16,6 @@ using namespace k32::test;
 
 namespace {
 
-// Collects the lines that reach the Log tab.
-struct ProgressCapture {
-    explicit ProgressCapture(AppState& state) {
-        state.WindowMode = true;
-        state.settings.DebugMode = 3;
-        state.ui.progressLine = [this](std::string_view line) {
-            // Drop the time stamp: everything up to and including the first " ; ".
-            auto at = line.find(" ; ");
-            texts.emplace_back(at == std::string_view::npos ? line : line.substr(at + 3));
-        };
-    }
-    std::vector<std::string> texts;
-};
-
 void SetHeader(AppState& state, const std::vector<std::string>& lines) {
     state.log.HeaderLineCount = static_cast<std::uint32_t>(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
@@ -153,11 +139,11 @@ TEST_P(LanguageDetection, LoadsTheOneRecognisedLanguage) {
     AppState state;
     Load(state, c.before);
     const std::string processedOnBefore(state.keywords[KwProcessedOn]);
-    ProgressCapture progress(state);
+    LogCapture progress(state, 3);
     SetHeader(state, c.header);
     DetectLogLanguage(state);
     EXPECT_EQ(state.log.summary.languageName.str(), c.languageName);
-    EXPECT_EQ(progress.texts, c.progressLines);
+    EXPECT_EQ(progress.lines, c.progressLines);
     if (c.progressLines.empty()) {
         EXPECT_EQ(state.keywords[KwProcessedOn], processedOnBefore);
     }

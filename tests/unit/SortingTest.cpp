@@ -146,16 +146,11 @@ TEST(SortLog, WritesTheSettingsAndTheFieldCaption) {
     };
     for (const Case& c : cases) {
         AppState state;
-        state.WindowMode = true;
-        state.settings.DebugMode = 2;
+        LogCapture log(state, 2);
         state.settings.Sort = c.field;
         state.settings.SortDir = c.direction;
-        std::vector<std::string> lines;
-        state.ui.progressLine = [&](std::string_view l) {
-            lines.emplace_back(l.substr(l.find(" ; ") + 3));
-        };
         SortMailboxes(state, c.field, c.direction);  // an empty table
-        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(log.lines, c.lines);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -86,6 +87,23 @@ inline std::vector<std::array<std::string, kMailboxFields>> MailboxRecords(const
 inline std::vector<std::array<std::string, kExpireFields>> ExpireRecords(const AppState& state) {
     return RecordTexts<kExpireFields>(state, GetExpireRecord);
 }
+
+// Collects what reaches the Log tab (window mode): progress lines and, in the "Screen only"
+// debug mode, debug lines; each without its time stamp.
+struct LogCapture {
+    LogCapture(AppState& state, std::uint8_t debugMode) {
+        state.WindowMode = true;
+        state.settings.DebugMode = debugMode;
+        state.ui.progressLine = [this](std::string_view line) {
+            const auto at = line.find(" ; ");
+            lines.emplace_back(at == std::string_view::npos ? line : line.substr(at + 3));
+        };
+    }
+    bool Has(const std::string& text) const {
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    }
+    std::vector<std::string> lines;
+};
 
 // Lines joined with CR LF, the last one ended too.
 inline std::string CrLf(const std::vector<std::string>& lines) {
