@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/AppState.h"
-#include "app/DebugLog.h"
-#include "app/EventPump.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "state/EventPump.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"

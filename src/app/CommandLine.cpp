@@ -1,8 +1,8 @@
 #include "app/CommandLine.h"
 
-#include "app/AppState.h"
-#include "app/DebugLog.h"
-#include "settings/ReportSettings.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "state/ReportSettings.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"

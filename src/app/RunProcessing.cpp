@@ -2,10 +2,11 @@
 
 #include "analysis/Sorting.h"
 #include "analysis/Totals.h"
-#include "app/AppState.h"
-#include "app/DebugLog.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
 #include "logread/ExpireReader.h"
 #include "logread/HeaderReader.h"
+#include "logread/Keywords.h"
 #include "logread/UserReaders.h"
 #include "report/CsvReport.h"
 #include "report/MhtExpireReport.h"

@@ -4,9 +4,9 @@
 
 #include <iostream>
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "app/CommandLine.h"
-#include "app/DebugLog.h"
+#include "state/DebugLog.h"
 #include "app/RunProcessing.h"
 #include "text/Errors.h"
 

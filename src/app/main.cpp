@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "app/Startup.h"
 
 int main(int argc, char** argv) {

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/AppState.h"
-#include "app/DebugLog.h"
-#include "app/EventPump.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "state/EventPump.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "logread/LineReader.h"

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/AppState.h"
-#include "app/DebugLog.h"
-#include "app/EventPump.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "state/EventPump.h"
 #include "logread/LineReader.h"
 #include "text/TextHelpers.h"
 

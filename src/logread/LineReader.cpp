@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "logread/KeywordSearcher.h"
+#include "text/KeywordSearcher.h"
 #include "text/Errors.h"
 
 namespace k32 {

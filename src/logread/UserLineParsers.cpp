@@ -1,7 +1,7 @@
 #include "logread/UserLineParsers.h"
 
-#include "app/AppState.h"
-#include "app/DebugLog.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
 #include "text/Convert.h"
 #include "text/TextHelpers.h"
 

@@ -1,9 +1,9 @@
 #include "report/CsvReport.h"
 
 #include "analysis/Totals.h"
-#include "app/AppState.h"
-#include "app/DebugLog.h"
-#include "app/EventPump.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "state/EventPump.h"
 #include "report/Columns.h"
 #include "report/ResultGrid.h"
 #include "text/LineWriter.h"

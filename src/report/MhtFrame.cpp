@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "analysis/Totals.h"
-#include "app/AppState.h"
-#include "app/DebugLog.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
 #include "report/MhtEncoding.h"
 #include "report/ReportImages.h"
 #include "text/LineWriter.h"

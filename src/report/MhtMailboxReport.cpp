@@ -3,9 +3,9 @@
 #include <array>
 #include <vector>
 
-#include "app/AppState.h"
-#include "app/DebugLog.h"
-#include "app/EventPump.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "state/EventPump.h"
 #include "report/Columns.h"
 #include "report/MhtFrame.h"
 #include "text/LineWriter.h"

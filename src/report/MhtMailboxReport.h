@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "logread/Records.h"
+#include "state/Records.h"
 
 namespace k32 {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "app/AppState.h"
-#include "app/EventPump.h"
+#include "state/AppState.h"
+#include "state/EventPump.h"
 #include "text/TextHelpers.h"
 
 namespace k32 {

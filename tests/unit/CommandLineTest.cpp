@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "app/CommandLine.h"
 #include "text/Errors.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "report/Columns.h"
 #include "report/CsvReport.h"
 #include "report/ResultGrid.h"

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
-#include "app/DebugLog.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 

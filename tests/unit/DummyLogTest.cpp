@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "logread/UserReaders.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "app/RunProcessing.h"
 #include "logread/ExpireReader.h"
 #include "text/Errors.h"

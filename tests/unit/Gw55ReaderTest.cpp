@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "app/RunProcessing.h"
 #include "logread/Keywords.h"
 #include "logread/UserLineParsers.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "text/Errors.h"

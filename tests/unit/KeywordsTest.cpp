@@ -6,8 +6,8 @@
 #include <random>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
-#include "logread/KeywordSearcher.h"
+#include "state/AppState.h"
+#include "text/KeywordSearcher.h"
 #include "logread/Keywords.h"
 #include "text/TextHelpers.h"
 

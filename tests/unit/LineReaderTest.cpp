@@ -6,7 +6,7 @@
 #include <random>
 
 #include "TestSupport.h"
-#include "logread/KeywordSearcher.h"
+#include "text/KeywordSearcher.h"
 #include "logread/LineReader.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"

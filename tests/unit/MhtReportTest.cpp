@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "app/RunProcessing.h"
 #include "report/MhtEncoding.h"
 #include "report/MhtExpireReport.h"

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AppState.h"
-#include "logread/Records.h"
+#include "state/AppState.h"
+#include "state/Records.h"
 
 using namespace k32;
 

@@ -7,7 +7,7 @@
 
 #include "TestSupport.h"
 #include "analysis/Sorting.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/AppState.h"
-#include "settings/ReportSettings.h"
+#include "state/AppState.h"
+#include "state/ReportSettings.h"
 
 namespace k32::test {
 

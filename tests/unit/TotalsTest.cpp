@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 #include "analysis/Totals.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;

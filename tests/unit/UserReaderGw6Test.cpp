@@ -6,7 +6,7 @@
 #include <array>
 
 #include "TestSupport.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "logread/Keywords.h"
 #include "logread/UserLineParsers.h"
 #include "logread/UserReaders.h"

@@ -10,9 +10,9 @@
 #include <QWebEngineView>
 #include <QtTest>
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "app/RunProcessing.h"
-#include "settings/ReportSettings.h"
+#include "state/ReportSettings.h"
 
 class ReportRender : public QObject {
     Q_OBJECT

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "logread/RecordTable.h"
+#include "state/RecordTable.h"
 #include "text/Text.h"
 
 namespace k32 {

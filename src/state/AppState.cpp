@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "state/AppState.h"
 
 namespace k32 {
 

@@ -1,4 +1,4 @@
-#include "app/DebugLog.h"
+#include "state/DebugLog.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 

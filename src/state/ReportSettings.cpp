@@ -1,4 +1,4 @@
-#include "settings/ReportSettings.h"
+#include "state/ReportSettings.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "logread/KeywordSearcher.h"
+#include "text/KeywordSearcher.h"
 
 #include <array>
 #include <cstring>

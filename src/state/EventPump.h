@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 
 namespace k32 {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/DebugLog.h"
-#include "app/UiCallbacks.h"
-#include "logread/Keywords.h"
-#include "logread/Records.h"
-#include "settings/ReportSettings.h"
+#include "state/DebugLog.h"
+#include "state/UiCallbacks.h"
+#include "state/KeywordTable.h"
+#include "state/Records.h"
+#include "state/ReportSettings.h"
 
 namespace k32 {
 
