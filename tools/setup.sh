@@ -24,8 +24,8 @@ install_missing_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-build_project() {
-    local root=$1
-    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release > /dev/null
-    cmake --build "$root/build" -j "$(nproc)"
+build_project() {  # ROOT [BUILD_FOLDER [CMAKE_OPTION...]]
+    local root=$1 build=${2:-$1/build}
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "${@:3}" > /dev/null
+    cmake --build "$build" -j "$(nproc)"
 }

@@ -11,6 +11,7 @@
 #include "report/CsvReport.h"
 #include "report/MhtExpireReport.h"
 #include "report/MhtMailboxReport.h"
+#include "text/PendingFiles.h"
 #include "text/TextHelpers.h"
 
 namespace k32 {
@@ -37,6 +38,15 @@ void ReadUsersForVersion(AppState& state) {
     ReadUsersGW6(state);
 }
 
+// Both reports go to temporary files first and replace the previous pair together: a run that
+// fails on the way leaves both previous reports, never a new CSV beside an old web report.
+void WriteMailboxReports(AppState& state) {
+    PendingFiles pending;
+    StageCsvReport(state, pending);
+    StageMhtMailboxReport(state, pending);
+    pending.CommitAll();
+}
+
 void DoneWritingFiles(AppState& state) {
     if (!state.WindowMode)
         return;
@@ -56,8 +66,7 @@ void RunMailboxBranch(AppState& state) {
     ComputeTotals(state);
     AddProgressLine(state, "Done processing");
     SelectAboveValue(state);
-    WriteCsvReport(state);
-    WriteMhtMailboxReport(state);
+    WriteMailboxReports(state);
     DoneWritingFiles(state);
 }
 
@@ -123,8 +132,7 @@ void ReSortAndRewrite(AppState& state) {
     // records. Re-sort works on the mailbox table and its own rows.
     state.log.count = state.log.mailboxes.Slots() - 1;
     SortMailboxes(state, state.settings.Sort, state.settings.SortDir);
-    WriteCsvReport(state);
-    WriteMhtMailboxReport(state);
+    WriteMailboxReports(state);
 }
 
 }  // namespace k32

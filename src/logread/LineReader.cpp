@@ -1,6 +1,7 @@
 #include "logread/LineReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,9 +18,19 @@ constexpr std::size_t kBlockSize = 1 << 20;
 
 LineReader::LineReader(const std::string& path, std::size_t lineCap)
     : path_(path), cap_(lineCap), block_(kBlockSize) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO without a writer cannot hang the run before its type is
+    // known; a log is a regular file, for which the flag changes nothing.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         ThrowIoError(errno, path);
+    struct stat st {};
+    const int err = ::fstat(fd_, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (err != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);  // the destructor does not run for a constructor that raises
+        if (err != 0)
+            ThrowIoError(err, path);
+        throw KestramaError(ErrorKind::InputOutput, "Not a regular file", path);
+    }
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 

@@ -7,6 +7,7 @@
 #include "report/Columns.h"
 #include "report/ResultGrid.h"
 #include "text/LineWriter.h"
+#include "text/PendingFiles.h"
 #include "text/TextHelpers.h"
 
 namespace k32 {
@@ -41,6 +42,40 @@ void AppendField(std::string& out, std::string_view value, std::string_view sep)
     out.push_back('"');
 }
 
+// Where a reading of a CSV line stops: outside any quoted value, inside one, or right after a
+// quote inside one (which closes the value if nothing but a second quote follows).
+enum class CsvLineEnd { Outside, InQuotes, AfterQuote };
+
+// Reads the line as a CSV reader does: a double quote at the start of a value opens a quoted
+// value; inside it, a doubled quote stands for one quote and a single quote closes it.
+CsvLineEnd ReadCsvLineEnd(std::string_view line, std::string_view sep) {
+    CsvLineEnd at = CsvLineEnd::Outside;
+    bool valueStart = true;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (at == CsvLineEnd::InQuotes) {
+            if (c == '"')
+                at = CsvLineEnd::AfterQuote;
+            continue;
+        }
+        if (at == CsvLineEnd::AfterQuote && c == '"') {
+            at = CsvLineEnd::InQuotes;
+            continue;
+        }
+        at = CsvLineEnd::Outside;
+        if (valueStart && c == '"') {
+            at = CsvLineEnd::InQuotes;
+            valueStart = false;
+        } else if (!sep.empty() && line.substr(i, sep.size()) == sep) {
+            valueStart = true;
+            i += sep.size() - 1;
+        } else {
+            valueStart = false;
+        }
+    }
+    return at;
+}
+
 // Appends to `out` the values of the CSV-enabled slots (valueOf gets each slot's code) joined
 // with the separator, the line cut to 255 bytes.
 template <typename ValueOf>
@@ -56,8 +91,10 @@ void AppendSlotLine(std::string& out, const AppState& state, ValueOf valueOf) {
         first = false;
         AppendField(out, valueOf(slot.ColumnFieldCode.view()), sep);
     }
-    if (out.size() - start > kTextMax)
-        out.resize(start + kTextMax);
+    if (out.size() - start > kTextMax) {
+        const std::string cut = CutCsvLine(std::string_view(out).substr(start), sep);
+        out.replace(start, std::string::npos, cut);
+    }
 }
 
 std::string SummaryLine(const AppState& state) {
@@ -84,7 +121,27 @@ std::string CsvField(std::string_view value, std::string_view separator) {
     return out;
 }
 
+std::string CutCsvLine(std::string_view line, std::string_view separator) {
+    if (line.size() <= kTextMax)
+        return std::string(line);
+    line = line.substr(0, kTextMax);
+    if (ReadCsvLineEnd(line, separator) != CsvLineEnd::InQuotes)
+        return std::string(line);
+    // An open quote at the end would swallow every later line into this value.
+    line.remove_suffix(1);
+    std::string cut(line);
+    if (ReadCsvLineEnd(line, separator) == CsvLineEnd::InQuotes)
+        cut.push_back('"');
+    return cut;
+}
+
 void WriteCsvReport(AppState& state) {
+    PendingFiles pending;
+    StageCsvReport(state, pending);
+    pending.CommitAll();
+}
+
+void StageCsvReport(AppState& state, PendingFiles& pending) {
     const LogData& log = state.log;
     const std::uint32_t rows = ReportRows(state.reportTopCount, log.count);
     const std::string path = log.summary.CsvReportPath.str();
@@ -114,8 +171,9 @@ void WriteCsvReport(AppState& state) {
         out.WriteLine(summary);
         out.WriteLine(captions);
     }
-    out.Commit();
-    FillResultGrid(state);
+    pending.Add(out.Finish());
+    // The grid shows what the report holds: it is filled only once the report is in place.
+    pending.AfterCommit([&state] { FillResultGrid(state); });
 }
 
 }  // namespace k32

@@ -8,6 +8,7 @@
 #include "state/EventPump.h"
 #include "report/MhtFrame.h"
 #include "text/LineWriter.h"
+#include "text/PendingFiles.h"
 
 namespace k32 {
 
@@ -89,8 +90,9 @@ void WriteMhtExpireReport(AppState& state) {
         out.WriteLine("</tr>");
     }
     WriteMhtBottom(out, state, frame);
-    out.Commit();
-    FinishMhtReport(state);
+    PendingFiles pending;
+    FinishMhtReport(state, out, pending);
+    pending.CommitAll();
 }
 
 }  // namespace k32

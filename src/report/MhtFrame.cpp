@@ -9,6 +9,7 @@
 #include "report/MhtEncoding.h"
 #include "report/ReportImages.h"
 #include "text/LineWriter.h"
+#include "text/PendingFiles.h"
 #include "text/TextHelpers.h"
 
 namespace k32 {
@@ -129,10 +130,12 @@ void StartMhtReport(AppState& state) {
     AddDebugLine(state, "Writing to MHT file.", "");
 }
 
-void FinishMhtReport(AppState& state) {
+void FinishMhtReport(AppState& state, LineWriter& out, PendingFiles& pending) {
+    pending.Add(out.Finish());
     AddDebugLine(state, "Finished writing to MHT file.", "");
     if (state.WindowMode && state.ui.showReport)
-        state.ui.showReport(state.log.summary.MhtReportPath.str());
+        pending.AfterCommit(
+            [&state] { state.ui.showReport(state.log.summary.MhtReportPath.str()); });
 }
 
 void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame) {

@@ -13,6 +13,7 @@ namespace k32 {
 
 struct AppState;
 class LineWriter;
+class PendingFiles;
 
 // The maker's and the mail system vendor's web addresses, and the two attributions.
 inline constexpr std::string_view kMakerWebAddress = "https://kestrama.example.org/";
@@ -45,10 +46,10 @@ std::string SlashPath(std::string_view path);
 // Fills ImagePartLines: the two image parts (banner, badge) and the closing delimiter.
 void BuildImageParts(AppState& state);
 
-// The progress and debug lines that start a report, and those that end it (with the viewer's
-// refresh in window mode).
+// The progress and debug lines that start a report, and those that end it; the finished file
+// goes to `pending`, and in window mode the viewer shows it once it is in place.
 void StartMhtReport(AppState& state);
-void FinishMhtReport(AppState& state);
+void FinishMhtReport(AppState& state, LineWriter& out, PendingFiles& pending);
 
 // Everything up to and including the table's header row.
 void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame);

@@ -9,6 +9,7 @@
 #include "report/Columns.h"
 #include "report/MhtFrame.h"
 #include "text/LineWriter.h"
+#include "text/PendingFiles.h"
 
 namespace k32 {
 
@@ -70,6 +71,12 @@ HtmlCellText HtmlCell(const MailboxRecordView& record, std::string_view code,
 }
 
 void WriteMhtMailboxReport(AppState& state) {
+    PendingFiles pending;
+    StageMhtMailboxReport(state, pending);
+    pending.CommitAll();
+}
+
+void StageMhtMailboxReport(AppState& state, PendingFiles& pending) {
     BuildImageParts(state);
     const LogData& log = state.log;
     MhtFrame frame = NewMhtFrame(state, kSortFieldNames);
@@ -105,8 +112,7 @@ void WriteMhtMailboxReport(AppState& state) {
         out.WriteLine("</tr>");
     }
     WriteMhtBottom(out, state, frame);
-    out.Commit();
-    FinishMhtReport(state);
+    FinishMhtReport(state, out, pending);
 }
 
 }  // namespace k32

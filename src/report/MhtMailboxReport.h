@@ -9,10 +9,15 @@
 namespace k32 {
 
 struct AppState;
+class PendingFiles;
 
 // Writes the report at MhtReportPath, replacing a previous one only once it is complete.
 // Raises the input/output error.
 void WriteMhtMailboxReport(AppState& state);
+// Writes the report to a temporary file and hands it to `pending`, which puts it in place
+// together with the other reports of the run. Raises the input/output error; the previous
+// report is then untouched.
+void StageMhtMailboxReport(AppState& state, PendingFiles& pending);
 
 // A table cell of a column code: the alignment word ("LEFT" or "RIGHT") and the text, grouped
 // for the number columns; both empty for a code outside "0".."9".

@@ -46,6 +46,10 @@ struct AppState {
     std::vector<std::string> ImagePartLines;
     UiCallbacks ui;
 
+    // Set by the window while a run is under way when the user closes it: the next event pump
+    // ends the run by raising RunStopped.
+    bool stopRequested = false;
+
     // Event pump pacing.
     std::uint32_t pumpTicks = 0;
     std::chrono::steady_clock::time_point lastPump{};

@@ -37,7 +37,7 @@ void AppendLine(AppState& state, std::string_view line) {
         file.Close();
     if (file.fd < 0) {
         file.fd = ::open(state.DebugLogPath.str().c_str(),
-                         O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+                         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (file.fd < 0)
             ThrowIoError(errno, state.DebugLogPath.str(), true);
     }
@@ -51,9 +51,11 @@ void AppendLine(AppState& state, std::string_view line) {
         ThrowIoError(written < 0 ? errno : ENOSPC, state.DebugLogPath.str());
 }
 
-// Creates (or empties) the file; false with errno set when that is not possible.
+// Creates (or empties) the file; false with errno set when that is not possible. A symbolic
+// link at the name is never followed (ELOOP): in a folder that others can write, it could send
+// the log over any file the user may write.
 bool CreateEmpty(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
     ::close(fd);
@@ -141,10 +143,10 @@ void StartDebugLog(AppState& state) {
     state.debugFile.Close();
     if (DiskMode(state) && !CreateEmpty(state.DebugLogPath.str())) {
         int err = errno;
-        if (err != EACCES && err != EPERM && err != EROFS)
+        if (err != EACCES && err != EPERM && err != EROFS && err != ELOOP)
             ThrowIoError(err, state.DebugLogPath.str(), true);
-        // The program's folder is not ours to write (an installed program): use the user's
-        // state folder instead.
+        // The program's folder is not ours to write (an installed program), or someone planted
+        // a symbolic link there: use the user's state folder instead.
         std::string fallback = FallbackDebugLogPath();
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(fallback).parent_path(), ec);

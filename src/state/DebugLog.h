@@ -34,7 +34,8 @@ void AddProgressLine(AppState& state, std::string_view text);
 void AddDebugLine(AppState& state, std::string_view caption, std::string_view value);
 
 // In the disk modes, creates an empty debug log (falling back to the user's state folder when
-// the program's folder cannot be written), then writes the three start lines.
+// the program's folder cannot be written or holds a symbolic link at the log's name, which is
+// never followed), then writes the three start lines.
 void StartDebugLog(AppState& state);
 
 // In the disk modes, writes the "Close debug" line.

@@ -10,6 +10,11 @@
 
 namespace k32 {
 
+// Raised by PumpEvents when the window asked the run to stop (the user closed the window). It is
+// not a KestramaError, so no step mistakes it for a failure of its own: it unwinds the whole run,
+// and the report writers' temporary files go with it, leaving earlier reports as they were.
+struct RunStopped {};
+
 inline void PumpEvents(AppState& state) {
     if (!state.ui.pumpEvents)
         return;
@@ -21,6 +26,8 @@ inline void PumpEvents(AppState& state) {
         return;
     state.lastPump = now;
     state.ui.pumpEvents();
+    if (state.stopRequested)
+        throw RunStopped{};
 }
 
 }  // namespace k32

@@ -1,14 +1,21 @@
 #pragma once
 // Writes a text file line by line, each line ended by CR LF, bytes as given, through one large
-// buffer. In the Replace mode the lines go to a temporary file in the same folder, which
-// Commit renames over the target: a writer that fails or is abandoned part-way leaves the
-// previous file intact and no temporary file behind. In the Direct mode the target itself is
-// created and written.
+// buffer. In the Replace mode the lines go to a temporary file in the same folder, created
+// exclusively under a random name, which Commit renames over the target: a writer that fails or
+// is abandoned part-way leaves the previous file intact and no temporary file behind, and a
+// symbolic link at the target's name is replaced, never followed. In the Direct mode the target
+// itself is created and written.
 
 #include <string>
 #include <string_view>
 
 namespace k32 {
+
+// A complete temporary file and the name it is to take.
+struct FinishedFile {
+    std::string temporary;
+    std::string target;
+};
 
 class LineWriter {
   public:
@@ -37,16 +44,26 @@ class LineWriter {
     }
     // Writes everything out and puts the file in place. Raises the input/output error.
     void Commit();
+    // Replace mode: writes everything out, makes it durable and closes the temporary file
+    // without putting it in place; the caller then owns the temporary file (see PendingFiles).
+    // Raises the input/output error, and then removes the temporary file itself.
+    FinishedFile Finish();
 
   private:
     static constexpr std::size_t kFlushAt = 1 << 18;
     void Flush();
+    void WriteOutAndClose();
 
     std::string path_, writePath_;
     Mode mode_;
     int fd_ = -1;
     std::string buffer_;
-    bool committed_ = false;
+    bool handedOver_ = false;
 };
+
+// A name for a temporary file in the folder of `path`: a fixed prefix and a random part that
+// another user cannot predict. Used with O_CREAT|O_EXCL, so a file or link planted under the name
+// is never opened.
+std::string TemporaryNameBeside(const std::string& path);
 
 }  // namespace k32

@@ -192,8 +192,31 @@ TEST_F(CsvReport, LinesAreCutTo255BytesAfterQuoting) {
     // The summary line is not cut.
     EXPECT_EQ(lines[0], "POA: ;" + std::string(255, 'p') +
                             ";Groupwise Version: ;V;Processed on: ;D;# Mailboxes: ;1");
-    const std::string whole = std::string(200, 'u') + ";\"" + std::string(100, 'f') + ";\"";
-    EXPECT_EQ(lines[2], whole.substr(0, 255));
+    // The cut falls inside the quoted full name: the value is closed rather than left open.
+    EXPECT_EQ(lines[2], std::string(200, 'u') + ";\"" + std::string(52, 'f') + "\"");
+}
+
+TEST(CsvCut, ACutLineStillReadsAsWholeValues) {
+    const std::string a250 = std::string(250, 'a');
+    const std::string a253 = std::string(253, 'a');
+    struct Case {
+        const char* name;
+        std::string line, separator, cut;
+    };
+    const Case cases[] = {
+        {"short line unchanged", "a;\"b;c", ";", "a;\"b;c"},
+        {"255 bytes unchanged", a253 + ";\"", ";", a253 + ";\""},
+        {"cut outside quotes", std::string(300, 'a'), ";", std::string(255, 'a')},
+        {"cut inside a quoted value", a250 + ";\"bcdefg\"", ";", a250 + ";\"bc\""},
+        {"cut right after the closing quote", a250 + ";\"bc\";more", ";", a250 + ";\"bc\""},
+        {"cut after a doubled quote", a250 + ";\"b\"\"c\"", ";", a250 + ";\"b\""},
+        {"cut inside a doubled quote", a250 + ";\"bc\"\"d\"", ";", a250 + ";\"bc\""},
+        {"cut on the opening quote", a253 + ";\"bcd\"", ";", a253 + ";"},
+        {"two-byte separator", a250 + "::\"x::y\"", "::", a250 + "::\"x\""},
+        {"separator inside the quoted value", a250 + ";\"b;;;;;;\"", ";", a250 + ";\"b;\""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CutCsvLine(c.line, c.separator), c.cut) << c.name;
 }
 
 TEST_F(CsvReport, UnknownColumnCodeKeepsItsPlace) {

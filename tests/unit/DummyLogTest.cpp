@@ -177,6 +177,12 @@ struct ReadBackCase {
     bool problems;
 };
 
+std::string ReadBackCaseName(const ::testing::TestParamInfo<ReadBackCase>& info) {
+    const char* const names[] = {"", "Gw55", "Gw60", "Gw65", "Gw652"};
+    return std::string(names[info.param.version]) +
+           (info.param.problems ? "WithProblems" : "NoProblems");
+}
+
 class DummyLogReadBack : public ::testing::TestWithParam<ReadBackCase> {};
 
 TEST_P(DummyLogReadBack, GivesOneRecordPerMailboxWithTheWrittenValues) {
@@ -231,4 +237,5 @@ INSTANTIATE_TEST_SUITE_P(
     Versions, DummyLogReadBack,
     ::testing::Values(ReadBackCase{kDummyGW55, true}, ReadBackCase{kDummyGW60, false},
                       ReadBackCase{kDummyGW60, true}, ReadBackCase{kDummyGW65, true},
-                      ReadBackCase{kDummyGW652, false}, ReadBackCase{kDummyGW652, true}));
+                      ReadBackCase{kDummyGW652, false}, ReadBackCase{kDummyGW652, true}),
+    ReadBackCaseName);

@@ -1,0 +1,126 @@
+#include "settings/StoredSettings.h"
+
+#include <string>
+
+#include "settings/SettingsStore.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "state/ReportSettings.h"
+#include "text/Convert.h"
+#include "text/Errors.h"
+
+namespace k32 {
+
+namespace {
+
+// "ENABLEHTML" and 3 give "ENABLEHTML03"; slots count from 1.
+std::string SlotName(std::string_view group, std::size_t slot) {
+    std::string name(group);
+    name += static_cast<char>('0' + (slot + 1) / 10);
+    name += static_cast<char>('0' + (slot + 1) % 10);
+    return name;
+}
+
+// A stored number through `convert`; a conversion error names the store and the value, so the
+// user can find what to mend.
+template <typename Convert>
+auto ReadNumber(std::string_view name, Convert convert) {
+    try {
+        return convert(ReadSettingValue(name));
+    } catch (KestramaError& e) {
+        if (e.where.empty())
+            e.where = SettingsStorePath() + ", value " + std::string(name);
+        throw;
+    }
+}
+
+std::uint8_t ReadByteValue(std::string_view name) {
+    return ReadNumber(name, [](std::string_view text) {
+        return static_cast<std::uint8_t>(StrToInt32(text) & 0xFF);
+    });
+}
+
+std::uint32_t ReadCount(std::string_view name) {
+    return ReadNumber(name, [](std::string_view text) { return StrToUInt32(text); });
+}
+
+// "0" turns the flag off, "1" on; any other text leaves it as it was.
+void ReadFlag(std::string_view name, bool& flag) {
+    const std::string text = ReadSettingValue(name);
+    if (text == "0")
+        flag = false;
+    else if (text == "1")
+        flag = true;
+}
+
+void WriteFlag(std::string_view name, bool flag) {
+    WriteSettingValue(name, flag ? "1" : "0");
+}
+
+}  // namespace
+
+void LoadStoredSettings(AppState& state) {
+    if (StoreKeyExists()) {
+        state.StoreStatusText = "Reg key exist, read settings.";
+        ReadAllSettings(state);
+        return;
+    }
+    state.StoreStatusText = "No reg key found, first runtime, settings defaults.";
+    ShowMessage(state, "First run, settings default settings.");
+    SetDefaultSettings(state.settings);
+    SaveAllSettings(state);
+}
+
+void ReadAllSettings(AppState& state) {
+    ReportSettings& s = state.settings;
+    s.Sort = ReadByteValue("Sort");
+    s.SortDir = ReadByteValue("SortDir");
+    s.DebugMode = ReadByteValue("DebugMode");
+    s.CSVSeperator = ReadSettingValue("CSVSeperator");
+    s.DECSeperator = ReadSettingValue("DECSeperator");
+    s.InputPath = ReadSettingValue("IN");
+    s.OutputBasePath = ReadSettingValue("OUT");
+    s.CSVHeader = ReadSettingValue("CSVHeader");
+    if (ReadSettingValue("Version") != kProgramVersion) {
+        AddProgressLine(state, "Version mismatch, setting defaults");
+        SetDefaultSettings(s);
+        SaveAllSettings(state);
+    }
+    for (std::size_t i = 0; i < kColumnSlots; ++i)
+        ReadFlag(SlotName("ENABLEHTML", i), s.columns[i].html);
+    for (std::size_t i = 0; i < kColumnSlots; ++i)
+        ReadFlag(SlotName("ENABLECSV", i), s.columns[i].csv);
+    for (std::size_t i = 0; i < kColumnSlots; ++i)
+        s.columns[i].ColumnFieldCode = ReadSettingValue(SlotName("COLUMN", i));
+    s.TOP = ReadCount("TOP");
+    s.TOPVALUE = ReadCount("TOPVALUE");
+}
+
+void SaveAllSettings(AppState& state) {
+    const ReportSettings& s = state.settings;
+    AddProgressLine(state, "Saving registry");
+    WriteSettingValue("Sort", std::to_string(s.Sort));
+    WriteSettingValue("SortDir", std::to_string(s.SortDir));
+    WriteSettingValue("DebugMode", std::to_string(s.DebugMode));
+    WriteSettingValue("CSVSeperator", s.CSVSeperator.view());
+    WriteSettingValue("DECSeperator", s.DECSeperator.view());
+    WriteSettingValue("IN", s.InputPath.view());
+    WriteSettingValue("OUT", s.OutputBasePath.view());
+    WriteSettingValue("CSVHeader", s.CSVHeader.view());
+    WriteSettingValue("Version", kProgramVersion);
+    for (std::size_t i = 0; i < kColumnSlots; ++i)
+        WriteFlag(SlotName("ENABLEHTML", i), s.columns[i].html);
+    for (std::size_t i = 0; i < kColumnSlots; ++i)
+        WriteFlag(SlotName("ENABLECSV", i), s.columns[i].csv);
+    for (std::size_t i = 0; i < kColumnSlots; ++i)
+        WriteSettingValue(SlotName("COLUMN", i), s.columns[i].ColumnFieldCode.view());
+    WriteSettingValue("TOP", std::to_string(s.TOP));
+    WriteSettingValue("TOPVALUE", std::to_string(s.TOPVALUE));
+}
+
+void SaveLastPaths(AppState& state) {
+    WriteSettingValue("IN", state.settings.InputPath.view());
+    WriteSettingValue("OUT", state.settings.OutputBasePath.view());
+}
+
+}  // namespace k32

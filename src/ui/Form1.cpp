@@ -1,0 +1,312 @@
+#include "ui/Form1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QWebEngineView>
+
+#include "settings/StoredSettings.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "text/Errors.h"
+#include "ui/Logo.h"
+#include "ui/PrintHandler.h"
+#include "ui/ResultGridModel.h"
+#include "ui/TextDecode.h"
+
+namespace k32 {
+
+namespace {
+
+template <typename T>
+T* Named(QWidget* parent, const char* name) {
+    auto* w = new T(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QPushButton* NamedButton(QWidget* parent, const char* name, const char* caption) {
+    auto* b = Named<QPushButton>(parent, name);
+    b->setText(QString::fromLatin1(caption));
+    return b;
+}
+
+}  // namespace
+
+Form1::Form1(AppState& s, std::string folder) : state(s), programFolder(std::move(folder)) {
+    setObjectName("Form1");
+    setWindowTitle(QStringLiteral("Velloran Software - Kestrama 32 - v") +
+                   QString::fromLatin1(kProgramVersion.data(),
+                                       static_cast<int>(kProgramVersion.size())));
+    setMinimumSize(800, 580);
+    // The interface font at 8 points, so that every caption fits its fixed-size control.
+    QFont small = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    small.setPointSize(8);
+    setFont(small);
+    CreateTopArea();
+    CreatePages();
+    CreateSettingsPage();
+    CreateAdvancedPage();
+    ConnectHandlers();
+    ConnectSettingsHandlers();
+}
+
+Form1::~Form1() {
+    // The core must not call into a window that is gone.
+    state.ui = UiCallbacks{};
+}
+
+void Form1::CreateTopArea() {
+    ButtonSelectSource = NamedButton(this, "ButtonSelectSource", "Select Log File");
+    ButtonSelectDestination = NamedButton(this, "ButtonSelectDestination", "Select Destination");
+    ButtonGo = NamedButton(this, "ButtonGo", "Go");
+    ButtonReSort = NamedButton(this, "ButtonReSort", "Re-sort");
+    ButtonReSort->setEnabled(false);
+    ButtonQuit = NamedButton(this, "ButtonQuit", "Quit");
+    ButtonPrint = NamedButton(this, "ButtonPrint", "Print");
+    ButtonPrintPreview = NamedButton(this, "ButtonPrintPreview", "Print Preview");
+    // The four half-width buttons are 72 pixels wide: a slightly smaller font and narrow inner
+    // margins let "Print Preview" fit whole.
+    QFont halfWidth = font();
+    halfWidth.setPointSizeF(7.5);
+    for (QPushButton* b : {ButtonReSort, ButtonQuit, ButtonPrint, ButtonPrintPreview}) {
+        b->setFont(halfWidth);
+        b->setStyleSheet("padding-left: 1px; padding-right: 1px;");
+    }
+    Button1 = NamedButton(this, "Button1", "Special");
+    Button1->setVisible(false);
+
+    QFont pathFont = font();
+    pathFont.setPointSize(12);
+    EditOpen = Named<QLineEdit>(this, "EditOpen");
+    EditSave = Named<QLineEdit>(this, "EditSave");
+    EditOpen->setFont(pathFont);
+    EditSave->setFont(pathFont);
+
+    Image1 = Named<QLabel>(this, "Image1");
+    Image1->setPixmap(DrawLogo());
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->resize(265, 49);
+
+    TabControl1 = Named<QTabWidget>(this, "TabControl1");
+    for (const char* tab : {"Log", "Output HTML", "Output CSV", "Settings", "Advanced", "Help"})
+        TabControl1->addTab(new QWidget, QString::fromLatin1(tab));
+    TabControl1->setCurrentIndex(kTabLog);
+    // The logo sits beside the tabs, over the strip's empty right end.
+    Image1->raise();
+}
+
+void Form1::CreatePages() {
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+
+    MemoMainLog = Named<QPlainTextEdit>(TabControl1, "MemoMainLog");
+    MemoMainLog->setReadOnly(true);
+    MemoMainLog->setFont(fixed);
+    MemoMainLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    MemoMainLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoMainLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    PanelWEB = Named<QFrame>(TabControl1, "PanelWEB");
+    WebBrowserOutput = Named<QWebEngineView>(PanelWEB, "WebBrowserOutput");
+
+    StringGridCSV = Named<QTableView>(TabControl1, "StringGridCSV");
+    gridModel = new ResultGridModel(state, StringGridCSV);
+    StringGridCSV->setModel(gridModel);
+    StringGridCSV->setFont(fixed);
+    StringGridCSV->setShowGrid(true);
+    StringGridCSV->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    StringGridCSV->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGridCSV->verticalHeader()->setVisible(false);
+    StringGridCSV->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGridCSV->verticalHeader()->setDefaultSectionSize(20);
+    StringGridCSV->horizontalHeader()->setDefaultSectionSize(100);
+    StringGridCSV->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    StringGridCSV->horizontalHeader()->setFont(fixed);
+
+    PanelSettings = Named<QFrame>(TabControl1, "PanelSettings");
+    PanelSettings->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    PanelAdv = Named<QFrame>(TabControl1, "PanelAdv");
+    PanelAdv->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+    PanelHelp = Named<QFrame>(TabControl1, "PanelHelp");
+    WebBrowserHelp = Named<QWebEngineView>(PanelHelp, "WebBrowserHelp");
+
+    printHandler = new PrintHandler(this);
+}
+
+void Form1::ConnectHandlers() {
+    connect(TabControl1, &QTabWidget::currentChanged, this, [this] { TabControl1Change(); });
+    connect(ButtonSelectSource, &QPushButton::clicked, this, [this] { ButtonSelectSourceClick(); });
+    connect(ButtonSelectDestination, &QPushButton::clicked, this,
+            [this] { ButtonSelectDestinationClick(); });
+    connect(ButtonGo, &QPushButton::clicked, this, [this] { ButtonGoClick(); });
+    connect(ButtonReSort, &QPushButton::clicked, this, [this] { ButtonReSortClick(); });
+    connect(ButtonQuit, &QPushButton::clicked, this, [this] { ButtonQuitClick(); });
+    connect(ButtonPrint, &QPushButton::clicked, this, [this] { ButtonPrintClick(); });
+    connect(ButtonPrintPreview, &QPushButton::clicked, this,
+            [this] { ButtonPrintPreviewClick(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(EditOpen, &QLineEdit::textChanged, this, [this] { EditOpenChange(); });
+    connect(EditSave, &QLineEdit::textChanged, this, [this] { EditSaveChange(); });
+    connect(ButtonAdvGW, &QPushButton::clicked, this, [this] { ButtonAdvGWClick(); });
+    connect(ComboAdvGW, &QComboBox::currentIndexChanged, this, [this] { ComboAdvGWChange(); });
+    connect(WebBrowserOutput, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        const QUrl url = WebBrowserOutput->url();
+        if (!ok && url.isLocalFile())
+            ShowMessageBox("The web report could not be shown: " + url.toLocalFile());
+    });
+}
+
+void Form1::ShowTabPage() {
+    for (QWidget* page : {static_cast<QWidget*>(MemoMainLog), static_cast<QWidget*>(StringGridCSV),
+                          static_cast<QWidget*>(PanelAdv), static_cast<QWidget*>(PanelSettings),
+                          static_cast<QWidget*>(PanelWEB), static_cast<QWidget*>(PanelHelp)})
+        page->setVisible(false);
+    ButtonPrint->setEnabled(false);
+    ButtonPrintPreview->setEnabled(false);
+    switch (TabControl1->currentIndex()) {
+        case kTabLog:
+            MemoMainLog->setVisible(true);
+            break;
+        case kTabHtml:
+            PanelWEB->setVisible(true);
+            ButtonPrint->setEnabled(true);
+            ButtonPrintPreview->setEnabled(true);
+            break;
+        case kTabCsv:
+            StringGridCSV->setVisible(true);
+            break;
+        case kTabSettings:
+            // A run under way keeps the settings buttons off until it ends.
+            if (!busy_)
+                ButtonDefaults->setEnabled(true);
+            else
+                settingsButtonsBeforeBusy_[1] = true;
+            RefreshSettingsPage();
+            PanelSettings->setVisible(true);
+            break;
+        case kTabAdvanced:
+            PanelAdv->setVisible(true);
+            break;
+        case kTabHelp:
+            PanelHelp->setVisible(true);
+            ButtonPrint->setEnabled(true);
+            ButtonPrintPreview->setEnabled(true);
+            break;
+    }
+    for (QWidget* page : {static_cast<QWidget*>(MemoMainLog), static_cast<QWidget*>(StringGridCSV),
+                          static_cast<QWidget*>(PanelAdv), static_cast<QWidget*>(PanelSettings),
+                          static_cast<QWidget*>(PanelWEB), static_cast<QWidget*>(PanelHelp)})
+        if (page->isVisible())
+            page->raise();
+}
+
+void Form1::TabControl1Change() {
+    ShowTabPage();
+}
+
+void Form1::EnableRunButtons() {
+    ButtonGo->setText("Go");
+    ButtonGo->setEnabled(true);
+    ButtonReSort->setEnabled(true);
+}
+
+void Form1::ButtonSelectSourceClick() {
+    QFileDialog dialog(this);
+    dialog.setObjectName("OpenDialog1");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().first();
+    // The reports are written next to the log, named after it.
+    EditOpen->setText(path);
+    EditSave->setText(path);
+}
+
+void Form1::ButtonSelectDestinationClick() {
+    QFileDialog dialog(this);
+    dialog.setObjectName("SaveDialog1");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The base path gets ".csv" and ".mht" appended; the file of that very name is not written.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile("result");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    EditSave->setText(dialog.selectedFiles().first());
+}
+
+void Form1::EditOpenChange() {
+    state.settings.InputPath = EditOpen->text().toUtf8().toStdString();
+    RebuildCommandLinePreview();
+}
+
+void Form1::EditSaveChange() {
+    state.settings.OutputBasePath = EditSave->text().toUtf8().toStdString();
+    RebuildCommandLinePreview();
+}
+
+void Form1::ButtonQuitClick() {
+    close();
+}
+
+void Form1::QuitApplication() {
+    if (quitDone_)
+        return;
+    quitDone_ = true;
+    try {
+        AddProgressLine(state, "Quiting");
+        AddDebugLine(state, "Closing application, saving IN/OUT to registry.", "");
+        SaveLastPaths(state);
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+    try {
+        CloseDebugLog(state);
+    } catch (const std::exception&) {
+        // The program ends either way; the debug log's last line is all that is lost.
+    }
+    // The window closes after this, and the application ends with its last window.
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        // Stop the run at its next event pump; the run's handler then closes the window.
+        closeAfterRun_ = true;
+        state.stopRequested = true;
+        event->ignore();
+        return;
+    }
+    QuitApplication();
+    event->accept();
+}
+
+void Form1::ShowMessageBox(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrama 32 for Windows"), text,
+                    QMessageBox::Ok, this);
+    box.setObjectName("MessageBox");
+    box.exec();
+}
+
+void Form1::ShowError(const std::exception& e) {
+    const QString what = DecodeForDisplay(e.what());
+    if (const auto* k = dynamic_cast<const KestramaError*>(&e); k && !k->where.empty())
+        AddProgressLine(state, "at " + k->where);
+    ShowMessageBox(what);
+}
+
+}  // namespace k32

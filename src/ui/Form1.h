@@ -1,0 +1,182 @@
+#pragma once
+// The one main window. It owns every control; each control's objectName is its name, so that
+// tests and people can find it. The handlers are plain member functions named by control and
+// event; what a run, the Settings tab or the Advanced tab does lives in their own files.
+
+#include <QWidget>
+#include <array>
+#include <string>
+
+#include "state/ReportSettings.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class QWebEngineView;
+
+namespace k32 {
+
+struct AppState;
+class ResultGridModel;
+class PrintHandler;
+
+// Layout units in pixels.
+inline constexpr int LayoutMargin = 16;   // M
+inline constexpr int ControlWidth = 145;  // W
+inline constexpr int ControlHeight = 25;  // H
+inline constexpr int ControlGap = 10;     // S
+
+// Tab indexes of TabControl1.
+enum TabIndex : int { kTabLog, kTabHtml, kTabCsv, kTabSettings, kTabAdvanced, kTabHelp };
+
+class Form1 : public QWidget {
+  public:
+    Form1(AppState& state, std::string programFolder);
+    ~Form1() override;
+
+    AppState& state;
+    const std::string programFolder;
+
+    // Top area.
+    QPushButton* ButtonSelectSource;
+    QPushButton* ButtonSelectDestination;
+    QPushButton* ButtonGo;
+    QPushButton* ButtonReSort;
+    QPushButton* ButtonQuit;
+    QPushButton* ButtonPrint;
+    QPushButton* ButtonPrintPreview;
+    QPushButton* Button1;  // "Special", never visible
+    QLineEdit* EditOpen;
+    QLineEdit* EditSave;
+    QLabel* Image1;
+    QTabWidget* TabControl1;
+
+    // Pages.
+    QPlainTextEdit* MemoMainLog;
+    QFrame* PanelWEB;
+    QWebEngineView* WebBrowserOutput;
+    QTableView* StringGridCSV;
+    QFrame* PanelSettings;
+    QFrame* PanelAdv;
+    QFrame* PanelHelp;
+    QWebEngineView* WebBrowserHelp;
+
+    // Settings page.
+    QLineEdit *EditSort, *EditSortDir, *EditDebug, *EditCSV, *EditDecSep, *EditCSVHeader;
+    QLineEdit *EditSettingsTopLabel, *EditSettingsValue;
+    QComboBox *ComboBoxSort, *ComboBoxSortDir, *ComboBoxDebug, *ComboBoxCSV, *ComboBoxDecSep;
+    QComboBox* ComboBoxCSVHeader;
+    QLineEdit *EditSettingsTOP, *EditSettingsValueEdit;
+    QPushButton *ButtonApply, *ButtonDefaults, *ButtonSaveSettings;
+    QLabel* LabelCMDLine;
+    QLineEdit* EditCMDLine;
+    QLabel *LabelSettingsColumn, *LabelSettingsHTML, *LabelSettingsCSV;
+    std::array<QLineEdit*, kColumnSlots> EditSettingsC{};
+    std::array<QComboBox*, kColumnSlots> ComboBoxSettingsC{};
+    std::array<QCheckBox*, kColumnSlots> CheckBoxSettingsHTML{};
+    std::array<QCheckBox*, kColumnSlots> CheckBoxSettingsCSV{};
+
+    // Advanced page.
+    QLabel *LabelAdvInfo, *LabelPath, *LabelNr, *LabelVer;
+    QLineEdit *EditAdvGW, *EditAdvGWNr;
+    QComboBox* ComboAdvGW;
+    QCheckBox* CheckBoxProblem;
+    QPushButton* ButtonAdvGW;
+
+    ResultGridModel* gridModel;
+    PrintHandler* printHandler;
+
+    // The outer size the last layout pass worked from.
+    int WindowWidth = 0;
+    int WindowHeight = 0;
+
+    // While true, a change of a Settings-tab control is not a user's change.
+    bool UpdatingControls = false;
+
+    // --- Top area and tabs (Form1.cpp) ---
+    void ShowTabPage();
+    void TabControl1Change();
+    void EnableRunButtons();
+    void ButtonSelectSourceClick();
+    void ButtonSelectDestinationClick();
+    void EditOpenChange();
+    void EditSaveChange();
+    void ButtonQuitClick();
+    void QuitApplication();
+    bool QuitDone() const { return quitDone_; }
+
+    // --- Runs (FormRun.cpp) ---
+    void ButtonGoClick();
+    void ButtonReSortClick();
+    void Button1Click();
+    // True while a run, a re-sort or a dummy-log write is under way.
+    bool Busy() const { return busy_; }
+
+    // --- Layout (FormLayout.cpp) ---
+    void FormResize();
+    void LayoutWindow();
+    void LayoutSettingsPanel();
+    void LayoutAdvancedPanel();
+
+    // --- Viewers and printing (FormViewers.cpp) ---
+    void ShowReportInViewer(const std::string& path);
+    void ButtonPrintClick();
+    void ButtonPrintPreviewClick();
+    // The view that Print and Print Preview act on: the report or the manual; null elsewhere.
+    QWebEngineView* PrintableView() const;
+
+    // --- Settings page (SettingsPage.cpp) ---
+    void RefreshSettingsPage();
+    void SettingsToControls();
+    void ControlsToSettings();
+    void MarkSettingsChanged();
+    void UpdateAboveLabel(int sortIndex);
+    void NumberBoxChange(QLineEdit* box);
+    void ButtonApplyClick();
+    void ButtonSaveSettingsClick();
+    void ButtonDefaultsClick();
+    void RebuildCommandLinePreview();
+
+    // --- Advanced page (AdvancedPage.cpp) ---
+    void ButtonAdvGWClick();
+    void ComboAdvGWChange();
+
+    // Shows an error's text in a message box and names its place in the Log tab.
+    void ShowError(const std::exception& e);
+    // A modal message box titled with the application's title.
+    void ShowMessageBox(const QString& text);
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void CreateTopArea();
+    void CreatePages();
+    void CreateSettingsPage();
+    void CreateAdvancedPage();
+    void ConnectHandlers();
+    void ConnectSettingsHandlers();
+
+    // Disables everything that could start a second run or change its inputs' files, and
+    // restores it afterwards.
+    void BeginBusy();
+    void EndBusy();
+    // Runs one action that may be stopped by closing the window; errors go to a message box.
+    void RunGuarded(void (*action)(AppState&));
+
+    bool busy_ = false;
+    bool closeAfterRun_ = false;
+    bool quitDone_ = false;
+    bool hadRun_ = false;
+    std::array<bool, 3> settingsButtonsBeforeBusy_{};
+    std::string lastSlotError_;
+};
+
+}  // namespace k32

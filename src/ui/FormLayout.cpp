@@ -1,0 +1,145 @@
+// The window places every control itself from its current size, so the pages grow with the
+// window. All figures come from the four layout units (margin M, control width W, control
+// height H, gap S); halving drops the remainder.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTabWidget>
+#include <QTableView>
+#include <QWebEngineView>
+
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "ui/Form1.h"
+
+namespace k32 {
+
+namespace {
+
+constexpr int M = LayoutMargin, W = ControlWidth, H = ControlHeight, S = ControlGap;
+
+// Layout debug lines are a trace, not a step of a run: a debug log that cannot be written
+// shows at the next run, not in the middle of a resize.
+void TraceLayout(AppState& state, const std::string& caption, const std::string& value) {
+    try {
+        AddDebugLine(state, caption, value);
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void Form1::FormResize() {
+    // The window never gets smaller than 800 x 580 (its minimum size holds it there too).
+    if (height() < 580 || width() < 800) {
+        resize(std::max(width(), 800), std::max(height(), 580));
+        return;  // the resize comes back here with the enlarged size
+    }
+    TraceLayout(state,
+                "Formsize w: " + std::to_string(width()) + " h: " + std::to_string(height()), "");
+    LayoutWindow();
+}
+
+void Form1::LayoutWindow() {
+    TraceLayout(state, "Change windowsize",
+                std::to_string(width()) + "#" + std::to_string(height()));
+    WindowWidth = width();
+    WindowHeight = height();
+    const int runRow = M + 2 * H + 2 * S;
+
+    ButtonSelectSource->setGeometry(M, M, W, H);
+    ButtonSelectDestination->setGeometry(M, M + H + S, W, H);
+    ButtonGo->setGeometry(M, runRow, W, H);
+    ButtonReSort->setGeometry(2 * M + W, runRow, W / 2, H);
+    ButtonPrint->setGeometry(M / 2 + 2 * M + W + W / 2, runRow, W / 2, H);
+    ButtonPrintPreview->setGeometry(3 * M + W + 2 * (W / 2), runRow, W / 2, H);
+    ButtonQuit->setGeometry(M / 2 + 3 * M + W + 3 * (W / 2), runRow, W / 2, H);
+    Image1->move(4 * M + 3 * W, runRow);
+    EditOpen->setGeometry(M + W + S, M, WindowWidth - 3 * M - W - S, H);
+    EditSave->setGeometry(M + W + S, M + H + S, WindowWidth - 3 * M - W - S, H);
+
+    const int tabLeft = M, tabTop = M + 3 * H + 3 * S;
+    TabControl1->setGeometry(tabLeft, tabTop, WindowWidth - tabLeft - 2 * M,
+                             WindowHeight - tabTop - 2 * M);
+    const int tabWidth = TabControl1->width(), tabHeight = TabControl1->height();
+    for (QWidget* page : {static_cast<QWidget*>(MemoMainLog), static_cast<QWidget*>(PanelWEB),
+                          static_cast<QWidget*>(PanelHelp), static_cast<QWidget*>(StringGridCSV),
+                          static_cast<QWidget*>(PanelSettings)})
+        page->setGeometry(M, 2 * M, tabWidth - 2 * M, tabHeight - 3 * M);
+    WebBrowserOutput->setGeometry(0, 0, PanelWEB->width(), PanelWEB->height());
+    WebBrowserHelp->setGeometry(0, 0, PanelHelp->width(), PanelHelp->height());
+
+    LayoutSettingsPanel();
+    LayoutAdvancedPanel();
+}
+
+void Form1::LayoutSettingsPanel() {
+    const int tabWidth = TabControl1->width(), tabHeight = TabControl1->height();
+
+    // Left block: eight rows of caption box and value control.
+    const std::array<std::pair<QWidget*, QWidget*>, 8> rows = {{
+        {EditSort, ComboBoxSort},
+        {EditSortDir, ComboBoxSortDir},
+        {EditDebug, ComboBoxDebug},
+        {EditCSV, ComboBoxCSV},
+        {EditDecSep, ComboBoxDecSep},
+        {EditCSVHeader, ComboBoxCSVHeader},
+        {EditSettingsTopLabel, EditSettingsTOP},
+        {EditSettingsValue, EditSettingsValueEdit},
+    }};
+    for (int r = 0; r < 8; ++r) {
+        const int top = 2 * M + r * H;
+        rows[r].first->setGeometry(M / 2, top, W, rows[r].first->height());
+        rows[r].second->setGeometry(M / 2 + W + S, top, W, rows[r].second->height());
+    }
+
+    const int buttonTop = tabHeight - 5 * M;
+    ButtonApply->setGeometry(M / 2, buttonTop, W, H);
+    ButtonDefaults->setGeometry(M / 2 + W + M, buttonTop, W, H);
+    ButtonSaveSettings->setGeometry(M / 2 + 2 * W + 2 * M, buttonTop, W, H);
+    EditCMDLine->setGeometry(M / 2, tabHeight - 5 * H, tabWidth - 3 * M, H);
+    LabelCMDLine->setGeometry(M / 2, tabHeight - 6 * H, tabWidth - 4 * M, H);
+
+    // Column block, from the middle of the tab strip.
+    const int x0 = tabWidth / 2;
+    LabelSettingsColumn->move(x0 + M / 2, LabelSettingsColumn->y());
+    LabelSettingsHTML->move(x0 + 200, LabelSettingsHTML->y());
+    LabelSettingsCSV->move(x0 + 240, LabelSettingsCSV->y());
+    for (std::size_t i = 0; i < kColumnSlots; ++i) {
+        const int top = 2 * M + static_cast<int>(i) * H;
+        EditSettingsC[i]->setGeometry(x0 + M / 2, top, 60, EditSettingsC[i]->height());
+        ComboBoxSettingsC[i]->setGeometry(x0 + 80, top, 100, ComboBoxSettingsC[i]->height());
+        CheckBoxSettingsHTML[i]->setGeometry(x0 + 200, top + 2, 18, 18);
+        CheckBoxSettingsCSV[i]->setGeometry(x0 + 240, top + 2, 18, 18);
+    }
+    // A layout pass only places the controls: the choices they show are the settings', so that a
+    // resize never changes what "Apply" would store.
+}
+
+void Form1::LayoutAdvancedPanel() {
+    TraceLayout(state, "Advanced tab position procedure", "");
+    const int tabWidth = TabControl1->width(), tabHeight = TabControl1->height();
+    PanelAdv->setGeometry(M, 2 * M, tabWidth - 2 * M, tabHeight - 3 * M);
+    LabelAdvInfo->move(M / 2, 2 * M);
+    LabelPath->move(M / 2, 2 * M + H);
+    LabelNr->move(M / 2, 2 * M + 2 * H);
+    LabelVer->move(M / 2, 2 * M + 3 * H);
+    CheckBoxProblem->move(M / 2, 2 * M + 4 * H);
+    EditAdvGW->setGeometry(M / 2 + 120, 2 * M + H, W, H);
+    EditAdvGWNr->move(M / 2 + 120, 2 * M + 2 * H);
+    ComboAdvGW->setGeometry(M / 2 + 120, 2 * M + 3 * H, W, H);
+    ButtonAdvGW->setGeometry(M / 2, 2 * M + 5 * H, W, H);
+}
+
+}  // namespace k32

@@ -1,0 +1,87 @@
+// Runs from the window: "Go", "Re-sort" and the hidden "Special" button. A run stays on the
+// window's thread and lets the window handle its events between lines (the paced event pump),
+// so the window repaints and stays live; meanwhile nothing can start a second run, and closing
+// the window stops the run cleanly before the program ends.
+
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "app/RunProcessing.h"
+#include "logread/ExpireReader.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "state/EventPump.h"
+#include "ui/Form1.h"
+
+namespace k32 {
+
+void Form1::BeginBusy() {
+    busy_ = true;
+    state.stopRequested = false;
+    ButtonGo->setEnabled(false);
+    ButtonReSort->setEnabled(false);
+    ButtonAdvGW->setEnabled(false);
+    settingsButtonsBeforeBusy_ = {ButtonApply->isEnabled(), ButtonDefaults->isEnabled(),
+                                  ButtonSaveSettings->isEnabled()};
+    ButtonApply->setEnabled(false);
+    ButtonDefaults->setEnabled(false);
+    ButtonSaveSettings->setEnabled(false);
+}
+
+void Form1::EndBusy() {
+    busy_ = false;
+    state.stopRequested = false;
+    ButtonGo->setText("Go");
+    ButtonGo->setEnabled(true);
+    ButtonReSort->setEnabled(hadRun_);
+    ButtonAdvGW->setEnabled(true);
+    ButtonApply->setEnabled(settingsButtonsBeforeBusy_[0]);
+    ButtonDefaults->setEnabled(settingsButtonsBeforeBusy_[1]);
+    ButtonSaveSettings->setEnabled(settingsButtonsBeforeBusy_[2]);
+}
+
+void Form1::RunGuarded(void (*action)(AppState&)) {
+    BeginBusy();
+    try {
+        action(state);
+    } catch (const RunStopped&) {
+        AddProgressLine(state, "Run stopped, the window is closing");
+    } catch (const std::exception& e) {
+        AddProgressLine(state, std::string("Run ended with error: ") + e.what());
+        try {
+            AddDebugLine(state, "Run ended with error", e.what());
+        } catch (const std::exception&) {
+        }
+        ShowError(e);
+    }
+    EndBusy();
+    if (closeAfterRun_)
+        close();
+}
+
+void Form1::ButtonGoClick() {
+    if (busy_)
+        return;
+    TabControl1->setCurrentIndex(kTabLog);
+    ShowTabPage();
+    ButtonGo->setText("Please wait");
+    RunGuarded([](AppState& s) { RunProcessing(s); });
+    // Re-sort has a table to work on from the end of the first run on, whatever its outcome.
+    hadRun_ = true;
+    if (!busy_ && !closeAfterRun_)
+        EnableRunButtons();
+}
+
+void Form1::ButtonReSortClick() {
+    if (busy_)
+        return;
+    RunGuarded(ReSortAndRewrite);
+}
+
+void Form1::Button1Click() {
+    if (busy_)
+        return;
+    RunGuarded(RunExpReport3);
+}
+
+}  // namespace k32

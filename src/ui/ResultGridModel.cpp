@@ -1,0 +1,40 @@
+#include "ui/ResultGridModel.h"
+
+#include "report/ResultGrid.h"
+#include "state/AppState.h"
+#include "ui/TextDecode.h"
+
+namespace k32 {
+
+namespace {
+// The grid has 50 empty rows before its first fill.
+constexpr int kRowsBeforeFill = 50;
+}  // namespace
+
+int ResultGridModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid())
+        return 0;
+    if (!state_.grid.filled)
+        return kRowsBeforeFill - 1;
+    // Row 0, the captions, is the header.
+    return static_cast<int>(ResultGridRowCount(state_)) - 1;
+}
+
+int ResultGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(kGridColumns);
+}
+
+QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid())
+        return {};
+    return DecodeForDisplay(ResultGridCell(state_, static_cast<std::uint32_t>(index.row()) + 1,
+                                           static_cast<std::uint32_t>(index.column())));
+}
+
+QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+        return {};
+    return DecodeForDisplay(ResultGridCell(state_, 0, static_cast<std::uint32_t>(section)));
+}
+
+}  // namespace k32

@@ -1,0 +1,309 @@
+// The Settings tab: the report settings in editable controls, "Apply", "Save Settings",
+// "Defaults", and the batch command line that reproduces the current settings. A list's item
+// index is the stored number.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "settings/CommandLinePreview.h"
+#include "settings/StoredSettings.h"
+#include "state/AppState.h"
+#include "text/Convert.h"
+#include "text/Errors.h"
+#include "text/TextHelpers.h"
+#include "ui/Form1.h"
+#include "ui/TextDecode.h"
+
+namespace k32 {
+
+namespace {
+
+const QStringList kSortItems = {"Username", "Fullname", "Inbox", "Outbox",
+                                "Wastebin", "Size",     "UID"};
+const QStringList kColumnItems = {"Username",  "Fullname",  "Size",     "Inbox", "Outbox",
+                                  "Wastebin",  "Sizelimit", "Threshold", "Exceeded", "UID"};
+const QStringList kCaptionPlacements = {"Header", "Footer", "Disabled"};
+
+template <typename T>
+T* Named(QWidget* parent, const QString& name) {
+    auto* w = new T(parent);
+    w->setObjectName(name);
+    return w;
+}
+
+// A read-only caption box in the system's light 3D colour.
+QLineEdit* CaptionBox(QWidget* parent, const QString& name, const QString& caption) {
+    auto* box = Named<QLineEdit>(parent, name);
+    box->setText(caption);
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::NoFocus);
+    QPalette p = box->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::Midlight));
+    box->setPalette(p);
+    box->resize(box->width(), 23);
+    return box;
+}
+
+QComboBox* PickList(QWidget* parent, const QString& name, const QStringList& items) {
+    auto* combo = Named<QComboBox>(parent, name);
+    combo->addItems(items);
+    combo->resize(combo->width(), 23);
+    return combo;
+}
+
+QString SlotName(const char* prefix, std::size_t slot) {
+    return QString::asprintf("%s%02d", prefix, static_cast<int>(slot + 1));
+}
+
+// A number box's text as a setting: digits only (the empty text giving 0) that fit in 32 bits.
+bool NumberBoxValue(const QString& text, std::uint32_t& value) {
+    const std::string digits = text.toStdString();
+    if (!IsAllDigits(digits))
+        return false;
+    try {
+        value = StrToUInt32("0" + digits);
+        return true;
+    } catch (const KestramaError&) {
+        return false;
+    }
+}
+
+void SetBoxColour(QLineEdit* box, bool valid) {
+    QPalette p = box->palette();
+    p.setColor(QPalette::Base,
+               valid ? QApplication::palette(box).color(QPalette::Base) : QColor(255, 0, 0));
+    box->setPalette(p);
+}
+
+}  // namespace
+
+void Form1::CreateSettingsPage() {
+    QWidget* page = PanelSettings;
+    EditSort = CaptionBox(page, "EditSort", "Sort by item");
+    EditSortDir = CaptionBox(page, "EditSortDir", "Sort direction");
+    EditDebug = CaptionBox(page, "EditDebug", "Debug mode");
+    EditCSV = CaptionBox(page, "EditCSV", "CSV Seperator");
+    EditDecSep = CaptionBox(page, "EditDecSep", "Thousand Seperator");
+    EditCSVHeader = CaptionBox(page, "EditCSVHeader", "CSV Header");
+    EditSettingsTopLabel = CaptionBox(page, "EditSettingsTopLabel", "Top items:");
+    EditSettingsValue = CaptionBox(page, "EditSettingsValue", "Above items: Size");
+
+    ComboBoxSort = PickList(page, "ComboBoxSort", kSortItems);
+    ComboBoxSortDir = PickList(page, "ComboBoxSortDir", {"Ascending", "Descending"});
+    ComboBoxDebug =
+        PickList(page, "ComboBoxDebug", {"Disk / Screen", "Disk only", "Screen only", "Off"});
+    ComboBoxCSV = PickList(page, "ComboBoxCSV", {";", ":", ".", ",", "@", "#", "$", "%", "!", "?"});
+    ComboBoxCSV->setEditable(true);
+    ComboBoxCSV->setInsertPolicy(QComboBox::NoInsert);
+    ComboBoxCSV->lineEdit()->setMaxLength(1);
+    ComboBoxDecSep = PickList(page, "ComboBoxDecSep", {". (dot)", ", (comma)"});
+    ComboBoxCSVHeader = PickList(page, "ComboBoxCSVHeader", kCaptionPlacements);
+    EditSettingsTOP = Named<QLineEdit>(page, "EditSettingsTOP");
+    EditSettingsValueEdit = Named<QLineEdit>(page, "EditSettingsValueEdit");
+    EditSettingsTOP->resize(EditSettingsTOP->width(), 23);
+    EditSettingsValueEdit->resize(EditSettingsValueEdit->width(), 23);
+
+    ButtonApply = Named<QPushButton>(page, "ButtonApply");
+    ButtonApply->setText("Apply");
+    ButtonDefaults = Named<QPushButton>(page, "ButtonDefaults");
+    ButtonDefaults->setText("Defaults");
+    ButtonSaveSettings = Named<QPushButton>(page, "ButtonSaveSettings");
+    ButtonSaveSettings->setText("Save Settings");
+    for (QPushButton* b : {ButtonApply, ButtonDefaults, ButtonSaveSettings})
+        b->setEnabled(false);
+
+    LabelCMDLine = Named<QLabel>(page, "LabelCMDLine");
+    LabelCMDLine->setText("Kestrama commandline switches:");
+    EditCMDLine = Named<QLineEdit>(page, "EditCMDLine");
+    EditCMDLine->setReadOnly(true);
+
+    LabelSettingsColumn = Named<QLabel>(page, "LabelSettingsColumn");
+    LabelSettingsColumn->setText("Column settings");
+    LabelSettingsHTML = Named<QLabel>(page, "LabelSettingsHTML");
+    LabelSettingsHTML->setText("HTML");
+    LabelSettingsCSV = Named<QLabel>(page, "LabelSettingsCSV");
+    LabelSettingsCSV->setText("CSV");
+    for (QLabel* label : {LabelSettingsColumn, LabelSettingsHTML, LabelSettingsCSV}) {
+        label->adjustSize();
+        label->move(label->x(), 10);
+    }
+    for (std::size_t i = 0; i < kColumnSlots; ++i) {
+        const QString caption =
+            i + 1 < kColumnSlots ? QString("Column %1").arg(i + 1) : QString("Colum 10");
+        EditSettingsC[i] = CaptionBox(page, SlotName("EditSettingsC", i), caption);
+        ComboBoxSettingsC[i] = PickList(page, SlotName("ComboBoxSettingsC", i), kColumnItems);
+        ComboBoxSettingsC[i]->setCurrentIndex(static_cast<int>(i));
+        CheckBoxSettingsHTML[i] = Named<QCheckBox>(page, SlotName("CheckBoxSettingsHTML", i));
+        CheckBoxSettingsCSV[i] = Named<QCheckBox>(page, SlotName("CheckBoxSettingsCSV", i));
+    }
+}
+
+void Form1::ConnectSettingsHandlers() {
+    // Only the user's own edits count as changes: "activated" and "clicked" are not sent when
+    // the program sets a choice or a tick.
+    connect(ComboBoxSort, &QComboBox::activated, this, [this](int index) {
+        MarkSettingsChanged();
+        UpdateAboveLabel(index);
+    });
+    for (QComboBox* combo : {ComboBoxSortDir, ComboBoxDebug, ComboBoxDecSep, ComboBoxCSVHeader})
+        connect(combo, &QComboBox::activated, this, [this] { MarkSettingsChanged(); });
+    connect(ComboBoxCSV, &QComboBox::activated, this, [this] { MarkSettingsChanged(); });
+    connect(ComboBoxCSV->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { MarkSettingsChanged(); });
+    for (std::size_t i = 0; i < kColumnSlots; ++i) {
+        connect(ComboBoxSettingsC[i], &QComboBox::activated, this, [this] { MarkSettingsChanged(); });
+        connect(CheckBoxSettingsHTML[i], &QCheckBox::clicked, this, [this] { MarkSettingsChanged(); });
+        connect(CheckBoxSettingsCSV[i], &QCheckBox::clicked, this, [this] { MarkSettingsChanged(); });
+    }
+    for (QLineEdit* box : {EditSettingsTOP, EditSettingsValueEdit})
+        connect(box, &QLineEdit::textChanged, this, [this, box] { NumberBoxChange(box); });
+    connect(ButtonApply, &QPushButton::clicked, this, [this] { ButtonApplyClick(); });
+    connect(ButtonSaveSettings, &QPushButton::clicked, this, [this] { ButtonSaveSettingsClick(); });
+    connect(ButtonDefaults, &QPushButton::clicked, this, [this] { ButtonDefaultsClick(); });
+}
+
+void Form1::RefreshSettingsPage() {
+    RebuildCommandLinePreview();
+    SettingsToControls();
+    UpdateAboveLabel(ComboBoxSort->currentIndex());
+}
+
+void Form1::RebuildCommandLinePreview() {
+    EditCMDLine->setText(DecodeForDisplay(BuildCommandLinePreview(state.settings)));
+    EditCMDLine->setCursorPosition(0);
+}
+
+void Form1::SettingsToControls() {
+    const ReportSettings& s = state.settings;
+    ComboBoxSort->setCurrentIndex(s.Sort < kSortItems.size() ? s.Sort : -1);
+    ComboBoxSortDir->setCurrentIndex(s.SortDir < 2 ? s.SortDir : -1);
+    ComboBoxCSV->setEditText(DecodeForDisplay(s.CSVSeperator.view()));
+    ComboBoxDebug->setCurrentIndex(s.DebugMode < 4 ? s.DebugMode : -1);
+    if (s.DECSeperator == ".")
+        ComboBoxDecSep->setCurrentIndex(0);
+    else if (s.DECSeperator == ",")
+        ComboBoxDecSep->setCurrentIndex(1);
+    if (int i = kCaptionPlacements.indexOf(DecodeForDisplay(s.CSVHeader.view())); i >= 0)
+        ComboBoxCSVHeader->setCurrentIndex(i);
+
+    UpdatingControls = true;
+    for (std::size_t i = 0; i < kColumnSlots; ++i) {
+        CheckBoxSettingsHTML[i]->setChecked(s.columns[i].html);
+        CheckBoxSettingsCSV[i]->setChecked(s.columns[i].csv);
+    }
+    EditSettingsTOP->setText(QString::number(s.TOP));
+    EditSettingsValueEdit->setText(QString::number(s.TOPVALUE));
+    UpdatingControls = false;
+
+    // A slot text that is not one of the ten codes (a damaged store) shows an empty choice; the
+    // page stays usable, and the error is shown once for that text.
+    std::string badText;
+    for (std::size_t i = 0; i < kColumnSlots; ++i) {
+        std::string_view code = s.columns[i].ColumnFieldCode.view();
+        int index = -1;
+        try {
+            index = StrToInt32(code);
+        } catch (const KestramaError& e) {
+            if (badText.empty())
+                badText = e.what();
+        }
+        ComboBoxSettingsC[i]->setCurrentIndex(index >= 0 && index < 10 ? index : -1);
+    }
+    if (!badText.empty() && badText != lastSlotError_)
+        ShowMessageBox(DecodeForDisplay(badText));
+    lastSlotError_ = badText;
+}
+
+void Form1::ControlsToSettings() {
+    ReportSettings& s = state.settings;
+    if (ComboBoxSort->currentIndex() >= 0)
+        s.Sort = static_cast<std::uint8_t>(ComboBoxSort->currentIndex());
+    if (ComboBoxSortDir->currentIndex() >= 0)
+        s.SortDir = static_cast<std::uint8_t>(ComboBoxSortDir->currentIndex());
+    s.CSVSeperator = EncodeFromDisplay(ComboBoxCSV->currentText());
+    if (ComboBoxDebug->currentIndex() >= 0)
+        s.DebugMode = static_cast<std::uint8_t>(ComboBoxDebug->currentIndex());
+    if (ComboBoxDecSep->currentIndex() == 0)
+        s.DECSeperator = ".";
+    else if (ComboBoxDecSep->currentIndex() == 1)
+        s.DECSeperator = ",";
+    s.CSVHeader = ComboBoxCSVHeader->currentText().toStdString();
+    for (std::size_t i = 0; i < kColumnSlots; ++i)
+        s.columns[i].html = CheckBoxSettingsHTML[i]->isChecked();
+    for (std::size_t i = 0; i < kColumnSlots; ++i)
+        s.columns[i].csv = CheckBoxSettingsCSV[i]->isChecked();
+    // An empty choice (a slot whose stored text was not a code) keeps the stored text.
+    for (std::size_t i = 0; i < kColumnSlots; ++i)
+        if (int index = ComboBoxSettingsC[i]->currentIndex(); index >= 0)
+            s.columns[i].ColumnFieldCode = std::to_string(index);
+    std::uint32_t value = 0;
+    s.TOP = NumberBoxValue(EditSettingsTOP->text(), value) ? value : 0;
+    value = 0;
+    s.TOPVALUE = NumberBoxValue(EditSettingsValueEdit->text(), value) ? value : 0;
+}
+
+void Form1::MarkSettingsChanged() {
+    if (UpdatingControls)
+        return;
+    if (Busy()) {
+        // The buttons stay off until the run ends, and come back as this change asks.
+        settingsButtonsBeforeBusy_ = {true, true, true};
+        return;
+    }
+    ButtonApply->setEnabled(true);
+    ButtonDefaults->setEnabled(true);
+    ButtonSaveSettings->setEnabled(true);
+}
+
+void Form1::UpdateAboveLabel(int sortIndex) {
+    static const char* const kAboveFields[] = {nullptr, nullptr, "Inbox", "Outbox",
+                                               "Wastebin", "Size", nullptr};
+    const char* field = sortIndex >= 0 && sortIndex < 7 ? kAboveFields[sortIndex] : nullptr;
+    EditSettingsValueEdit->setEnabled(field != nullptr);
+    EditSettingsValue->setText(field ? QString("Above items: ") + field
+                                     : QString("Above items: (disabled)"));
+}
+
+void Form1::NumberBoxChange(QLineEdit* box) {
+    std::uint32_t value = 0;
+    const bool valid = NumberBoxValue(box->text(), value);
+    SetBoxColour(box, valid);
+    if (valid)
+        MarkSettingsChanged();
+}
+
+void Form1::ButtonApplyClick() {
+    ControlsToSettings();
+    RebuildCommandLinePreview();
+    ButtonApply->setEnabled(false);
+    ButtonSaveSettings->setEnabled(true);
+}
+
+void Form1::ButtonSaveSettingsClick() {
+    ControlsToSettings();
+    RebuildCommandLinePreview();
+    ButtonApply->setEnabled(false);
+    try {
+        SaveAllSettings(state);
+    } catch (const std::exception& e) {
+        // Not stored: "Save Settings" stays usable for another try.
+        ShowError(e);
+        return;
+    }
+    ButtonSaveSettings->setEnabled(false);
+}
+
+void Form1::ButtonDefaultsClick() {
+    SetDefaultSettings(state.settings);
+    MarkSettingsChanged();
+    SettingsToControls();
+    UpdateAboveLabel(ComboBoxSort->currentIndex());
+    ButtonDefaults->setEnabled(false);
+}
+
+}  // namespace k32

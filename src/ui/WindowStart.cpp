@@ -1,0 +1,159 @@
+#include "ui/WindowStart.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSysInfo>
+#include <QTabWidget>
+#include <QTableView>
+#include <QWebEngineView>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/CommandLine.h"
+#include "app/Startup.h"
+#include "settings/StoredSettings.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "ui/Form1.h"
+#include "ui/ResultGridModel.h"
+#include "ui/TextDecode.h"
+
+#ifndef KESTRAMA_DATA_DIR
+#define KESTRAMA_DATA_DIR "/usr/local/share/kestrama32"
+#endif
+
+namespace k32 {
+
+namespace {
+
+void ShowStandaloneMessage(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrama 32 for Windows"), text,
+                    QMessageBox::Ok);
+    box.setObjectName("MessageBox");
+    box.exec();
+}
+
+// The hooks before the window exists: message boxes of their own, and progress lines kept
+// until the Log tab can show them.
+void HookBeforeWindow(AppState& state, std::shared_ptr<QStringList> pending) {
+    state.ui.messageBox = [](std::string_view text) { ShowStandaloneMessage(DecodeForDisplay(text)); };
+    state.ui.progressLine = [pending](std::string_view line) {
+        pending->append(DecodeForDisplay(line));
+    };
+}
+
+void HookWindow(AppState& state, Form1* form) {
+    state.ui.progressLine = [form](std::string_view line) {
+        form->MemoMainLog->appendPlainText(DecodeForDisplay(line));
+    };
+    state.ui.pumpEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+    state.ui.messageBox = [form](std::string_view text) {
+        form->ShowMessageBox(DecodeForDisplay(text));
+    };
+    state.ui.gridChanged = [form, &state] {
+        form->gridModel->Refill();
+        // With no record the widths are never worked out, and the columns keep theirs.
+        if (state.log.count > 0)
+            for (std::size_t c = 0; c < kGridColumns; ++c)
+                form->StringGridCSV->setColumnWidth(static_cast<int>(c), state.grid.widths[c]);
+    };
+    state.ui.showReport = [form](const std::string& path) { form->ShowReportInViewer(path); };
+}
+
+template <typename Step>
+void ShowErrorOf(AppState& state, Step step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        ShowMessage(state, e.what());
+    }
+}
+
+bool DisplayAvailable() {
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v;
+    };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+std::string ManualPath(const std::string& programFolder) {
+    const std::string beside = programFolder + "/manual.mht";
+    if (QFileInfo::exists(QString::fromStdString(beside)))
+        return beside;
+    const std::string installed = std::string(KESTRAMA_DATA_DIR) + "/manual.mht";
+    if (QFileInfo::exists(QString::fromStdString(installed)))
+        return installed;
+    return beside;  // the Help tab then shows the view's own page for a missing file
+}
+
+std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string>& params,
+                                  const std::string& programFolder) {
+    auto pending = std::make_shared<QStringList>();
+    HookBeforeWindow(state, pending);
+    state.WindowMode = true;
+    ShowErrorOf(state, [&] { ParseCommandLine(state, params, programFolder); });
+    state.WindowMode = true;
+    ShowErrorOf(state, [&] { LoadStoredSettings(state); });
+    ShowErrorOf(state, [&] { StartDebugLog(state); });
+
+    auto form = std::make_unique<Form1>(state, programFolder);
+    form->setEnabled(false);
+    HookWindow(state, form.get());
+    for (const QString& line : *pending)
+        form->MemoMainLog->appendPlainText(line);
+
+    form->resize(800, 600);
+    form->FormResize();
+    AddProgressLine(state, "Welcome at Kestrama 32 for Windows");
+    AddProgressLine(state, "System: " + QSysInfo::prettyProductName().toStdString());
+    form->TabControl1->setCurrentIndex(kTabLog);
+    form->ShowTabPage();
+    form->WebBrowserOutput->load(QUrl("about:blank"));
+    form->WebBrowserHelp->load(QUrl::fromLocalFile(QString::fromStdString(ManualPath(programFolder))));
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = form->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        form->move(frame.topLeft());
+    }
+    form->setEnabled(true);
+    form->show();
+    ShowErrorOf(state, [&] { AddDebugLine(state, "GUI Form create.", ""); });
+
+    const std::string in = state.settings.InputPath.str(), out = state.settings.OutputBasePath.str();
+    form->EditOpen->setText(QString::fromUtf8(in.data(), static_cast<int>(in.size())));
+    form->EditSave->setText(QString::fromUtf8(out.data(), static_cast<int>(out.size())));
+    form->RebuildCommandLinePreview();
+    return form;
+}
+
+int RunWindowMode(int argc, char** argv, AppState& state, const std::vector<std::string>& params,
+                  const std::string& programFolder) {
+    if (!DisplayAvailable()) {
+        std::cerr << "kestrama32: no display to show the window on (DISPLAY is not set); run a "
+                     "batch report with\nkestrama32 '/IN:<log>' '/OUT:<base path>' "
+                     "'/OPTIONS:5110;.'\n";
+        return kExitCommandLine;
+    }
+    // The web engine's sandbox cannot run for the root user; without this the report and
+    // manual views would stay empty.
+    if (::geteuid() == 0)
+        ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("kestrama32");
+    std::unique_ptr<Form1> form = FormCreate(state, params, programFolder);
+    QApplication::exec();
+    form.reset();
+    return kExitReportsWritten;
+}
+
+}  // namespace k32

@@ -1,0 +1,190 @@
+// The window's frame: which page each tab shows and when printing is possible, where the
+// controls sit at the two usual window sizes, the smallest size, and the two file dialogs.
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QtTest>
+
+#include "UserInput.h"
+#include "WindowTestSupport.h"
+
+using namespace k32test;
+using k32::Form1;
+
+namespace {
+
+QWidget* Page(const Form1& f, int tab) {
+    const std::array<QWidget*, 6> pages = {f.MemoMainLog, f.PanelWEB,  f.StringGridCSV,
+                                           f.PanelSettings, f.PanelAdv, f.PanelHelp};
+    return pages.at(static_cast<std::size_t>(tab));
+}
+
+// Resizes the window and lets the layout settle.
+void ResizeTo(Form1& f, int width, int height) {
+    f.resize(width, height);
+    QVERIFY(WaitUntil([&] { return f.size() == QSize(std::max(width, 800), std::max(height, 580)); },
+                      3000));
+    QCoreApplication::processEvents();
+}
+
+}  // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        QApplication::setQuitOnLastWindowClosed(false);
+        answers_ = std::make_unique<MessageBoxAnswerer>();
+        program_ = std::make_unique<Program>();
+    }
+
+    void cleanupTestCase() {
+        program_.reset();
+        answers_.reset();
+    }
+
+    // Each tab shows its own page and no other; Print and Print Preview only on the two web
+    // views.
+    void tabs_data() {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<bool>("printable");
+        QTest::addRow("Log") << int(k32::kTabLog) << false;
+        QTest::addRow("Output HTML") << int(k32::kTabHtml) << true;
+        QTest::addRow("Output CSV") << int(k32::kTabCsv) << false;
+        QTest::addRow("Settings") << int(k32::kTabSettings) << false;
+        QTest::addRow("Advanced") << int(k32::kTabAdvanced) << false;
+        QTest::addRow("Help") << int(k32::kTabHelp) << true;
+    }
+
+    void tabs() {
+        QFETCH(int, tab);
+        QFETCH(bool, printable);
+        Form1& f = *program_->form;
+        // Come from a tab with the other print state, so that the change is seen.
+        ClickTab(f, tab == k32::kTabHtml || tab == k32::kTabHelp ? k32::kTabCsv : k32::kTabHtml);
+        ClickTab(f, tab);
+        QCOMPARE(f.TabControl1->currentIndex(), tab);
+        for (int other = 0; other < 6; ++other)
+            QVERIFY2(Page(f, other)->isVisible() == (other == tab),
+                     qPrintable(Page(f, other)->objectName()));
+        QCOMPARE(f.ButtonPrint->isEnabled(), printable);
+        QCOMPARE(f.ButtonPrintPreview->isEnabled(), printable);
+        QVERIFY(!f.Button1->isVisible());
+    }
+
+    void geometry800x600() {
+        Form1& f = *program_->form;
+        ResizeTo(f, 800, 600);
+        QCOMPARE(f.ButtonSelectSource->geometry(), QRect(16, 16, 145, 25));
+        QCOMPARE(f.ButtonSelectDestination->geometry(), QRect(16, 51, 145, 25));
+        QCOMPARE(f.ButtonGo->geometry(), QRect(16, 86, 145, 25));
+        QCOMPARE(f.ButtonReSort->geometry(), QRect(177, 86, 72, 25));
+        QCOMPARE(f.ButtonPrint->geometry(), QRect(257, 86, 72, 25));
+        QCOMPARE(f.ButtonPrintPreview->geometry(), QRect(337, 86, 72, 25));
+        QCOMPARE(f.ButtonQuit->geometry(), QRect(417, 86, 72, 25));
+        QCOMPARE(f.Image1->pos(), QPoint(499, 86));
+        QCOMPARE(f.Image1->size(), QSize(265, 49));
+        QCOMPARE(f.Image1->pixmap().size(), QSize(265, 34));
+        QCOMPARE(f.EditOpen->geometry(), QRect(171, 16, 597, 25));
+        QCOMPARE(f.EditSave->geometry(), QRect(171, 51, 597, 25));
+        QCOMPARE(f.TabControl1->geometry(), QRect(16, 121, 752, 447));
+        for (int tab = 0; tab < 6; ++tab)
+            QCOMPARE(Page(f, tab)->geometry(), QRect(16, 32, 720, 399));
+        QCOMPARE(f.WebBrowserOutput->geometry(), QRect(0, 0, 720, 399));
+        QCOMPARE(f.WebBrowserHelp->geometry(), QRect(0, 0, 720, 399));
+        QCOMPARE(f.CheckBoxSettingsHTML[0]->x(), 376 + 200);
+    }
+
+    void geometry1024x768() {
+        Form1& f = *program_->form;
+        ResizeTo(f, 1024, 768);
+        QCOMPARE(f.EditOpen->width(), 821);
+        QCOMPARE(f.EditSave->width(), 821);
+        QCOMPARE(f.TabControl1->size(), QSize(976, 615));
+        QCOMPARE(Page(f, k32::kTabSettings)->size(), QSize(944, 567));
+        QCOMPARE(f.LabelSettingsColumn->x(), 488 + 8);
+        QCOMPARE(f.EditSettingsC[0]->x(), 488 + 8);
+        QCOMPARE(f.ComboBoxSettingsC[9]->x(), 488 + 80);
+        QCOMPARE(f.CheckBoxSettingsHTML[4]->x(), 488 + 200);
+        QCOMPARE(f.CheckBoxSettingsCSV[9]->x(), 488 + 240);
+        QCOMPARE(f.ButtonApply->y(), 615 - 80);
+        QCOMPARE(f.EditCMDLine->geometry(), QRect(8, 615 - 125, 976 - 48, 25));
+        ResizeTo(f, 800, 600);
+    }
+
+    // A drag to 700 x 500 stops at the smallest size, and the layout follows it.
+    void smallestSize() {
+        Form1& f = *program_->form;
+        ResizeTo(f, 700, 500);
+        QCOMPARE(f.size(), QSize(800, 580));
+        QCOMPARE(f.TabControl1->geometry(), QRect(16, 121, 752, 427));
+        ResizeTo(f, 800, 600);
+    }
+
+    // The open dialog sets both paths (the reports go next to the log); the save dialog the
+    // output path alone; a cancelled dialog changes nothing.
+    void dialogs_data() {
+        QTest::addColumn<bool>("openDialog");
+        QTest::addColumn<bool>("confirm");
+        QTest::addRow("open, confirmed") << true << true;
+        QTest::addRow("open, cancelled") << true << false;
+        QTest::addRow("save, confirmed") << false << true;
+        QTest::addRow("save, cancelled") << false << false;
+    }
+
+    void dialogs() {
+        QFETCH(bool, openDialog);
+        QFETCH(bool, confirm);
+        Form1& f = *program_->form;
+        k32::AppState& state = program_->state;
+        QTemporaryDir dir;
+        const QString log = dir.filePath("po1.log");
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString chosen = openDialog ? log : dir.filePath("monday");
+        Retype(f.EditOpen, "/before/in.log");
+        Retype(f.EditSave, "/before/out");
+
+        QString dialogName;
+        bool nonNative = false;
+        WhenDialogOpens<QFileDialog>([&](QFileDialog* d) {
+            dialogName = d->objectName();
+            nonNative = d->testOption(QFileDialog::DontUseNativeDialog);
+            if (confirm) {
+                // Typed into the name box, as a user does after picking the folder.
+                d->setDirectory(dir.path());
+                Retype(d->findChild<QLineEdit*>("fileNameEdit"), QFileInfo(chosen).fileName());
+                auto* buttons = d->findChild<QDialogButtonBox*>();
+                QTest::mouseClick(buttons->button(openDialog ? QDialogButtonBox::Open
+                                                             : QDialogButtonBox::Save),
+                                  Qt::LeftButton);
+            } else {
+                d->reject();
+            }
+        });
+        Click(openDialog ? f.ButtonSelectSource : f.ButtonSelectDestination);
+        QCOMPARE(dialogName, QString(openDialog ? "OpenDialog1" : "SaveDialog1"));
+        QVERIFY(nonNative);
+
+        const QString in = confirm && openDialog ? chosen : "/before/in.log";
+        const QString out = confirm ? chosen : "/before/out";
+        QCOMPARE(f.EditOpen->text(), in);
+        QCOMPARE(f.EditSave->text(), out);
+        QCOMPARE(QString::fromStdString(state.settings.InputPath.str()), in);
+        QCOMPARE(QString::fromStdString(state.settings.OutputBasePath.str()), out);
+    }
+
+  private:
+    std::unique_ptr<MessageBoxAnswerer> answers_;
+    std::unique_ptr<Program> program_;
+};
+
+QTEST_MAIN(LayoutTest)
+#include "tst_layout.moc"

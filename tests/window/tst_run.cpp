@@ -1,0 +1,330 @@
+// A run from the window as a user makes it: type the paths, press "Go", watch the Log tab, then
+// read the grid and the web report; "Re-sort" after a change of the sort field; runs that end
+// in an error; and the run guarded against a second run, a re-sort and the window closing.
+
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTextBlock>
+#include <QtTest>
+#include <algorithm>
+
+#include "UserInput.h"
+#include "WindowTestSupport.h"
+#include "testlog/DummyLog.h"
+
+using namespace k32test;
+using k32::Form1;
+
+namespace {
+
+QString MakeLog(const QTemporaryDir& dir, const QString& name, int mailboxes) {
+    const QString path = dir.filePath(name);
+    k32::WriteDummyLog(path.toStdString(), k32::kDummyGW652, mailboxes, true);
+    return path;
+}
+
+// The grid's cells of one column, record rows only.
+QStringList GridColumn(const QTableView* grid, int column, int records) {
+    QStringList cells;
+    for (int r = 0; r < records; ++r)
+        cells << grid->model()->index(r, column).data().toString();
+    return cells;
+}
+
+// The user names in the web report's table, in page order.
+QStringList PageUserNames(QWebEngineView* view) {
+    return Evaluate(view->page(),
+                    "Array.from(document.querySelectorAll('td'))"
+                    ".map(c => c.innerText.trim()).filter(t => /^Username\\d+$/.test(t))")
+        .toStringList();
+}
+
+QVariantList ImageWidths(QWebEngineView* view) {
+    return Evaluate(view->page(), "Array.from(document.images).map(i => i.naturalWidth)").toList();
+}
+
+int CountLines(const Form1& f, const QString& text) {
+    return f.MemoMainLog->toPlainText().count(text);
+}
+
+QStringList FilesIn(const QTemporaryDir& dir) {
+    return QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+}
+
+// Records, for every line the Log tab gets, the line and the state of "Go" at that moment.
+struct GoWatcher {
+    explicit GoWatcher(Form1& f) {
+        QObject::connect(f.MemoMainLog, &QPlainTextEdit::textChanged, f.MemoMainLog, [this, &f] {
+            const QString last = f.MemoMainLog->document()->lastBlock().text();
+            lines << last;
+            goStates << (f.ButtonGo->text() + (f.ButtonGo->isEnabled() ? " on" : " off"));
+        });
+    }
+    // The index of the first line from `from` on that ends with or holds `text`; -1 if none.
+    int Find(const QString& text, int from = 0) const {
+        for (int i = from; i < lines.size(); ++i)
+            if (lines[i].contains(text))
+                return i;
+        return -1;
+    }
+    QStringList lines;
+    QStringList goStates;
+};
+
+}  // namespace
+
+class RunTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    // The whole way through: progress lines in order with "Please wait" on the button, the
+    // grid with every mailbox and the column widths, the web report with both images, then a
+    // re-sort that shows the new order in both.
+    void fullRunAndReSort() {
+        QTemporaryDir dir;
+        const int mailboxes = 300;
+        const QString log = MakeLog(dir, "po1.log", mailboxes);
+        const QString base = dir.filePath("po1");
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(f.EditOpen, log);
+        Retype(f.EditSave, base);
+        ClickTab(f, k32::kTabCsv);
+
+        GoWatcher watch(f);
+        Click(f.ButtonGo);
+        QCOMPARE(answers.texts, QStringList{"First run, settings default settings."});
+        QCOMPARE(f.TabControl1->currentIndex(), int(k32::kTabLog));
+
+        // The run's own lines, in the order the run makes them.
+        const QStringList order = {"Opening file: " + log,
+                                   "Source FileSize : " + QString::number(QFileInfo(log).size()),
+                                   "Reading file header.",
+                                   "Log file language: English",
+                                   "Groupwise version detected: 6.5.2",
+                                   "PO Name: ",
+                                   "Sorting.",
+                                   "Done processing",
+                                   "Writing to CSV file: " + base + ".csv",
+                                   "Writing to MHT file: " + base + ".mht",
+                                   "Done writing files, check the tabs for the results"};
+        int at = 0;
+        for (const QString& line : order) {
+            at = watch.Find(line, at);
+            QVERIFY2(at >= 0, qPrintable("missing or out of order: " + line + "\n" +
+                                         watch.lines.join('\n')));
+            if (!line.startsWith("Done writing"))
+                QCOMPARE(watch.goStates[at], QString("Please wait off"));
+        }
+        QCOMPARE(f.ButtonGo->text(), QString("Go"));
+        QVERIFY(f.ButtonGo->isEnabled());
+        QVERIFY(f.ButtonReSort->isEnabled());
+
+        // The grid: every mailbox once, numbered, and each column as wide as its longest text
+        // (8 pixels a character and 10 more; full names without their outer blanks).
+        const QTableView* grid = f.StringGridCSV;
+        QAbstractItemModel* model = grid->model();
+        QCOMPARE(model->rowCount(), mailboxes + 1);
+        QCOMPARE(model->columnCount(), 11);
+        QStringList captions;
+        for (int c = 0; c < 11; ++c)
+            captions << model->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(captions, QStringList({"Cnt", "UserName", "FullName", "Inbox", "OutBox",
+                                        "WasteBin", "UID", "SIZE", "SizeLimit", "Threshold",
+                                        "Exceeded"}));
+        QStringList names = GridColumn(grid, 1, mailboxes);
+        QStringList expectedNames;
+        for (int i = 1; i <= mailboxes; ++i)
+            expectedNames << QString("Username%1").arg(i);
+        QStringList sortedNames = names;
+        sortedNames.sort();
+        expectedNames.sort();
+        QCOMPARE(sortedNames, expectedNames);
+        for (int r = 0; r < mailboxes; ++r)
+            QCOMPARE(model->index(r, 0).data().toString(), QString::number(r + 1));
+        for (int c = 0; c < 11; ++c) {
+            int widest = 0;
+            for (QString cell : GridColumn(grid, c, mailboxes)) {
+                if (c == 2)
+                    cell = cell.trimmed();
+                widest = std::max(widest, 8 * int(cell.size()) + 10);
+            }
+            QCOMPARE(grid->columnWidth(c), widest);
+            QCOMPARE(model->index(mailboxes, c).data().toString(), QString::number(widest));
+        }
+        QCOMPARE(grid->columnWidth(0), 8 * 3 + 10);   // "300"
+        QCOMPARE(grid->columnWidth(1), 8 * 11 + 10);  // "Username300"
+        QCOMPARE(grid->columnWidth(2), 8 * 26 + 10);  // "Firstname300 Lastname300[]"
+
+        // The web report, with both images loaded, lists the mailboxes in the grid's order.
+        ClickTab(f, k32::kTabHtml);
+        QWebEngineView* view = f.WebBrowserOutput;
+        QVERIFY(WaitUntil([&] { return view->url() == QUrl::fromLocalFile(base + ".mht"); }));
+        QVERIFY(WaitUntil([&] { return ImageWidths(view) == QVariantList({468, 85}); }));
+        QCOMPARE(PageUserNames(view), names);
+
+        // Re-sort by user name, ascending: the grid and the page show the new order.
+        int loads = 0;
+        connect(view, &QWebEngineView::loadFinished, this, [&] { ++loads; });
+        p.state.settings.Sort = 0;
+        p.state.settings.SortDir = 0;
+        Click(f.ButtonReSort);
+        const QStringList resorted = GridColumn(grid, 1, mailboxes);
+        QVERIFY(resorted != names);
+        QVERIFY(std::is_sorted(resorted.begin(), resorted.end()));
+        QCOMPARE(model->rowCount(), mailboxes + 1);
+        QVERIFY(WaitUntil([&] { return loads > 0; }));
+        QVERIFY(WaitUntil([&] { return PageUserNames(view) == resorted; }));
+        QCOMPARE(ImageWidths(view), QVariantList({468, 85}));
+        QVERIFY(f.ButtonReSort->isEnabled());
+        QCOMPARE(answers.texts.size(), 1);
+    }
+
+    // A run that ends early says why in a message box and gives "Go" back; nothing is written.
+    void runEndsEarly_data() {
+        QTest::addColumn<QByteArray>("logText");  // empty: no log file at all
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("logLine");
+        QTest::addRow("log missing") << QByteArray() << "File not found" << "File not found";
+        QTest::addRow("no statistics")
+            << QByteArray("Novell GroupWise - GWCHKSRV - Version 6.5.2\r\nnothing else\r\n")
+            << "No statistics detected."
+            << "No statistics detected, read the manual for more information";
+    }
+
+    void runEndsEarly() {
+        QFETCH(QByteArray, logText);
+        QFETCH(QString, message);
+        QFETCH(QString, logLine);
+        QTemporaryDir dir;
+        const QString log = dir.filePath("po1.log");
+        if (!logText.isEmpty()) {
+            QFile file(log);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(logText);
+        }
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(f.EditOpen, log);
+        Retype(f.EditSave, dir.filePath("po1"));
+        Click(f.ButtonGo);
+        QVERIFY(WaitUntil([&] { return answers.texts.size() == 2; }));
+        QVERIFY2(answers.texts[1].startsWith(message), qPrintable(answers.texts[1]));
+        QVERIFY2(f.MemoMainLog->toPlainText().contains(logLine),
+                 qPrintable(f.MemoMainLog->toPlainText()));
+        QCOMPARE(f.ButtonGo->text(), QString("Go"));
+        QVERIFY(f.ButtonGo->isEnabled());
+        QVERIFY(!f.Busy());
+        QCOMPARE(FilesIn(dir), logText.isEmpty() ? QStringList() : QStringList{"po1.log"});
+    }
+
+    // During a run neither "Go" nor "Re-sort" can start anything, by mouse or by a direct call of
+    // their handlers; the one run ends with the reports of its own log.
+    void noSecondRunDuringRun() {
+        QTemporaryDir dir;
+        const QString small = MakeLog(dir, "small.log", 20);
+        const int mailboxes = 60000;
+        const QString big = MakeLog(dir, "big.log", mailboxes);
+        const QString base = dir.filePath("po");
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(f.EditOpen, small);
+        Retype(f.EditSave, base);
+        Click(f.ButtonGo);
+        QVERIFY(f.ButtonReSort->isEnabled());  // a table to re-sort from now on
+
+        Retype(f.EditOpen, big);
+        int tries = 0;
+        QStringList seen;
+        QTimer poke;
+        poke.setInterval(5);
+        connect(&poke, &QTimer::timeout, this, [&] {
+            if (!f.Busy())
+                return;
+            ++tries;
+            seen << QString("go %1 resort %2").arg(f.ButtonGo->isEnabled()).arg(
+                        f.ButtonReSort->isEnabled());
+            QTest::mouseClick(f.ButtonGo, Qt::LeftButton);
+            QTest::mouseClick(f.ButtonReSort, Qt::LeftButton);
+            f.ButtonGoClick();
+            f.ButtonReSortClick();
+        });
+        poke.start();
+        Click(f.ButtonGo);
+        poke.stop();
+        QVERIFY2(tries > 0, "the run ended before it could be disturbed");
+        seen.removeDuplicates();
+        QCOMPARE(seen, QStringList{"go 0 resort 0"});
+        QCOMPARE(CountLines(f, "Opening file: "), 2);
+        QCOMPARE(CountLines(f, "Sorting."), 2);
+        QCOMPARE(CountLines(f, "Writing to CSV file: "), 2);
+        QCOMPARE(f.StringGridCSV->model()->rowCount(), mailboxes + 1);
+        QVERIFY(f.ButtonGo->isEnabled());
+        QVERIFY(f.ButtonReSort->isEnabled());
+        QCOMPARE(answers.texts.size(), 1);
+    }
+
+    // Closing the window during a run stops the run at once and then closes as "Quit" does: the
+    // reports of the earlier run stay as they were and no temporary file is left, whether the
+    // run was reading the log or already writing its reports.
+    void closeDuringRun_data() {
+        QTest::addColumn<QString>("closeAt");
+        QTest::addRow("while reading") << "Reading file header.";
+        QTest::addRow("while writing") << "Writing to CSV file: ";
+    }
+
+    void closeDuringRun() {
+        QFETCH(QString, closeAt);
+        QTemporaryDir dir;
+        const QString small = MakeLog(dir, "small.log", 20);
+        const QString big = MakeLog(dir, "big.log", 150000);
+        const QString base = dir.filePath("po");
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(f.EditOpen, small);
+        Retype(f.EditSave, base);
+        Click(f.ButtonGo);
+        const QByteArray csv = ReadAll(base + ".csv"), mht = ReadAll(base + ".mht");
+        QVERIFY(csv.contains("Username20"));
+        const QStringList before = FilesIn(dir);
+
+        Retype(f.EditOpen, big);
+        bool closedDuringRun = false;
+        QTimer closer;
+        closer.setInterval(5);
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (f.Busy() && !closedDuringRun && CountLines(f, closeAt) == 2) {
+                closedDuringRun = true;
+                f.close();
+            }
+        });
+        closer.start();
+        Click(f.ButtonGo);
+        closer.stop();
+        QVERIFY2(closedDuringRun, "the run ended before the window could be closed");
+        QVERIFY(!f.Busy());
+        QVERIFY(f.QuitDone());
+        QVERIFY(!f.isVisible());
+        QCOMPARE(CountLines(f, "Run stopped, the window is closing"), 1);
+        QCOMPARE(CountLines(f, "Quiting"), 1);
+        QCOMPARE(CountLines(f, "Done writing files"), 1);
+        QCOMPARE(ReadAll(base + ".csv"), csv);
+        QCOMPARE(ReadAll(base + ".mht"), mht);
+        QCOMPARE(FilesIn(dir), before);
+        QCOMPARE(answers.texts.size(), 1);  // the first-run notice; the stop is no error
+        QSettings store(p.store, QSettings::IniFormat);
+        QCOMPARE(store.value("IN").toString(), big);
+    }
+};
+
+QTEST_MAIN(RunTest)
+#include "tst_run.moc"

@@ -1,0 +1,506 @@
+// The Settings tab driven as a user drives it: typing into the number boxes, picking list items
+// with the keyboard, clicking check boxes and buttons; then what the settings, the buttons, the
+// store and the batch command line shown at the bottom of the page make of it.
+
+#include <QDir>
+#include <QSettings>
+#include <QtTest>
+#include <functional>
+
+#include "UserInput.h"
+#include "WindowTestSupport.h"
+
+using namespace k32test;
+using k32::Form1;
+
+// A user's edits on the window, as a row of a table.
+using Edits = std::function<void(Form1&)>;
+Q_DECLARE_METATYPE(Edits)
+
+namespace {
+
+const QString kDefaultPreview =
+    "kestrama32 /IN:\"\" /OUT:\"\" /OPTIONS:\"5110;.\" "
+    "/COLUMN:0123456789,HTML:1111111111,CSV:1111111111";
+
+// Makes the window read the sample log and write its reports to `base`.
+void TypePaths(Form1& form, const QString& log, const QString& base) {
+    Retype(form.EditOpen, log);
+    Retype(form.EditSave, base);
+}
+
+// The two reports of `base`, read and then removed, so that a later run must write them anew.
+QList<QByteArray> TakeReports(const QString& base) {
+    QList<QByteArray> reports = {ReadAll(base + ".csv"), ReadAll(base + ".mht")};
+    QFile::remove(base + ".csv");
+    QFile::remove(base + ".mht");
+    return reports;
+}
+
+void SetStoredValue(const QString& store, const QString& name, const QString& value) {
+    QSettings settings(store, QSettings::IniFormat);
+    settings.setValue(name, value);
+    settings.sync();
+}
+
+}  // namespace
+
+class SettingsTabTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        // The tests close windows and start new ones; closing one must not end the test program.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void numberBoxes_data() {
+        QTest::addColumn<bool>("aboveBox");
+        QTest::addColumn<quint32>("before");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("red");
+        QTest::addColumn<bool>("marked");
+        QTest::addColumn<quint32>("applied");
+        // "marked": the typing enabled "Apply"; "applied" is then what "Apply" stores, else the
+        // setting must be left as it was.
+        QTest::addRow("12a: red, the digits before it marked, Apply stores 0")
+            << false << 7u << "12a" << true << true << 0u;
+        QTest::addRow("a letter taken back: normal again, marked")
+            << false << 7u << "12a\b" << false << true << 12u;
+        QTest::addRow("a letter alone: red, nothing marked")
+            << false << 7u << "x" << true << false << 7u;
+        QTest::addRow("a sign: red, nothing marked") << false << 7u << "-5" << true << false << 7u;
+        QTest::addRow("a blank: red") << false << 7u << " 5" << true << false << 7u;
+        QTest::addRow("cleared: normal colour, marked, Apply stores 0")
+            << false << 7u << "" << false << true << 0u;
+        QTest::addRow("leading zeros") << false << 7u << "0042" << false << true << 42u;
+        QTest::addRow("4294967295 fits")
+            << false << 7u << "4294967295" << false << true << 4294967295u;
+        QTest::addRow("4294967296 is red, Apply stores 0")
+            << false << 7u << "4294967296" << true << true << 0u;
+        QTest::addRow("twenty digits are red")
+            << false << 7u << "99999999999999999999" << true << true << 0u;
+        QTest::addRow("above box: 12a red, Apply stores 0")
+            << true << 9u << "12a" << true << true << 0u;
+        QTest::addRow("above box: cleared") << true << 9u << "" << false << true << 0u;
+    }
+
+    void numberBoxes() {
+        QFETCH(bool, aboveBox);
+        QFETCH(quint32, before);
+        QFETCH(QString, typed);
+        QFETCH(bool, red);
+        QFETCH(bool, marked);
+        QFETCH(quint32, applied);
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        std::uint32_t& setting = aboveBox ? p.state.settings.TOPVALUE : p.state.settings.TOP;
+        setting = before;
+        ClickTab(f, k32::kTabSettings);
+        QLineEdit* box = aboveBox ? f.EditSettingsValueEdit : f.EditSettingsTOP;
+        QCOMPARE(box->text(), QString::number(before));
+        QVERIFY(!IsRed(box));
+
+        Retype(box, typed);
+        QCOMPARE(box->text(), QString(typed).remove("a\b"));  // a backspace takes the letter back
+        QCOMPARE(IsRed(box), red);
+        QCOMPARE(f.ButtonApply->isEnabled(), marked);
+        Click(f.ButtonApply);
+        QCOMPARE(setting, applied);
+        QVERIFY(answers.texts.size() <= 1);  // at most the first-run notice
+    }
+
+    void aboveLabel_data() {
+        QTest::addColumn<int>("sortField");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("enabled");
+        QTest::addRow("Username") << 0 << "Above items: (disabled)" << false;
+        QTest::addRow("Fullname") << 1 << "Above items: (disabled)" << false;
+        QTest::addRow("Inbox") << 2 << "Above items: Inbox" << true;
+        QTest::addRow("Outbox") << 3 << "Above items: Outbox" << true;
+        QTest::addRow("Wastebin") << 4 << "Above items: Wastebin" << true;
+        QTest::addRow("Size") << 5 << "Above items: Size" << true;
+        QTest::addRow("UID") << 6 << "Above items: (disabled)" << false;
+    }
+
+    void aboveLabel() {
+        QFETCH(int, sortField);
+        QFETCH(QString, caption);
+        QFETCH(bool, enabled);
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        ClickTab(f, k32::kTabSettings);
+        Choose(f.ComboBoxSort, sortField);
+        QCOMPARE(f.EditSettingsValue->text(), caption);
+        QCOMPARE(f.EditSettingsValueEdit->isEnabled(), enabled);
+        QCOMPARE(SettingsButtons(f), QString("on on on"));
+
+        // The page shows the same after the choice is applied and the tab is shown again.
+        Click(f.ButtonApply);
+        ClickTab(f, k32::kTabLog);
+        ClickTab(f, k32::kTabSettings);
+        QCOMPARE(f.EditSettingsValue->text(), caption);
+        QCOMPARE(f.EditSettingsValueEdit->isEnabled(), enabled);
+    }
+
+    void preview_data() {
+        QTest::addColumn<Edits>("edits");
+        QTest::addColumn<QString>("preview");
+        const QString front = "kestrama32 /IN:\"\" /OUT:\"\" /OPTIONS:";
+        const QString columns = " /COLUMN:0123456789,HTML:1111111111,CSV:1111111111";
+        QTest::addRow("defaults") << Edits([](Form1&) {}) << kDefaultPreview;
+        QTest::addRow("no top group once both values are back to 0") << Edits([](Form1& f) {
+            Retype(f.EditSettingsTOP, "3");
+            Click(f.ButtonApply);
+            Retype(f.EditSettingsTOP, "0");
+        }) << kDefaultPreview;
+        QTest::addRow("above 5 alone")
+            << Edits([](Form1& f) { Retype(f.EditSettingsValueEdit, "5"); })
+            << kDefaultPreview + " /TOP:0,ABOVE:5";
+        QTest::addRow("top 10 alone") << Edits([](Form1& f) { Retype(f.EditSettingsTOP, "10"); })
+                                      << kDefaultPreview + " /TOP:10,ABOVE:0";
+        QTest::addRow("comma as thousand separator, last in the options")
+            << Edits([](Form1& f) { Choose(f.ComboBoxDecSep, 1); })
+            << front + "\"5110;,\"" + columns;
+        QTest::addRow("UID ascending, screen only, footer") << Edits([](Form1& f) {
+            Choose(f.ComboBoxSort, 6);
+            Choose(f.ComboBoxSortDir, 0);
+            Choose(f.ComboBoxDebug, 2);
+            Choose(f.ComboBoxCSVHeader, 1);
+        }) << front + "\"6021;.\"" + columns;
+        QTest::addRow("ten HTML zeros") << Edits([](Form1& f) {
+            for (QCheckBox* box : f.CheckBoxSettingsHTML)
+                Click(box);
+        }) << front + "\"5110;.\" /COLUMN:0123456789,HTML:0000000000,CSV:1111111111";
+        QTest::addRow("slots 3 and 7 both Size, slot 10 without CSV") << Edits([](Form1& f) {
+            Choose(f.ComboBoxSettingsC[6], 2);
+            Click(f.CheckBoxSettingsCSV[9]);
+        }) << front + "\"5110;.\" /COLUMN:0123452789,HTML:1111111111,CSV:1111111110";
+        // Separators a shell would act on are escaped inside the double quotes; "!" leaves them
+        // for single quotes, because an interactive shell expands history inside double quotes.
+        const std::pair<const char*, const char*> separators[] = {
+            {"$", "\"5110\\$.\""},   {"`", "\"5110\\`.\""},     {"\"", "\"5110\\\".\""},
+            {"\\", "\"5110\\\\.\""}, {"!", "\"5110\"'!'\".\""}, {"'", "\"5110'.\""},
+            {"#", "\"5110#.\""},     {" ", "\"5110 .\""}};
+        for (const auto& [separator, options] : separators)
+            QTest::addRow("separator %s", separator)
+                << Edits([separator = QString(separator)](Form1& f) {
+                       Retype(f.ComboBoxCSV->lineEdit(), separator);
+                   })
+                << front + options + columns;
+        QTest::addRow("paths with blanks")
+            << Edits([](Form1& f) { TypePaths(f, "/srv/my logs/po 1.log", "/srv/out put/po 1"); })
+            << "kestrama32 /IN:\"/srv/my logs/po 1.log\" /OUT:\"/srv/out put/po 1\" /OPTIONS:"
+               "\"5110;.\"" +
+                   columns;
+    }
+
+    void preview() {
+        QFETCH(Edits, edits);
+        QFETCH(QString, preview);
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        ClickTab(f, k32::kTabSettings);
+        edits(f);
+        Click(f.ButtonApply);
+        QCOMPARE(f.EditCMDLine->text(), preview);
+        // Showing the tab again builds the same line from the applied settings.
+        ClickTab(f, k32::kTabAdvanced);
+        ClickTab(f, k32::kTabSettings);
+        QCOMPARE(f.EditCMDLine->text(), preview);
+    }
+
+    // "Defaults" shows exactly the defaults at once, and still after another tab and back, where
+    // the preview shows them too.
+    void defaultsShownAndKept() {
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        ClickTab(f, k32::kTabSettings);
+        QCOMPARE(PageShows(f), DefaultPage());
+        Choose(f.ComboBoxSort, 1);
+        Choose(f.ComboBoxSortDir, 0);
+        Choose(f.ComboBoxDebug, 3);
+        Retype(f.ComboBoxCSV->lineEdit(), "@");
+        Choose(f.ComboBoxDecSep, 1);
+        Choose(f.ComboBoxCSVHeader, 2);
+        Retype(f.EditSettingsTOP, "12");
+        Retype(f.EditSettingsValueEdit, "34");
+        Choose(f.ComboBoxSettingsC[0], 9);
+        Click(f.CheckBoxSettingsHTML[4]);
+        Click(f.CheckBoxSettingsCSV[5]);
+        Click(f.ButtonApply);
+        QVERIFY(f.EditCMDLine->text() != kDefaultPreview);
+
+        Click(f.ButtonDefaults);
+        QCOMPARE(PageShows(f), DefaultPage());
+        ClickTab(f, k32::kTabLog);
+        ClickTab(f, k32::kTabSettings);
+        QCOMPARE(PageShows(f), DefaultPage());
+        QCOMPARE(f.EditCMDLine->text(), kDefaultPreview);
+    }
+
+    // "Apply", "Defaults", "Save Settings" (in that order) through a session, and all of them
+    // with "Write File" off while a run is under way.
+    void buttonStates() {
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        QCOMPARE(SettingsButtons(f), QString("off off off"));
+        ClickTab(f, k32::kTabSettings);
+        QCOMPARE(SettingsButtons(f), QString("off on off"));
+        Choose(f.ComboBoxSortDir, 0);
+        QCOMPARE(SettingsButtons(f), QString("on on on"));
+        Click(f.ButtonApply);
+        QCOMPARE(SettingsButtons(f), QString("off on on"));
+        Click(f.ButtonSaveSettings);
+        QCOMPARE(SettingsButtons(f), QString("off on off"));
+        Click(f.CheckBoxSettingsCSV[2]);
+        QCOMPARE(SettingsButtons(f), QString("on on on"));
+        Click(f.ButtonSaveSettings);
+        QCOMPARE(SettingsButtons(f), QString("off on off"));
+        Click(f.ButtonDefaults);
+        QCOMPARE(SettingsButtons(f), QString("on off on"));
+        ClickTab(f, k32::kTabLog);
+        ClickTab(f, k32::kTabSettings);
+        QCOMPARE(SettingsButtons(f), QString("on on on"));
+
+        QStringList during;
+        auto progressLine = p.state.ui.progressLine;
+        p.state.ui.progressLine = [&, progressLine](std::string_view line) {
+            during << SettingsButtons(f) + (f.ButtonAdvGW->isEnabled() ? " on" : " off");
+            progressLine(line);
+        };
+        TypePaths(f, KESTRAMA_SAMPLES "/english-gw652.log", p.dir.filePath("po1"));
+        Click(f.ButtonGo);
+        p.state.ui.progressLine = progressLine;
+        QVERIFY(!during.isEmpty());
+        QCOMPARE(during.count("off off off off"), during.size());
+        QVERIFY(QFile::exists(p.dir.filePath("po1.csv")));
+        QCOMPARE(SettingsButtons(f), QString("on on on"));
+        QVERIFY(f.ButtonAdvGW->isEnabled());
+    }
+
+    // After "Defaults" without "Apply" the next run writes what a batch run with the default
+    // settings writes.
+    void defaultsRuleTheNextRun() {
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        const QString log = KESTRAMA_SAMPLES "/english-gw652.log", base = p.dir.filePath("po1");
+        TypePaths(f, log, base);
+        ClickTab(f, k32::kTabSettings);
+        Choose(f.ComboBoxSort, 0);
+        Choose(f.ComboBoxSortDir, 0);
+        Retype(f.EditSettingsTOP, "2");
+        Click(f.ButtonApply);
+        Click(f.ButtonDefaults);
+        QVERIFY(f.ButtonApply->isEnabled());
+        Click(f.ButtonGo);
+        const QList<QByteArray> window = TakeReports(base);
+        QVERIFY(!window[0].isEmpty());
+
+        QProcess batch;
+        batch.start(KESTRAMA_PROGRAM, {"/IN:" + log, "/OUT:" + base, "/OPTIONS:5110;."});
+        QVERIFY(batch.waitForFinished(60000));
+        QCOMPARE(batch.exitCode(), 0);
+        const QList<QByteArray> defaults = TakeReports(base);
+        QCOMPARE(window[0], defaults[0]);
+        QCOMPARE(window[1], defaults[1]);
+    }
+
+    void savedSettingsSurviveARestart() {
+        QTemporaryDir dir;
+        const QString store = dir.filePath("Kestrama32.ini");
+        QStringList saved;
+        {
+            MessageBoxAnswerer answers;
+            Program p(store);
+            Form1& f = *p.form;
+            ClickTab(f, k32::kTabSettings);
+            Choose(f.ComboBoxSort, 3);
+            Choose(f.ComboBoxSortDir, 0);
+            Choose(f.ComboBoxDebug, 3);
+            Retype(f.ComboBoxCSV->lineEdit(), "#");
+            Choose(f.ComboBoxDecSep, 1);
+            Choose(f.ComboBoxCSVHeader, 1);
+            Retype(f.EditSettingsTOP, "25");
+            Retype(f.EditSettingsValueEdit, "3");
+            Choose(f.ComboBoxSettingsC[1], 9);
+            Choose(f.ComboBoxSettingsC[8], 0);
+            Click(f.CheckBoxSettingsHTML[3]);
+            Click(f.CheckBoxSettingsCSV[8]);
+            Click(f.ButtonSaveSettings);
+            saved = PageShows(f);
+            QVERIFY(saved != DefaultPage());
+            Quit(f);
+            QVERIFY(f.QuitDone());
+        }
+        MessageBoxAnswerer answers;
+        Program again(store);
+        ClickTab(*again.form, k32::kTabSettings);
+        QCOMPARE(PageShows(*again.form), saved);
+        QVERIFY(answers.texts.isEmpty());
+    }
+
+    void appliedSettingsDoNotSurviveARestart() {
+        QTemporaryDir dir;
+        const QString store = dir.filePath("Kestrama32.ini");
+        const QString log = dir.filePath("new logs/po 2.log"), base = dir.filePath("out/po 2");
+        {
+            MessageBoxAnswerer answers;
+            Program p(store);
+            Form1& f = *p.form;
+            ClickTab(f, k32::kTabSettings);
+            Choose(f.ComboBoxSort, 0);
+            Retype(f.EditSettingsTOP, "5");
+            Click(f.ButtonApply);
+            QCOMPARE(int(p.state.settings.Sort), 0);
+            TypePaths(f, log, base);
+            Quit(f);
+        }
+        MessageBoxAnswerer answers;
+        Program again(store);
+        Form1& f = *again.form;
+        QCOMPARE(f.EditOpen->text(), log);
+        QCOMPARE(f.EditSave->text(), base);
+        ClickTab(f, k32::kTabSettings);
+        QCOMPARE(PageShows(f), DefaultPage());
+    }
+
+    // Non-default settings applied on the tab and a run with "Go"; then the line shown on the
+    // tab, run through a shell, must write the very same reports.
+    void windowAndBatchLineAgree_data() {
+        QTest::addColumn<Edits>("edits");
+        QTest::addColumn<QString>("folder");
+        QTest::addRow("every setting changed") << Edits([](Form1& f) {
+            Choose(f.ComboBoxSort, 4);
+            Choose(f.ComboBoxSortDir, 0);
+            Retype(f.ComboBoxCSV->lineEdit(), ",");
+            Choose(f.ComboBoxDecSep, 1);
+            Choose(f.ComboBoxCSVHeader, 1);
+            Choose(f.ComboBoxSettingsC[1], 2);
+            Choose(f.ComboBoxSettingsC[4], 2);
+            Choose(f.ComboBoxSettingsC[9], 0);
+            Click(f.CheckBoxSettingsHTML[0]);
+            Click(f.CheckBoxSettingsCSV[3]);
+            Click(f.CheckBoxSettingsCSV[6]);
+            Retype(f.EditSettingsTOP, "6");
+            Retype(f.EditSettingsValueEdit, "2");
+        }) << "reports";
+        QTest::addRow("Fullname descending, no captions, top 3") << Edits([](Form1& f) {
+            Choose(f.ComboBoxSort, 1);
+            Choose(f.ComboBoxCSVHeader, 2);
+            Retype(f.EditSettingsTOP, "3");
+        }) << "reports";
+        // "§" is one byte of the log's code page, and two in a shell's UTF-8.
+        const char* const separators[] = {"$", "!", "`", "\"", "'", "\\", "|", "&", "§"};
+        for (const char* separator : separators)
+            QTest::addRow("separator %s, blanks and shell characters in the paths", separator)
+                << Edits([separator = QString::fromUtf8(separator)](Form1& f) {
+                       Retype(f.ComboBoxCSV->lineEdit(), separator);
+                   })
+                << QString::fromUtf8("po reports $HOME `id` 'q' \"d\" !x \\b;c Jörg");
+    }
+
+    void windowAndBatchLineAgree() {
+        QFETCH(Edits, edits);
+        QFETCH(QString, folder);
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        QVERIFY(QDir(p.dir.path()).mkpath(folder));
+        const QString log = p.dir.filePath(folder + "/gw log.log");
+        const QString base = p.dir.filePath(folder + "/po 1");
+        QVERIFY(QFile::copy(KESTRAMA_SAMPLES "/english-gw652.log", log));
+        TypePaths(f, log, base);
+        ClickTab(f, k32::kTabSettings);
+        edits(f);
+        Click(f.ButtonApply);
+        const QStringList applied = PageShows(f);
+        Click(f.ButtonGo);
+        const QList<QByteArray> window = TakeReports(base);
+        QVERIFY(window[0].count('\n') > 1);
+        // A run changes nothing the tab shows, the top count included.
+        ClickTab(f, k32::kTabSettings);
+        QCOMPARE(PageShows(f), applied);
+        QVERIFY(!window[1].isEmpty());
+
+        const QString line = f.EditCMDLine->text();
+        QVERIFY(line.startsWith("kestrama32 "));
+        QString errors;
+        QCOMPARE(RunInShell(line, &errors), 0);
+        QCOMPARE(errors, QString());
+        const QList<QByteArray> batch = TakeReports(base);
+        QCOMPARE(batch[0], window[0]);
+        QCOMPARE(batch[1], window[1]);
+        QCOMPARE(answers.texts, QStringList{"First run, settings default settings."});
+    }
+
+    // A slot text that is not a number (a damaged or hand-edited store): the page shows, that
+    // slot shows an empty choice, the error is shown once, and the page stays usable without
+    // losing the stored text.
+    void slotTextNotANumber() {
+        QTemporaryDir dir;
+        const QString store = dir.filePath("Kestrama32.ini");
+        {
+            MessageBoxAnswerer answers;
+            Program first(store);
+        }
+        SetStoredValue(store, "COLUMN03", "abc");
+        MessageBoxAnswerer answers;
+        Program p(store);
+        Form1& f = *p.form;
+        QVERIFY(answers.texts.isEmpty());
+        ClickTab(f, k32::kTabSettings);
+        QVERIFY(WaitUntil([&] { return !answers.texts.isEmpty(); }, 3000));
+        QCOMPARE(answers.texts, QStringList{"'abc' is not a valid integer value"});
+        QCOMPARE(f.ComboBoxSettingsC[2]->currentIndex(), -1);
+        QCOMPARE(f.ComboBoxSettingsC[1]->currentText(), QString("Fullname"));
+        QCOMPARE(f.ComboBoxSettingsC[3]->currentText(), QString("Inbox"));
+        ClickTab(f, k32::kTabLog);
+        ClickTab(f, k32::kTabSettings);
+        QTest::qWait(200);
+        QCOMPARE(answers.texts.size(), 1);
+
+        Choose(f.ComboBoxSort, 2);
+        Click(f.ButtonApply);
+        QCOMPARE(int(p.state.settings.Sort), 2);
+        QCOMPARE(p.state.settings.columns[2].ColumnFieldCode.str(), std::string("abc"));
+        QVERIFY(f.EditCMDLine->text().contains("/COLUMN:01-3456789,"));
+        QVERIFY(f.EditCMDLine->text().contains("# not as set here: COLUMN03"));
+
+        // Choosing a field for the slot mends it.
+        Choose(f.ComboBoxSettingsC[2], 5);
+        Click(f.ButtonApply);
+        QVERIFY(f.EditCMDLine->text().contains("/COLUMN:0153456789,"));
+        QVERIFY(!f.EditCMDLine->text().contains("#"));
+    }
+
+    // A stored caption placement that is none of the three words: the preview keeps six option
+    // characters and says what it wrote instead.
+    void captionPlacementNotAWord() {
+        QTemporaryDir dir;
+        const QString store = dir.filePath("Kestrama32.ini");
+        {
+            MessageBoxAnswerer answers;
+            Program first(store);
+        }
+        SetStoredValue(store, "CSVHeader", "header");
+        MessageBoxAnswerer answers;
+        Program p(store);
+        Form1& f = *p.form;
+        ClickTab(f, k32::kTabSettings);
+        const QString line = f.EditCMDLine->text();
+        QVERIFY2(line.contains("/OPTIONS:\"5112;.\" /COLUMN:"), qPrintable(line));
+        QVERIFY2(line.contains("# not as set here: CSVHeader is not Header, Footer or Disabled"),
+                 qPrintable(line));
+        QVERIFY(answers.texts.isEmpty());
+    }
+};
+
+QTEST_MAIN(SettingsTabTest)
+#include "tst_settingstab.moc"
