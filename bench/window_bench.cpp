@@ -141,9 +141,10 @@ int main(int argc, char** argv) {
     std::printf("batch run:          %.2f s (best of 3)\n", batch);
     std::printf("window run:         %.2f s\n", window);
     std::printf("ratio:              %.2fx the batch run (target at most 1.2x)\n", window / batch);
-    std::printf("event-loop turns:   %.1f a second (%ld in all), longest gap %.0f ms "
-                "(target at least 10 a second)\n",
-                turns / window, turns, gapMs);
+    std::printf(
+        "event-loop turns:   %.1f a second (%ld in all), longest gap %.0f ms "
+        "(target at least 10 a second)\n",
+        turns / window, turns, gapMs);
 
     // 2. The grid over every mailbox of a large log.
     const auto hook = state.ui.gridChanged;
@@ -182,9 +183,10 @@ int main(int argc, char** argv) {
     std::printf("grid fill:          %.1f ms (inside the run)\n", fillMs);
     std::printf("run end to painted: %.1f ms\n", showMs);
     std::printf("scroll to end:      %.1f ms, back to the top %.1f ms\n", endMs, backMs);
-    std::printf("resident memory:    %.0f MB before the run, %.0f MB with the records, "
-                "%.0f MB after the fill, %.0f MB painted\n",
-                startMB, beforeFill, afterFill, paintedMB);
+    std::printf(
+        "resident memory:    %.0f MB before the run, %.0f MB with the records, "
+        "%.0f MB after the fill, %.0f MB painted\n",
+        startMB, beforeFill, afterFill, paintedMB);
     std::printf("grid adds:          %.1f MB next to %.1f MB for the records\n",
                 paintedMB - beforeFill, beforeFill - startMB);
     form.reset();

@@ -12,17 +12,11 @@
 #include "testlog/DummyLog.h"
 #include "text/Text.h"
 #include "ui/Form1.h"
+#include "ui/Named.h"
 
 namespace k32 {
 
 namespace {
-
-template <typename T>
-T* Named(QWidget* parent, const char* name) {
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 QLabel* NamedLabel(QWidget* parent, const char* name, const char* caption) {
     auto* label = Named<QLabel>(parent, name);

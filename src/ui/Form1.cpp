@@ -1,4 +1,5 @@
 #include "ui/Form1.h"
+#include "ui/Named.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -29,13 +30,6 @@
 namespace k32 {
 
 namespace {
-
-template <typename T>
-T* Named(QWidget* parent, const char* name) {
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 QPushButton* NamedButton(QWidget* parent, const char* name, const char* caption) {
     auto* b = Named<QPushButton>(parent, name);
@@ -170,9 +164,9 @@ void Form1::ConnectHandlers() {
 }
 
 void Form1::ShowTabPage() {
-    for (QWidget* page : {static_cast<QWidget*>(MemoMainLog), static_cast<QWidget*>(StringGridCSV),
-                          static_cast<QWidget*>(PanelAdv), static_cast<QWidget*>(PanelSettings),
-                          static_cast<QWidget*>(PanelWEB), static_cast<QWidget*>(PanelHelp)})
+    const std::array<QWidget*, 6> pages = {MemoMainLog,   StringGridCSV, PanelAdv,
+                                           PanelSettings, PanelWEB,      PanelHelp};
+    for (QWidget* page : pages)
         page->setVisible(false);
     ButtonPrint->setEnabled(false);
     ButtonPrintPreview->setEnabled(false);
@@ -206,10 +200,9 @@ void Form1::ShowTabPage() {
             ButtonPrintPreview->setEnabled(true);
             break;
     }
-    for (QWidget* page : {static_cast<QWidget*>(MemoMainLog), static_cast<QWidget*>(StringGridCSV),
-                          static_cast<QWidget*>(PanelAdv), static_cast<QWidget*>(PanelSettings),
-                          static_cast<QWidget*>(PanelWEB), static_cast<QWidget*>(PanelHelp)})
-        if (page->isVisible())
+    // The shown page lies above the tab strip's own (empty) page area.
+    for (QWidget* page : pages)
+        if (!page->isHidden())
             page->raise();
 }
 

@@ -17,6 +17,7 @@
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 #include "ui/Form1.h"
+#include "ui/Named.h"
 #include "ui/TextDecode.h"
 
 namespace k32 {
@@ -28,13 +29,6 @@ const QStringList kSortItems = {"Username", "Fullname", "Inbox", "Outbox",
 const QStringList kColumnItems = {"Username",  "Fullname",  "Size",     "Inbox", "Outbox",
                                   "Wastebin",  "Sizelimit", "Threshold", "Exceeded", "UID"};
 const QStringList kCaptionPlacements = {"Header", "Footer", "Disabled"};
-
-template <typename T>
-T* Named(QWidget* parent, const QString& name) {
-    auto* w = new T(parent);
-    w->setObjectName(name);
-    return w;
-}
 
 // A read-only caption box in the system's light 3D colour.
 QLineEdit* CaptionBox(QWidget* parent, const QString& name, const QString& caption) {

@@ -19,7 +19,7 @@ using k32::Form1;
 namespace {
 
 QWidget* Page(const Form1& f, int tab) {
-    const std::array<QWidget*, 6> pages = {f.MemoMainLog, f.PanelWEB,  f.StringGridCSV,
+    const std::array<QWidget*, 6> pages = {f.MemoMainLog,   f.PanelWEB, f.StringGridCSV,
                                            f.PanelSettings, f.PanelAdv, f.PanelHelp};
     return pages.at(static_cast<std::size_t>(tab));
 }
@@ -27,8 +27,8 @@ QWidget* Page(const Form1& f, int tab) {
 // Resizes the window and lets the layout settle.
 void ResizeTo(Form1& f, int width, int height) {
     f.resize(width, height);
-    QVERIFY(WaitUntil([&] { return f.size() == QSize(std::max(width, 800), std::max(height, 580)); },
-                      3000));
+    QVERIFY(WaitUntil(
+        [&] { return f.size() == QSize(std::max(width, 800), std::max(height, 580)); }, 3000));
     QCoreApplication::processEvents();
 }
 
@@ -162,9 +162,9 @@ class LayoutTest : public QObject {
                 d->setDirectory(dir.path());
                 Retype(d->findChild<QLineEdit*>("fileNameEdit"), QFileInfo(chosen).fileName());
                 auto* buttons = d->findChild<QDialogButtonBox*>();
-                QTest::mouseClick(buttons->button(openDialog ? QDialogButtonBox::Open
-                                                             : QDialogButtonBox::Save),
-                                  Qt::LeftButton);
+                QTest::mouseClick(
+                    buttons->button(openDialog ? QDialogButtonBox::Open : QDialogButtonBox::Save),
+                    Qt::LeftButton);
             } else {
                 d->reject();
             }

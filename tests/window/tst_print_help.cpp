@@ -35,8 +35,9 @@ int PdfPages(const QString& path) {
 // Waits until the view has finished loading its page (its images included).
 bool Loaded(QWebEngineView* view) {
     return WaitUntil([&] {
-        return Evaluate(view->page(), "document.readyState === 'complete' && "
-                                      "Array.from(document.images).every(i => i.complete)")
+        return Evaluate(view->page(),
+                        "document.readyState === 'complete' && "
+                        "Array.from(document.images).every(i => i.complete)")
             .toBool();
     });
 }
@@ -87,13 +88,14 @@ class PrintHelpTest : public QObject {
         const QUrl manual = QUrl::fromLocalFile(QString(KESTRAMA_PROGRAM_DIR) + "/manual.mht");
         QVERIFY(WaitUntil([&] { return f.WebBrowserHelp->url() == manual; }));
         QVERIFY(Loaded(f.WebBrowserHelp));
-        const QString text = Evaluate(f.WebBrowserHelp->page(), "document.body.innerText").toString();
+        const QString text =
+            Evaluate(f.WebBrowserHelp->page(), "document.body.innerText").toString();
         QVERIFY2(text.contains("Kestrama 32 user manual"), qPrintable(text.left(300)));
         QVERIFY(text.contains("Batch reports from the command line"));
         QVERIFY(text.contains("The Output CSV tab"));
-        const QVariantList widths =
-            Evaluate(f.WebBrowserHelp->page(), "Array.from(document.images).map(i => i.naturalWidth)")
-                .toList();
+        const QVariantList widths = Evaluate(f.WebBrowserHelp->page(),
+                                             "Array.from(document.images).map(i => i.naturalWidth)")
+                                        .toList();
         QVERIFY(!widths.isEmpty());
         for (const QVariant& w : widths)
             QVERIFY(w.toInt() > 0);

@@ -61,7 +61,7 @@ struct GoWatcher {
             goStates << (f.ButtonGo->text() + (f.ButtonGo->isEnabled() ? " on" : " off"));
         });
     }
-    // The index of the first line from `from` on that ends with or holds `text`; -1 if none.
+    // The index of the first line from `from` on that holds `text`; -1 if none.
     int Find(const QString& text, int from = 0) const {
         for (int i = from; i < lines.size(); ++i)
             if (lines[i].contains(text))
@@ -78,9 +78,7 @@ class RunTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() {
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     // The whole way through: progress lines in order with "Please wait" on the button, the
     // grid with every mailbox and the column widths, the web report with both images, then a
@@ -135,9 +133,9 @@ class RunTest : public QObject {
         QStringList captions;
         for (int c = 0; c < 11; ++c)
             captions << model->headerData(c, Qt::Horizontal).toString();
-        QCOMPARE(captions, QStringList({"Cnt", "UserName", "FullName", "Inbox", "OutBox",
-                                        "WasteBin", "UID", "SIZE", "SizeLimit", "Threshold",
-                                        "Exceeded"}));
+        QCOMPARE(captions,
+                 QStringList({"Cnt", "UserName", "FullName", "Inbox", "OutBox", "WasteBin", "UID",
+                              "SIZE", "SizeLimit", "Threshold", "Exceeded"}));
         QStringList names = GridColumn(grid, 1, mailboxes);
         QStringList expectedNames;
         for (int i = 1; i <= mailboxes; ++i)
@@ -191,7 +189,8 @@ class RunTest : public QObject {
         QTest::addColumn<QByteArray>("logText");  // empty: no log file at all
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("logLine");
-        QTest::addRow("log missing") << QByteArray() << "File not found" << "File not found";
+        QTest::addRow("log missing") << QByteArray() << "File not found"
+                                     << "File not found";
         QTest::addRow("no statistics")
             << QByteArray("Novell GroupWise - GWCHKSRV - Version 6.5.2\r\nnothing else\r\n")
             << "No statistics detected."
@@ -250,8 +249,9 @@ class RunTest : public QObject {
             if (!f.Busy())
                 return;
             ++tries;
-            seen << QString("go %1 resort %2").arg(f.ButtonGo->isEnabled()).arg(
-                        f.ButtonReSort->isEnabled());
+            seen << QString("go %1 resort %2")
+                        .arg(f.ButtonGo->isEnabled())
+                        .arg(f.ButtonReSort->isEnabled());
             QTest::mouseClick(f.ButtonGo, Qt::LeftButton);
             QTest::mouseClick(f.ButtonReSort, Qt::LeftButton);
             f.ButtonGoClick();

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSettings>
 #include <QtTest>
 
@@ -53,9 +54,7 @@ class StartupTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() {
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     // No store yet: the first-run message, then a store with every value at its default, and
     // the window up on the Log tab with the welcome lines.
@@ -83,7 +82,8 @@ class StartupTest : public QObject {
         QCOMPARE(f.TabControl1->currentIndex(), int(k32::kTabLog));
         QVERIFY(f.MemoMainLog->isVisible());
         const QStringList lines = f.MemoMainLog->toPlainText().split('\n');
-        const int welcome = lines.indexOf(QRegularExpression(".*Welcome at Kestrama 32 for Windows$"));
+        const int welcome =
+            lines.indexOf(QRegularExpression(".*Welcome at Kestrama 32 for Windows$"));
         QVERIFY2(welcome >= 0, qPrintable(f.MemoMainLog->toPlainText()));
         QVERIFY(welcome + 1 < lines.size() && lines[welcome + 1].contains("System: "));
         QVERIFY(!f.ButtonReSort->isEnabled());
@@ -144,9 +144,15 @@ class StartupTest : public QObject {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");
-        QTest::addRow("TOP a word") << "TOP" << "ten" << "'ten' is not a valid integer value";
-        QTest::addRow("TOP negative") << "TOP" << "-3" << "'-3' is not a valid integer value";
-        QTest::addRow("Sort empty") << "Sort" << "" << "'' is not a valid integer value";
+        QTest::addRow("TOP a word") << "TOP"
+                                    << "ten"
+                                    << "'ten' is not a valid integer value";
+        QTest::addRow("TOP negative") << "TOP"
+                                      << "-3"
+                                      << "'-3' is not a valid integer value";
+        QTest::addRow("Sort empty") << "Sort"
+                                    << ""
+                                    << "'' is not a valid integer value";
     }
 
     void damagedNumber() {
@@ -230,6 +236,23 @@ class StartupTest : public QObject {
         QVERIFY(p.form->isEnabled());
         QCOMPARE(p.form->EditOpen->text(), QString());
         QVERIFY(p.state.WindowMode);
+    }
+
+    // Window mode with nowhere to show the window: it says so and ends with 2, no crash.
+    void noDisplay() {
+        QTemporaryDir dir;
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("KESTRAMA32_SETTINGS", dir.filePath("Kestrama32.ini"));
+        program.setProcessEnvironment(env);
+        program.start(KESTRAMA_PROGRAM, {});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 2);
+        QVERIFY(program.readAllStandardError().contains("no display"));
+        QVERIFY(!QFile::exists(dir.filePath("Kestrama32.ini")));
     }
 };
 
