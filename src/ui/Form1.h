@@ -126,6 +126,11 @@ class Form1 : public QWidget {
 
     // --- Viewers and printing (FormViewers.cpp) ---
     void ShowReportInViewer(const std::string& path);
+    // The web view lays a page out whole in memory: a report of 60 MB (some 100,000
+    // mailboxes) used up its page process's memory after a minute of work, one of 17 MB showed.
+    // A report above this size is not loaded; a short page says where it is instead.
+    qint64 ReportViewerLimitBytes = 24 * 1024 * 1024;
+    void ShowReportTooLarge(const QString& path, qint64 bytes);
     void ButtonPrintClick();
     void ButtonPrintPreviewClick();
     // The view that Print and Print Preview act on: the report or the manual; null elsewhere.

@@ -6,20 +6,40 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include "state/DebugLog.h"
 #include "ui/Form1.h"
 #include "ui/PrintHandler.h"
 
 namespace k32 {
 
 void Form1::ShowReportInViewer(const std::string& path) {
-    // Loaded afresh, so that a re-sort's new order shows without the user reloading.
     // A base path without a folder names a file in the current folder.
-    const QString file = QString::fromUtf8(path.data(), static_cast<int>(path.size()));
-    const QUrl url = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
+    const QFileInfo file(QString::fromUtf8(path.data(), static_cast<int>(path.size())));
+    if (file.size() > ReportViewerLimitBytes) {
+        ShowReportTooLarge(file.absoluteFilePath(), file.size());
+        return;
+    }
+    // Loaded afresh, so that a re-sort's new order shows without the user reloading.
+    const QUrl url = QUrl::fromLocalFile(file.absoluteFilePath());
     if (WebBrowserOutput->url() == url)
         WebBrowserOutput->reload();
     else
         WebBrowserOutput->load(url);
+}
+
+void Form1::ShowReportTooLarge(const QString& path, qint64 bytes) {
+    const QString megabytes = QString::number(bytes / (1024 * 1024));
+    AddProgressLine(state, "Web report too large to show here (" + megabytes.toStdString() +
+                               " MB): " + path.toUtf8().toStdString());
+    WebBrowserOutput->setHtml(
+        "<html><body style=\"font-family: sans-serif; margin: 2em\">"
+        "<h3>The web report is written, but too large to show here</h3>"
+        "<p>" + path.toHtmlEscaped() + " holds " + megabytes + " MB. This view shows web reports "
+        "of up to " + QString::number(ReportViewerLimitBytes / (1024 * 1024)) +
+        " MB; a larger one would use up the memory of the page before it could be shown.</p>"
+        "<p>The \"Output CSV\" tab lists every mailbox. To see the web report here, list fewer "
+        "mailboxes with \"Top items\" or an above value on the \"Settings\" tab.</p>"
+        "</body></html>");
 }
 
 QWebEngineView* Form1::PrintableView() const {

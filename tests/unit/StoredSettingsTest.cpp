@@ -55,12 +55,16 @@ class StoredSettingsTest : public ::testing::Test {
     void TearDown() override { ::unsetenv("KESTRAMA32_SETTINGS"); }
 
     // Writes a store file holding exactly `values` (plain texts without quotes or backslashes),
-    // by hand: much faster than a synced write per value.
+    // by hand: much faster than a synced write per value. Each call makes the store a new file:
+    // Qt keeps a store it has read and reads it again only when its time stamp or size changed,
+    // and two hand-written stores of one size within the same instant look alike to it.
     void Store(const std::map<std::string, std::string>& values) {
         std::string ini = "[General]\n";
         for (const auto& [name, text] : values)
             ini += name + "=\"" + text + "\"\n";
         std::filesystem::create_directories(dir_ / "config");
+        path_ = dir_ / ("config/Kestrama32-" + std::to_string(++stores_) + ".ini");
+        ::setenv("KESTRAMA32_SETTINGS", path_.c_str(), 1);
         WriteFile(path_, ini);
     }
     void RemoveValue(const std::string& name) {
@@ -78,6 +82,7 @@ class StoredSettingsTest : public ::testing::Test {
 
     TempDir dir_;
     std::string path_;
+    int stores_ = 0;
     AppState state_;
     std::vector<std::string> messages_;
 };

@@ -184,6 +184,32 @@ class RunTest : public QObject {
         QCOMPARE(answers.texts.size(), 1);
     }
 
+    // A report too large for the view is not loaded (the page process would run out of
+    // memory): the view says where the complete file is, and the Log tab says so too.
+    void reportTooLargeForTheView() {
+        QTemporaryDir dir;
+        const QString log = MakeLog(dir, "po1.log", 20);
+        const QString base = dir.filePath("po1");
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        f.ReportViewerLimitBytes = 1000;
+        Retype(f.EditOpen, log);
+        Retype(f.EditSave, base);
+        Click(f.ButtonGo);
+        QVERIFY(WaitUntil([&] { return !f.Busy() && f.ButtonGo->text() == "Go"; }));
+        QVERIFY(QFileInfo(base + ".mht").size() > 1000);
+        QVERIFY(CountLines(f, "Web report too large to show here") == 1);
+        QWebEngineView* view = f.WebBrowserOutput;
+        QVERIFY(WaitUntil([&] {
+            return Evaluate(view->page(), "document.body ? document.body.innerText : ''")
+                .toString()
+                .contains(base + ".mht");
+        }));
+        QVERIFY(!view->url().isLocalFile());
+        QCOMPARE(answers.texts.size(), 1);  // the first-run notice only: no error box
+    }
+
     // A run that ends early says why in a message box and gives "Go" back; nothing is written.
     void runEndsEarly_data() {
         QTest::addColumn<QByteArray>("logText");  // empty: no log file at all
