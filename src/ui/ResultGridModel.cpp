@@ -32,7 +32,9 @@ QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+    // The columns are as wide as their values, which may cut a caption: its tool tip shows it
+    // whole.
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || orientation != Qt::Horizontal)
         return {};
     return DecodeForDisplay(ResultGridCell(state_, 0, static_cast<std::uint32_t>(section)));
 }

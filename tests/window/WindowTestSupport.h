@@ -79,14 +79,6 @@ void WhenDialogOpens(std::function<void(T*)> act, int ms = 10000) {
     timer->start();
 }
 
-// Quitting the window asks every event loop to end, and that request stays until the
-// application's own loop has run: without this, each later dialog, Evaluate or print in the same
-// test program would return at once.
-inline void EndQuitRequest() {
-    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
-}
-
 // A fresh program: its own state, a settings store in a temporary folder (or `storeFile`), the
 // window started as the program starts it.
 struct Program {
@@ -95,12 +87,7 @@ struct Program {
         qputenv("KESTRAMA32_SETTINGS", store.toUtf8());
         form = k32::FormCreate(state, params, KESTRAMA_PROGRAM_DIR);
     }
-    ~Program() {
-        const bool quit = form && form->QuitDone();
-        form.reset();
-        if (quit)
-            EndQuitRequest();
-    }
+    ~Program() { form.reset(); }
     QTemporaryDir dir;
     QString store;
     k32::AppState state;
