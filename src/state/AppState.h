@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "state/DebugLog.h"
-#include "state/UiCallbacks.h"
 #include "state/KeywordTable.h"
 #include "state/Records.h"
 #include "state/ReportSettings.h"
+#include "state/UiCallbacks.h"
 
 namespace k32 {
 

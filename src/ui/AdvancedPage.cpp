@@ -30,8 +30,9 @@ QLabel* NamedLabel(QWidget* parent, const char* name, const char* caption) {
 
 void Form1::CreateAdvancedPage() {
     QWidget* page = PanelAdv;
-    LabelAdvInfo = NamedLabel(
-        page, "LabelAdvInfo", "Create dummy GWCheck.log file, press write file to create the file.");
+    LabelAdvInfo =
+        NamedLabel(page, "LabelAdvInfo",
+                   "Create dummy GWCheck.log file, press write file to create the file.");
     LabelPath = NamedLabel(page, "LabelPath", "Path to logfile");
     LabelNr = NamedLabel(page, "LabelNr", "Number of mailboxes");
     LabelVer = NamedLabel(page, "LabelVer", "Version");
@@ -41,7 +42,8 @@ void Form1::CreateAdvancedPage() {
     EditAdvGWNr->setText("100");
     EditAdvGWNr->resize(121, 23);
     ComboAdvGW = Named<QComboBox>(page, "ComboAdvGW");
-    ComboAdvGW->addItems({"Groupwise 5.5.x", "Groupwise 6.0.x", "Groupwise 6.5", "Groupwise 6.5.2"});
+    ComboAdvGW->addItems(
+        {"Groupwise 5.5.x", "Groupwise 6.0.x", "Groupwise 6.5", "Groupwise 6.5.2"});
     ComboAdvGW->setCurrentIndex(2);
     CheckBoxProblem = Named<QCheckBox>(page, "CheckBoxProblem");
     CheckBoxProblem->setText("Problem 89/90");
@@ -60,11 +62,9 @@ void Form1::ComboAdvGWChange() {
 void Form1::ButtonAdvGWClick() {
     if (Busy())
         return;
+    // The write handles no events until it ends, and an error box is modal: nothing else can
+    // start meanwhile.
     ButtonAdvGW->setEnabled(false);
-    // A run cannot start while the file is written.
-    ButtonGo->setEnabled(false);
-    const bool reSortWasEnabled = ButtonReSort->isEnabled();
-    ButtonReSort->setEnabled(false);
     try {
         const std::int64_t count = DummyMailboxCount(EditAdvGWNr->text().toStdString());
         const std::string path = Text(EditAdvGW->text().toUtf8().toStdString()).str();
@@ -75,8 +75,6 @@ void Form1::ButtonAdvGWClick() {
     } catch (const std::exception& e) {
         ShowError(e);
     }
-    ButtonGo->setEnabled(true);
-    ButtonReSort->setEnabled(reSortWasEnabled);
     ButtonAdvGW->setEnabled(true);
 }
 

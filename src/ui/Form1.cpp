@@ -11,7 +11,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -23,6 +22,7 @@
 #include "state/DebugLog.h"
 #include "text/Errors.h"
 #include "ui/Logo.h"
+#include "ui/MessageBox.h"
 #include "ui/PrintHandler.h"
 #include "ui/ResultGridModel.h"
 #include "ui/TextDecode.h"
@@ -41,9 +41,9 @@ QPushButton* NamedButton(QWidget* parent, const char* name, const char* caption)
 
 Form1::Form1(AppState& s, std::string folder) : state(s), programFolder(std::move(folder)) {
     setObjectName("Form1");
-    setWindowTitle(QStringLiteral("Velloran Software - Kestrama 32 - v") +
-                   QString::fromLatin1(kProgramVersion.data(),
-                                       static_cast<int>(kProgramVersion.size())));
+    setWindowTitle(
+        QStringLiteral("Velloran Software - Kestrama 32 - v") +
+        QString::fromLatin1(kProgramVersion.data(), static_cast<int>(kProgramVersion.size())));
     setMinimumSize(800, 580);
     // The interface font at 8 points, so that every caption fits its fixed-size control.
     QFont small = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -149,8 +149,7 @@ void Form1::ConnectHandlers() {
     connect(ButtonReSort, &QPushButton::clicked, this, [this] { ButtonReSortClick(); });
     connect(ButtonQuit, &QPushButton::clicked, this, [this] { ButtonQuitClick(); });
     connect(ButtonPrint, &QPushButton::clicked, this, [this] { ButtonPrintClick(); });
-    connect(ButtonPrintPreview, &QPushButton::clicked, this,
-            [this] { ButtonPrintPreviewClick(); });
+    connect(ButtonPrintPreview, &QPushButton::clicked, this, [this] { ButtonPrintPreviewClick(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(EditOpen, &QLineEdit::textChanged, this, [this] { EditOpenChange(); });
     connect(EditSave, &QLineEdit::textChanged, this, [this] { EditSaveChange(); });
@@ -187,7 +186,7 @@ void Form1::ShowTabPage() {
             if (!busy_)
                 ButtonDefaults->setEnabled(true);
             else
-                settingsButtonsBeforeBusy_[1] = true;
+                settingsButtonsBeforeBusy_.defaults = true;
             RefreshSettingsPage();
             PanelSettings->setVisible(true);
             break;
@@ -289,10 +288,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::ShowMessageBox(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrama 32 for Windows"), text,
-                    QMessageBox::Ok, this);
-    box.setObjectName("MessageBox");
-    box.exec();
+    ShowTitledMessage(this, text);
 }
 
 void Form1::ShowError(const std::exception& e) {

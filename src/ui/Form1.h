@@ -180,7 +180,10 @@ class Form1 : public QWidget {
     bool closeAfterRun_ = false;
     bool quitDone_ = false;
     bool hadRun_ = false;
-    std::array<bool, 3> settingsButtonsBeforeBusy_{};
+    // The Settings tab's button states to give back when the run ends.
+    struct SettingsButtons {
+        bool apply = false, defaults = false, save = false;
+    } settingsButtonsBeforeBusy_;
     std::string lastSlotError_;
 };
 

@@ -46,8 +46,8 @@ void Form1::FormResize() {
         resize(std::max(width(), 800), std::max(height(), 580));
         return;  // the resize comes back here with the enlarged size
     }
-    TraceLayout(state,
-                "Formsize w: " + std::to_string(width()) + " h: " + std::to_string(height()), "");
+    TraceLayout(state, "Formsize w: " + std::to_string(width()) + " h: " + std::to_string(height()),
+                "");
     LayoutWindow();
 }
 

@@ -35,9 +35,9 @@ void Form1::EndBusy() {
     ButtonGo->setEnabled(true);
     ButtonReSort->setEnabled(hadRun_);
     ButtonAdvGW->setEnabled(true);
-    ButtonApply->setEnabled(settingsButtonsBeforeBusy_[0]);
-    ButtonDefaults->setEnabled(settingsButtonsBeforeBusy_[1]);
-    ButtonSaveSettings->setEnabled(settingsButtonsBeforeBusy_[2]);
+    ButtonApply->setEnabled(settingsButtonsBeforeBusy_.apply);
+    ButtonDefaults->setEnabled(settingsButtonsBeforeBusy_.defaults);
+    ButtonSaveSettings->setEnabled(settingsButtonsBeforeBusy_.save);
 }
 
 void Form1::RunGuarded(void (*action)(AppState&)) {

@@ -34,8 +34,11 @@ void Form1::ShowReportTooLarge(const QString& path, qint64 bytes) {
     WebBrowserOutput->setHtml(
         "<html><body style=\"font-family: sans-serif; margin: 2em\">"
         "<h3>The web report is written, but too large to show here</h3>"
-        "<p>" + path.toHtmlEscaped() + " holds " + megabytes + " MB. This view shows web reports "
-        "of up to " + QString::number(ReportViewerLimitBytes / (1024 * 1024)) +
+        "<p>" +
+        path.toHtmlEscaped() + " holds " + megabytes +
+        " MB. This view shows web reports "
+        "of up to " +
+        QString::number(ReportViewerLimitBytes / (1024 * 1024)) +
         " MB; a larger one would use up the memory of the page before it could be shown.</p>"
         "<p>The \"Output CSV\" tab lists every mailbox. To see the web report here, list fewer "
         "mailboxes with \"Top items\" or an above value on the \"Settings\" tab.</p>"

@@ -11,11 +11,11 @@ namespace k32 {
 bool PrintHandler::PrintOn(QWebEngineView* view, QPrinter* printer) {
     bool ok = false;
     QEventLoop loop;
-    auto connection = QObject::connect(view, &QWebEngineView::printFinished, &loop,
-                                       [&](bool success) {
-                                           ok = success;
-                                           loop.quit();
-                                       });
+    auto connection =
+        QObject::connect(view, &QWebEngineView::printFinished, &loop, [&](bool success) {
+            ok = success;
+            loop.quit();
+        });
     view->print(printer);
     loop.exec();
     QObject::disconnect(connection);

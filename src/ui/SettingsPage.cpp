@@ -26,8 +26,8 @@ namespace {
 
 const QStringList kSortItems = {"Username", "Fullname", "Inbox", "Outbox",
                                 "Wastebin", "Size",     "UID"};
-const QStringList kColumnItems = {"Username",  "Fullname",  "Size",     "Inbox", "Outbox",
-                                  "Wastebin",  "Sizelimit", "Threshold", "Exceeded", "UID"};
+const QStringList kColumnItems = {"Username", "Fullname",  "Size",      "Inbox",    "Outbox",
+                                  "Wastebin", "Sizelimit", "Threshold", "Exceeded", "UID"};
 const QStringList kCaptionPlacements = {"Header", "Footer", "Disabled"};
 
 // A read-only caption box in the system's light 3D colour.
@@ -150,9 +150,12 @@ void Form1::ConnectSettingsHandlers() {
     connect(ComboBoxCSV->lineEdit(), &QLineEdit::textEdited, this,
             [this] { MarkSettingsChanged(); });
     for (std::size_t i = 0; i < kColumnSlots; ++i) {
-        connect(ComboBoxSettingsC[i], &QComboBox::activated, this, [this] { MarkSettingsChanged(); });
-        connect(CheckBoxSettingsHTML[i], &QCheckBox::clicked, this, [this] { MarkSettingsChanged(); });
-        connect(CheckBoxSettingsCSV[i], &QCheckBox::clicked, this, [this] { MarkSettingsChanged(); });
+        connect(ComboBoxSettingsC[i], &QComboBox::activated, this,
+                [this] { MarkSettingsChanged(); });
+        connect(CheckBoxSettingsHTML[i], &QCheckBox::clicked, this,
+                [this] { MarkSettingsChanged(); });
+        connect(CheckBoxSettingsCSV[i], &QCheckBox::clicked, this,
+                [this] { MarkSettingsChanged(); });
     }
     for (QLineEdit* box : {EditSettingsTOP, EditSettingsValueEdit})
         connect(box, &QLineEdit::textChanged, this, [this, box] { NumberBoxChange(box); });
@@ -255,8 +258,8 @@ void Form1::MarkSettingsChanged() {
 }
 
 void Form1::UpdateAboveLabel(int sortIndex) {
-    static const char* const kAboveFields[] = {nullptr, nullptr, "Inbox", "Outbox",
-                                               "Wastebin", "Size", nullptr};
+    static const char* const kAboveFields[] = {nullptr,    nullptr, "Inbox", "Outbox",
+                                               "Wastebin", "Size",  nullptr};
     const char* field = sortIndex >= 0 && sortIndex < 7 ? kAboveFields[sortIndex] : nullptr;
     EditSettingsValueEdit->setEnabled(field != nullptr);
     EditSettingsValue->setText(field ? QString("Above items: ") + field

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSysInfo>
@@ -21,6 +20,7 @@
 #include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "ui/Form1.h"
+#include "ui/MessageBox.h"
 #include "ui/ResultGridModel.h"
 #include "ui/TextDecode.h"
 
@@ -32,17 +32,12 @@ namespace k32 {
 
 namespace {
 
-void ShowStandaloneMessage(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrama 32 for Windows"), text,
-                    QMessageBox::Ok);
-    box.setObjectName("MessageBox");
-    box.exec();
-}
-
 // The hooks before the window exists: message boxes of their own, and progress lines kept
 // until the Log tab can show them.
 void HookBeforeWindow(AppState& state, std::shared_ptr<QStringList> pending) {
-    state.ui.messageBox = [](std::string_view text) { ShowStandaloneMessage(DecodeForDisplay(text)); };
+    state.ui.messageBox = [](std::string_view text) {
+        ShowTitledMessage(nullptr, DecodeForDisplay(text));
+    };
     state.ui.progressLine = [pending](std::string_view line) {
         pending->append(DecodeForDisplay(line));
     };
@@ -99,7 +94,6 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
                                   const std::string& programFolder) {
     auto pending = std::make_shared<QStringList>();
     HookBeforeWindow(state, pending);
-    state.WindowMode = true;
     ShowErrorOf(state, [&] { ParseCommandLine(state, params, programFolder); });
     state.WindowMode = true;
     ShowErrorOf(state, [&] { LoadStoredSettings(state); });
@@ -118,7 +112,8 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
     form->TabControl1->setCurrentIndex(kTabLog);
     form->ShowTabPage();
     form->WebBrowserOutput->load(QUrl("about:blank"));
-    form->WebBrowserHelp->load(QUrl::fromLocalFile(QString::fromStdString(ManualPath(programFolder))));
+    form->WebBrowserHelp->load(
+        QUrl::fromLocalFile(QString::fromStdString(ManualPath(programFolder))));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = form->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -128,7 +123,8 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
     form->show();
     ShowErrorOf(state, [&] { AddDebugLine(state, "GUI Form create.", ""); });
 
-    const std::string in = state.settings.InputPath.str(), out = state.settings.OutputBasePath.str();
+    const std::string in = state.settings.InputPath.str(),
+                      out = state.settings.OutputBasePath.str();
     form->EditOpen->setText(QString::fromUtf8(in.data(), static_cast<int>(in.size())));
     form->EditSave->setText(QString::fromUtf8(out.data(), static_cast<int>(out.size())));
     form->RebuildCommandLinePreview();
