@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "state/AppState.h"
+#include "state/ColumnTable.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
 #include "text/Convert.h"
@@ -17,13 +17,6 @@ namespace k32 {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> kSortCaptions = {
-    "Sorting by Username", "Sorting by Fullname", "Sorting by Inbox", "Sorting by Outbox",
-    "Sorting by Wastebin", "Sorting by Size",     "Sorting by UID"};
-
-// The record field each sort field orders by, and whether it is a number.
-constexpr std::array<std::size_t, 7> kSortRecordField = {kUserName,    kFullName, kInbox, kOutbox,
-                                                         kWastebasket, kSize,     kUid};
 bool IsNumberField(std::uint8_t field) {
     return field >= 2 && field <= 5;
 }
@@ -56,46 +49,44 @@ std::vector<std::uint32_t> StableOrder(const std::vector<Key>& keys, bool descen
 
 }  // namespace
 
-void SortMailboxes(AppState& state, std::uint8_t field, std::uint8_t direction) {
-    AddDebugLine(
-        state, "Sorting",
-        std::to_string(state.settings.Sort) + ", " + std::to_string(state.settings.SortDir));
-    AddProgressLine(state, "Sorting.");
-    if (direction > 1 || field > 6)
+void SortMailboxes(RunContext& ctx, MailboxTable& table, std::uint8_t field,
+                   std::uint8_t direction) {
+    AddDebugLine(ctx, "Sorting", std::to_string(field) + ", " + std::to_string(direction));
+    AddProgressLine(ctx, "Sorting.");
+    const ColumnInfo* column = ColumnOfSortField(field);
+    if (direction > 1 || !column)
         return;
-    AddDebugLine(state, kSortCaptions[field], DirectionWord(field, direction));
+    AddDebugLine(ctx, column->sortCaption, DirectionWord(field, direction));
 
-    LogData& log = state.log;
-    const std::uint32_t n = log.count;
+    const std::uint32_t n = table.Count();
     if (n < 2)
         return;  // nothing to compare
     const bool descending = direction == 1;
-    const std::size_t recordField = kSortRecordField[field];
+    const std::size_t recordField = column->field;
 
-    std::vector<std::uint32_t> order;
     if (IsNumberField(field)) {
         // Every key is converted before anything moves, so a bad figure leaves the table as it
         // was. Key and position go into one number (the key inverted when descending), so that
         // a plain sort of those numbers is the stable sort by key.
         std::vector<std::uint64_t> packed(n);
         for (std::uint32_t i = 1; i <= n; ++i) {
-            PumpEvents(state);
+            PumpEvents(ctx);
             auto key =
-                static_cast<std::uint32_t>(StrToInt32(GetMailboxRecord(log, i).field[recordField]));
+                static_cast<std::uint32_t>(StrToInt32(table.Get(i).field[recordField]));
             if (descending)
                 key = ~key;
             packed[i - 1] = std::uint64_t{key} << 32 | i;
         }
         std::sort(packed.begin(), packed.end());
-        order.resize(n);
-        for (std::uint32_t k = 0; k < n; ++k)
-            order[k] = static_cast<std::uint32_t>(packed[k]);
-    } else {
+        table.ReorderByLowBits(packed);
+        return;
+    }
+    {
         std::string arena;
         std::vector<std::pair<std::size_t, std::size_t>> spans(n);
         for (std::uint32_t i = 1; i <= n; ++i) {
-            PumpEvents(state);
-            std::string_view v = GetMailboxRecord(log, i).field[recordField];
+            PumpEvents(ctx);
+            std::string_view v = table.Get(i).field[recordField];
             spans[i - 1] = {arena.size(), v.size()};
             arena += UpperCaseText(v).view();
         }
@@ -103,9 +94,8 @@ void SortMailboxes(AppState& state, std::uint8_t field, std::uint8_t direction) 
         for (std::uint32_t i = 0; i < n; ++i)
             keys[i] = std::string_view(arena).substr(spans[i].first, spans[i].second);
         // string_view compares bytes as unsigned codes; a proper prefix is the smaller key.
-        order = StableOrder(keys, descending, std::less<std::string_view>());
+        table.Reorder(StableOrder(keys, descending, std::less<std::string_view>()));
     }
-    log.mailboxes.Reorder(order);
 }
 
 }  // namespace k32

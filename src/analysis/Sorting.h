@@ -6,13 +6,15 @@
 
 #include <cstdint>
 
+#include "state/Records.h"
+#include "state/RunContext.h"
+
 namespace k32 {
 
-struct AppState;
-
-// Sorts records 1..count in place. A field above 6 or a direction other than 0 and 1 leaves the
+// Sorts records 1..Count() in place. A field above 6 or a direction other than 0 and 1 leaves the
 // table as it is. A number field that does not convert raises the conversion error before any
 // record moves.
-void SortMailboxes(AppState& state, std::uint8_t field, std::uint8_t direction);
+void SortMailboxes(RunContext& ctx, MailboxTable& table, std::uint8_t field,
+                   std::uint8_t direction);
 
 }  // namespace k32

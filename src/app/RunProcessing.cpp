@@ -2,8 +2,6 @@
 
 #include "analysis/Sorting.h"
 #include "analysis/Totals.h"
-#include "state/AppState.h"
-#include "state/DebugLog.h"
 #include "logread/ExpireReader.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
@@ -11,6 +9,10 @@
 #include "report/CsvReport.h"
 #include "report/MhtExpireReport.h"
 #include "report/MhtMailboxReport.h"
+#include "report/ResultGrid.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
+#include "state/ParallelJobs.h"
 #include "text/PendingFiles.h"
 #include "text/TextHelpers.h"
 
@@ -27,59 +29,85 @@ void FormReportPaths(AppState& state) {
 }
 
 // Chooses the user reader by the first three characters of the version text.
-void ReadUsersForVersion(AppState& state) {
+MailboxTable ReadUsersForVersion(RunContext& ctx, AppState& state) {
+    const std::string path = state.settings.InputPath.str();
     std::string_view prefix = state.log.summary.versionText.view().substr(0, 3);
-    if (prefix == "5.5") {
-        ReadUsersGW55(state);
-        return;
-    }
+    if (prefix == "5.5")
+        return ReadUsersGW55(ctx, path, state.keywords, state.readPlan);
     if (prefix != "6.0" && prefix != "6.5" && prefix != "7.0" && prefix != "8.0")
-        AddProgressLine(state, "No compatible version found, trying anyway");
-    ReadUsersGW6(state);
+        AddProgressLine(ctx, "No compatible version found, trying anyway");
+    return ReadUsersGW6(ctx, path, state.keywords, state.readPlan);
 }
 
-// Both reports go to temporary files first and replace the previous pair together: a run that
-// fails on the way leaves both previous reports, never a new CSV beside an old web report.
-void WriteMailboxReports(AppState& state) {
-    PendingFiles pending;
-    StageCsvReport(state, pending);
-    StageMhtMailboxReport(state, pending);
-    pending.CommitAll();
+// Both reports are written at the same time, each on its own thread into its own temporary
+// file, and then replace the previous pair together: a run that fails on the way leaves both
+// previous reports, never a new CSV beside an old web report.
+void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data) {
+    PendingFiles csv, mht;
+    RunJobsInOrder(ctx, {[&](RunContext& job) { StageCsvReport(job, data, csv); },
+                         [&](RunContext& job) { StageMhtMailboxReport(job, data, mht); }});
+    csv.TakeFrom(mht);
+    csv.CommitAll();
 }
 
-void DoneWritingFiles(AppState& state) {
+// Once both reports are in place, the window's grid shows what the CSV report holds and the
+// viewer the web report. A batch run has neither.
+void ShowMailboxReports(RunContext& ctx, AppState& state) {
     if (!state.WindowMode)
         return;
-    AddProgressLine(state, "Done writing files, check the tabs for the results");
-    AddProgressLine(state, "");
+    state.grid = FillResultGrid(ctx, state.log.mailboxes);
+    if (state.ui.gridChanged)
+        state.ui.gridChanged();
+    if (state.ui.showReport)
+        state.ui.showReport(state.log.summary.MhtReportPath.str());
 }
 
-void RunMailboxBranch(AppState& state) {
-    AddDebugLine(state, "Statistics detected", "yes");
+void DoneWritingFiles(RunContext& ctx) {
+    if (!ctx.windowMode)
+        return;
+    AddProgressLine(ctx, "Done writing files, check the tabs for the results");
+    AddProgressLine(ctx, "");
+}
+
+// The new table replaces the last run's only once both reports are in place: until then the
+// window's grid and Re-sort keep the table that matches the reports on disk.
+void RunMailboxBranch(RunContext& ctx, AppState& state) {
+    AddDebugLine(ctx, "Statistics detected", "yes");
     RunSummary& sum = state.log.summary;
-    sum.versionText = ReadVersion(state);
-    sum.processedOn = ReadProcessedOn(state);
-    sum.pathToPO = ReadPathToPO(state);
-    sum.postOfficeName = ReadPostOfficeName(state);
-    ReadUsersForVersion(state);
-    SortMailboxes(state, state.settings.Sort, state.settings.SortDir);
-    ComputeTotals(state);
-    AddProgressLine(state, "Done processing");
-    SelectAboveValue(state);
-    WriteMailboxReports(state);
-    DoneWritingFiles(state);
+    const LogHeader& header = state.log.header;
+    sum.versionText = ReadVersion(ctx, header, state.keywords);
+    sum.groupWise5 = IsGroupWise5(sum.versionText.view());
+    sum.processedOn = ReadProcessedOn(ctx, header, state.keywords);
+    sum.pathToPO = ReadPathToPO(ctx, header, state.keywords);
+    sum.postOfficeName = ReadPostOfficeName(ctx, header, state.keywords);
+    MailboxTable table = ReadUsersForVersion(ctx, state);
+    SortMailboxes(ctx, table, state.settings.Sort, state.settings.SortDir);
+    ComputeTotals(ctx, table, sum);
+    AddProgressLine(ctx, "Done processing");
+    const std::uint32_t top = SelectAboveValue(ctx, table, state.settings, state.reportTopCount);
+    WriteMailboxReports(ctx, {table, sum, state.settings, ReportRows(top, table.Count())});
+    state.log.mailboxes = std::move(table);
+    state.reportTopCount = top;
+    ShowMailboxReports(ctx, state);
+    DoneWritingFiles(ctx);
 }
 
-void RunExpireBranch(AppState& state) {
-    AddProgressLine(state, "exp detected");
-    RunExpReport3(state);
+void RunExpireBranch(RunContext& ctx, AppState& state) {
+    AddProgressLine(ctx, "exp detected");
+    RunSummary& sum = state.log.summary;
+    state.log.expires = RunExpReport3(ctx, state.settings.InputPath.str(), state.keywords,
+                                      state.log.header, sum);
     // The General Information table shows what this log's header gives.
-    RunSummary& sum = state.log.summary;
-    sum.processedOn = ReadProcessedOn(state);
-    sum.pathToPO = ReadPathToPO(state);
-    sum.postOfficeName = ReadPostOfficeName(state);
-    WriteMhtExpireReport(state);
-    DoneWritingFiles(state);
+    const LogHeader& header = state.log.header;
+    sum.processedOn = ReadProcessedOn(ctx, header, state.keywords);
+    sum.pathToPO = ReadPathToPO(ctx, header, state.keywords);
+    sum.postOfficeName = ReadPostOfficeName(ctx, header, state.keywords);
+    const ExpireReportData data{state.log.expires, sum, state.settings,
+                                ReportRows(state.reportTopCount, state.log.expires.Count())};
+    WriteMhtExpireReport(ctx, data);
+    if (state.WindowMode && state.ui.showReport)
+        state.ui.showReport(sum.MhtReportPath.str());
+    DoneWritingFiles(ctx);
 }
 
 }  // namespace
@@ -94,8 +122,9 @@ std::string OutputFolderOf(const std::string& basePath) {
 }
 
 RunOutcome RunProcessing(AppState& state) {
+    RunContext ctx = ContextOf(state);
+    state.mailboxRunComplete = false;
     FormReportPaths(state);
-    state.log.count = 0;
     state.reportTopCount = state.settings.TOP;
     // Sizes belong to this run's mailbox table: a run without one shows none, rather than an
     // earlier run's figures.
@@ -105,34 +134,43 @@ RunOutcome RunProcessing(AppState& state) {
     sum.totalSize.clear();
     const std::uint64_t sourceFileSize = FileSizeOf(state.settings.InputPath.str());
     if (state.WindowMode) {
-        AddProgressLine(state, "Opening file: " + state.settings.InputPath.str());
-        AddProgressLine(state, "Source FileSize : " + std::to_string(sourceFileSize));
+        AddProgressLine(ctx, "Opening file: " + state.settings.InputPath.str());
+        AddProgressLine(ctx, "Source FileSize : " + std::to_string(sourceFileSize));
     }
-    ReadLogHeader(state);
-    DetectLogLanguage(state);
-    const bool mailbox = IsMailboxStatistics(state);
-    const bool expire = IsExpireStatistics(state);
+    state.log.header = ReadLogHeader(ctx, state.settings.InputPath.str(), state.keywords);
+    DetectLogLanguage(ctx, state.log.header, state.keywords, sum);
+    const bool mailbox = IsMailboxStatistics(state.log.header, state.keywords);
+    const bool expire = IsExpireStatistics(state.log.header, state.keywords);
     if (mailbox)
-        RunMailboxBranch(state);
+        RunMailboxBranch(ctx, state);
     if (expire)
-        RunExpireBranch(state);
+        RunExpireBranch(ctx, state);
+    state.mailboxRunComplete = mailbox;
     if (mailbox || expire)
         return RunOutcome::ReportsWritten;
 
-    AddDebugLine(state, "Statistics detected", "no");
+    AddDebugLine(ctx, "Statistics detected", "no");
     if (state.WindowMode) {
         ShowMessage(state, "No statistics detected.");
-        AddProgressLine(state, "No statistics detected, read the manual for more information");
+        AddProgressLine(ctx, "No statistics detected, read the manual for more information");
     }
     return RunOutcome::NoStatistics;
 }
 
 void ReSortAndRewrite(AppState& state) {
-    // The record count is shared with the expire table: after an expire run it counts expire
-    // records. Re-sort works on the mailbox table and its own rows.
-    state.log.count = state.log.mailboxes.Slots() - 1;
-    SortMailboxes(state, state.settings.Sort, state.settings.SortDir);
-    WriteMailboxReports(state);
+    RunContext ctx = ContextOf(state);
+    MailboxTable& table = state.log.mailboxes;
+    SortMailboxes(ctx, table, state.settings.Sort, state.settings.SortDir);
+    WriteMailboxReports(ctx, {table, state.log.summary, state.settings,
+                              ReportRows(state.reportTopCount, table.Count())});
+    ShowMailboxReports(ctx, state);
+}
+
+void RunExpireReportOnly(AppState& state) {
+    RunContext ctx = ContextOf(state);
+    state.mailboxRunComplete = false;
+    state.log.expires = RunExpReport3(ctx, state.settings.InputPath.str(), state.keywords,
+                                      state.log.header, state.log.summary);
 }
 
 }  // namespace k32

@@ -17,9 +17,13 @@ enum class RunOutcome {
 RunOutcome RunProcessing(AppState& state);
 
 // Sorts the mailbox table again with the current settings and rewrites both mailbox reports,
-// keeping the totals and the top count of the last run. It lists the mailbox table's own rows,
-// also after a run that read an expire log.
+// keeping the totals and the top count of the last run. The window offers it only after a run
+// that completed with a mailbox log (AppState::mailboxRunComplete).
 void ReSortAndRewrite(AppState& state);
+
+// Reads the log's expire statistics into the expire table, without a report (the hidden
+// "Special" button of the window).
+void RunExpireReportOnly(AppState& state);
 
 // The folder part of a base path: everything before its last "/", "/" for a name in the root,
 // empty when there is no folder.

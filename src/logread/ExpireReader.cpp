@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
 #include "logread/HeaderReader.h"
@@ -48,38 +47,39 @@ bool IsExpireUserLine(std::string_view upper, bool groupWise5) {
     return false;
 }
 
-void RunExpReport3(AppState& state) {
-    LogData& log = state.log;
-    log.count = 0;
-    log.expires.Clear();
+ExpireTable RunExpReport3(RunContext& ctx, const std::string& path, KeywordTable& kw,
+                          LogHeader& header, RunSummary& summary) {
+    ExpireTable table;
+    std::uint32_t count = 0;
     Sums sums;
     ExpireState st = ExpireState::BeforeTable;
 
-    ReadLogHeader(state);
-    DetectLogLanguage(state);
-    log.summary.versionText = ReadVersion(state);
-    const bool gw5 = log.summary.groupWise5;
-    AddProgressLine(state, "Start RunExpReport3: " + log.summary.versionText.str());
-    Text header = UpperCaseText(gw5 ? kColumnHeaderGW5 : kColumnHeaderGW6);
-    const std::string_view columnHeader = TrimControls(header.view());
+    header = ReadLogHeader(ctx, path, kw);
+    DetectLogLanguage(ctx, header, kw, summary);
+    summary.versionText = ReadVersion(ctx, header, kw);
+    summary.groupWise5 = IsGroupWise5(summary.versionText.view());
+    const bool gw5 = summary.groupWise5;
+    AddProgressLine(ctx, "Start RunExpReport3: " + summary.versionText.str());
+    Text headerUpper = UpperCaseText(gw5 ? kColumnHeaderGW5 : kColumnHeaderGW6);
+    const std::string_view columnHeader = TrimControls(headerUpper.view());
 
     ExpireRecord work;  // reused from user to user
     std::string currentUser;
-    LineReader reader(state.settings.InputPath.str(), kExpireLineCap);
+    LineReader reader(path, kExpireLineCap);
     std::string_view line;
     std::string upper;
     try {
         while (reader.Next(line)) {
-            PumpEvents(state);
+            PumpEvents(ctx);
             UpperCaseInto(line, upper);
             if (!gw5) {
-                if (auto k = state.keywords.Find(KwKbytesInUse, upper); k > 0) {
+                if (auto k = kw.Find(KwKbytesInUse, upper); k > 0) {
                     std::int32_t kb = StrToInt32(TrimControls(Copy(line, 1, k - 1)));
                     work[1] = IntToText(kb / 1024);
                 }
             }
             if (st != ExpireState::BeforeTable && IsExpireUserLine(upper, gw5)) {
-                ++log.count;
+                ++count;
                 work[6] = currentUser;
                 auto open = Pos('(', upper);
                 currentUser = std::string(TrimControls(open > 0 ? Copy(line, 1, open - 1) : line));
@@ -87,11 +87,11 @@ void RunExpReport3(AppState& state) {
                 work[1] = currentUser;
             }
             if (st == ExpireState::BeforeTable && TrimControls(upper) == columnHeader) {
-                AddProgressLine(state, "Joepie, stap1.");
+                AddProgressLine(ctx, "Joepie, stap1.");
                 st = ExpireState::BetweenUsers;
             }
             if (st == ExpireState::BeforeTable && Pos(kTaskLogMarker, upper) > 0) {
-                AddProgressLine(state, "Joepie, stap1..");
+                AddProgressLine(ctx, "Joepie, stap1..");
                 st = ExpireState::BetweenUsers;
             }
             if (st != ExpireState::BeforeTable && Pos(kRuleLine, upper) > 0)
@@ -105,15 +105,15 @@ void RunExpReport3(AppState& state) {
                 sums.mail /= 1048576;
                 sums.task /= 1048576;
                 sums.appt /= 1048576;
-                if (ProgressLinesShown(state))
+                if (ProgressLinesShown(ctx))
                     AddProgressLine(
-                        state, "Totals: " + work[0].str() + " ==> " + std::to_string(sums.mail) +
+                        ctx, "Totals: " + work[0].str() + " ==> " + std::to_string(sums.mail) +
                                    " : " + std::to_string(sums.task) + " : " +
-                                   std::to_string(sums.appt) + " :: " + std::to_string(log.count));
+                                   std::to_string(sums.appt) + " :: " + std::to_string(count));
                 work[2] = IntToText(sums.mail);
                 work[3] = IntToText(sums.task);
                 work[4] = IntToText(sums.appt);
-                AppendExpireRecord(log, work, log.count);
+                table.Store(work, count);
                 st = ExpireState::BetweenUsers;
             } else if (st == ExpireState::InRows) {
                 const std::string_view type = Copy(upper, 1, 4);
@@ -130,7 +130,9 @@ void RunExpReport3(AppState& state) {
             e.where = reader.Path() + ", line " + std::to_string(reader.LineNumber());
         throw;
     }
-    AddProgressLine(state, "End runexp3");
+    table.SetCount(count);
+    AddProgressLine(ctx, "End runexp3");
+    return table;
 }
 
 }  // namespace k32

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
 #include "logread/LineReader.h"
@@ -14,9 +13,9 @@ namespace {
 
 // Calls f(line) for every stored header line; stops early when f returns false.
 template <typename F>
-void ForEachHeaderLine(const AppState& state, F&& f) {
-    for (std::uint32_t i = 1; i <= state.log.HeaderLineCount; ++i)
-        if (!f(state.log.HeaderLines[i].view()))
+void ForEachHeaderLine(const LogHeader& header, F&& f) {
+    for (std::uint32_t i = 1; i <= header.HeaderLineCount; ++i)
+        if (!f(header.HeaderLines[i].view()))
             return;
 }
 
@@ -27,31 +26,32 @@ std::string_view AfterEquals(std::string_view line) {
 
 }  // namespace
 
-void ReadLogHeader(AppState& state) {
-    AddProgressLine(state, "Reading file header.");
-    AddDebugLine(state, "Start reading header.", "");
-    LineReader reader(state.settings.InputPath.str(), kTextMax);
+LogHeader ReadLogHeader(RunContext& ctx, const std::string& path, const KeywordTable& kw) {
+    AddProgressLine(ctx, "Reading file header.");
+    AddDebugLine(ctx, "Start reading header.", "");
+    LogHeader header;
+    LineReader reader(path, kTextMax);
     std::uint32_t n = 0;
     while (n < kMaxHeaderLines) {
-        PumpEvents(state);
+        PumpEvents(ctx);
         std::string_view line;
         if (!reader.Next(line))
             line = {};  // past the end of the file lines read as empty
         ++n;
-        state.log.HeaderLines[n] = line;
-        AddDebugLine(state, "HEADER LINE", line);
-        if (state.keywords.Holds(line, KwHeaderEnd))
+        header.HeaderLines[n] = line;
+        AddDebugLine(ctx, "HEADER LINE", line);
+        if (kw.Holds(line, KwHeaderEnd))
             break;
     }
-    state.log.HeaderLineCount = n;
-    AddDebugLine(state, "Header length:", std::to_string(n));
-    AddDebugLine(state, "Stop reading header.", "");
+    header.HeaderLineCount = n;
+    AddDebugLine(ctx, "Header length:", std::to_string(n));
+    AddDebugLine(ctx, "Stop reading header.", "");
+    return header;
 }
 
-bool IsMailboxStatistics(const AppState& state) {
-    const KeywordTable& kw = state.keywords;
+bool IsMailboxStatistics(const LogHeader& header, const KeywordTable& kw) {
     bool found = false;
-    ForEachHeaderLine(state, [&](std::string_view line) {
+    ForEachHeaderLine(header, [&](std::string_view line) {
         found = (kw.Holds(line, KwStatistics) && kw.Holds(line, KwYes)) ||
                 (kw.Holds(line, KwAction) && kw.Holds(line, KwMailboxStatistics));
         return !found;
@@ -59,10 +59,9 @@ bool IsMailboxStatistics(const AppState& state) {
     return found;
 }
 
-bool IsExpireStatistics(const AppState& state) {
-    const KeywordTable& kw = state.keywords;
+bool IsExpireStatistics(const LogHeader& header, const KeywordTable& kw) {
     bool found = false;
-    ForEachHeaderLine(state, [&](std::string_view line) {
+    ForEachHeaderLine(header, [&](std::string_view line) {
         found = kw.Holds(line, KwAgeLimit) ||
                 (kw.Holds(line, KwAction) && kw.Holds(line, KwExpireStatistics));
         return !found;
@@ -70,55 +69,56 @@ bool IsExpireStatistics(const AppState& state) {
     return found;
 }
 
-Text ReadVersion(AppState& state) {
-    const KeywordTable& kw = state.keywords;
+Text ReadVersion(RunContext& ctx, const LogHeader& header, const KeywordTable& kw) {
     Text version;
-    ForEachHeaderLine(state, [&](std::string_view line) {
+    ForEachHeaderLine(header, [&](std::string_view line) {
         if (kw.Holds(line, KwProduct) && kw.Holds(line, KwVersion)) {
             auto p = kw.Find(KwVersion, line);
             version = Copy(line, p + static_cast<std::int64_t>(kw[KwVersion].size()) + 1, 5);
         }
         return true;
     });
-    state.log.summary.groupWise5 = !version.empty() && version[0] == '5';
-    AddProgressLine(state, "Groupwise version detected: " + version.str());
+    AddProgressLine(ctx, "Groupwise version detected: " + version.str());
     return version;
 }
 
-Text ReadProcessedOn(AppState& state) {
-    const KeywordTable& kw = state.keywords;
+bool IsGroupWise5(std::string_view version) {
+    return !version.empty() && version[0] == '5';
+}
+
+Text ReadProcessedOn(RunContext& ctx, const LogHeader& header, const KeywordTable& kw) {
     Text text;
-    ForEachHeaderLine(state, [&](std::string_view line) {
+    ForEachHeaderLine(header, [&](std::string_view line) {
         if (auto p = kw.Find(KwProcessedOn, line); p > 0)
             text = CopyFrom(line, p + static_cast<std::int64_t>(kw[KwProcessedOn].size()) + 1);
         return true;
     });
-    AddProgressLine(state, "Processed on: " + text.str());
+    AddProgressLine(ctx, "Processed on: " + text.str());
     return text;
 }
 
-Text ReadPathToPO(AppState& state) {
+Text ReadPathToPO(RunContext& ctx, const LogHeader& header, const KeywordTable& kw) {
     Text text;
-    ForEachHeaderLine(state, [&](std::string_view line) {
-        if (!state.keywords.Holds(line, KwPathToPO))
+    ForEachHeaderLine(header, [&](std::string_view line) {
+        if (!kw.Holds(line, KwPathToPO))
             return true;
         text = AfterEquals(line);
         return false;  // the first qualifying line only
     });
-    AddProgressLine(state, "Path to po: " + text.str());
+    AddProgressLine(ctx, "Path to po: " + text.str());
     return text;
 }
 
-Text ReadPostOfficeName(AppState& state) {
+Text ReadPostOfficeName(RunContext& ctx, const LogHeader& header, const KeywordTable& kw) {
     Text text;
-    ForEachHeaderLine(state, [&](std::string_view line) {
-        if (!state.keywords.Holds(line, KwPostOffice))
+    ForEachHeaderLine(header, [&](std::string_view line) {
+        if (!kw.Holds(line, KwPostOffice))
             return true;
         text = AfterEquals(line);
         // A text with a backslash is a path line of older logs: keep it, but look further.
         return Pos('\\', text.view()) > 0;
     });
-    AddProgressLine(state, "PO Name: " + text.str());
+    AddProgressLine(ctx, "PO Name: " + text.str());
     return text;
 }
 

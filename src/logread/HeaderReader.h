@@ -3,24 +3,29 @@
 // they tell: the kind of statistics, the GroupWise version, processed-on date, path and name of
 // the post office. Every test works on a line's matching form; values keep their case.
 
+#include <string>
+
+#include "state/KeywordTable.h"
+#include "state/Records.h"
+#include "state/RunContext.h"
 #include "text/Text.h"
 
 namespace k32 {
 
-struct AppState;
+// Reads the header lines of the log at `path`. Raises the input/output error when the log
+// cannot be opened or read.
+LogHeader ReadLogHeader(RunContext& ctx, const std::string& path, const KeywordTable& kw);
 
-// Reads the header into HeaderLines 1..HeaderLineCount. Raises the input/output error when the
-// log cannot be opened or read.
-void ReadLogHeader(AppState& state);
+bool IsMailboxStatistics(const LogHeader& header, const KeywordTable& kw);
+bool IsExpireStatistics(const LogHeader& header, const KeywordTable& kw);
 
-bool IsMailboxStatistics(const AppState& state);
-bool IsExpireStatistics(const AppState& state);
-
-// The five characters after the version keyword and one more character; sets the GroupWise 5
-// flag. The last qualifying line wins.
-Text ReadVersion(AppState& state);
-Text ReadProcessedOn(AppState& state);
-Text ReadPathToPO(AppState& state);
-Text ReadPostOfficeName(AppState& state);
+// The five characters after the version keyword and one more character. The last qualifying
+// line wins.
+Text ReadVersion(RunContext& ctx, const LogHeader& header, const KeywordTable& kw);
+// A version text that starts with "5": GroupWise 5.
+bool IsGroupWise5(std::string_view version);
+Text ReadProcessedOn(RunContext& ctx, const LogHeader& header, const KeywordTable& kw);
+Text ReadPathToPO(RunContext& ctx, const LogHeader& header, const KeywordTable& kw);
+Text ReadPostOfficeName(RunContext& ctx, const LogHeader& header, const KeywordTable& kw);
 
 }  // namespace k32

@@ -2,7 +2,6 @@
 
 #include <string_view>
 
-#include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "text/TextHelpers.h"
 
@@ -10,9 +9,9 @@ namespace k32 {
 
 namespace {
 
-void LoadSet(AppState& state, LogLanguage language) {
-    LoadKeywordSet(state.keywords, language);
-    state.log.summary.languageName = language == LogLanguage::English  ? "English"
+void LoadSet(KeywordTable& kw, RunSummary& summary, LogLanguage language) {
+    LoadKeywordSet(kw, language);
+    summary.languageName = language == LogLanguage::English  ? "English"
                                      : language == LogLanguage::German ? "Deutsch / German"
                                                                        : "Francais / French";
 }
@@ -30,23 +29,24 @@ constexpr std::array<DetectionWords, 3> kDetection = {{
 
 }  // namespace
 
-void LoadEnglishKeywords(AppState& state) {
-    LoadSet(state, LogLanguage::English);
+void LoadEnglishKeywords(RunContext&, KeywordTable& kw, RunSummary& summary) {
+    LoadSet(kw, summary, LogLanguage::English);
 }
 
-void LoadGermanKeywords(AppState& state) {
-    AddProgressLine(state, "settings german language constants");
-    LoadSet(state, LogLanguage::German);
+void LoadGermanKeywords(RunContext& ctx, KeywordTable& kw, RunSummary& summary) {
+    AddProgressLine(ctx, "settings german language constants");
+    LoadSet(kw, summary, LogLanguage::German);
 }
 
-void LoadFrenchKeywords(AppState& state) {
-    LoadSet(state, LogLanguage::French);
+void LoadFrenchKeywords(RunContext&, KeywordTable& kw, RunSummary& summary) {
+    LoadSet(kw, summary, LogLanguage::French);
 }
 
-void DetectLogLanguage(AppState& state) {
+void DetectLogLanguage(RunContext& ctx, const LogHeader& header, KeywordTable& kw,
+                       RunSummary& summary) {
     std::array<std::array<bool, 3>, 3> seen{};
-    for (std::uint32_t i = 1; i <= state.log.HeaderLineCount; ++i) {
-        Text upper = UpperCaseText(state.log.HeaderLines[i].view());
+    for (std::uint32_t i = 1; i <= header.HeaderLineCount; ++i) {
+        Text upper = UpperCaseText(header.HeaderLines[i].view());
         for (std::size_t l = 0; l < kDetection.size(); ++l)
             for (std::size_t w = 0; w < 3; ++w)
                 if (Pos(kDetection[l].words[w], upper.view()) > 0)
@@ -58,14 +58,14 @@ void DetectLogLanguage(AppState& state) {
     if (languages != 1)
         return;
     if (english) {
-        AddProgressLine(state, "Log file language: English");
-        LoadEnglishKeywords(state);
+        AddProgressLine(ctx, "Log file language: English");
+        LoadEnglishKeywords(ctx, kw, summary);
     } else if (german) {
-        AddProgressLine(state, "Log file language: Deutsch");
-        LoadGermanKeywords(state);
+        AddProgressLine(ctx, "Log file language: Deutsch");
+        LoadGermanKeywords(ctx, kw, summary);
     } else {
-        AddProgressLine(state, "Log file language: French");
-        LoadFrenchKeywords(state);
+        AddProgressLine(ctx, "Log file language: French");
+        LoadFrenchKeywords(ctx, kw, summary);
     }
 }
 

@@ -16,7 +16,8 @@ namespace {
 constexpr std::size_t kBlockSize = 1 << 20;
 }
 
-LineReader::LineReader(const std::string& path, std::size_t lineCap)
+LineReader::LineReader(const std::string& path, std::size_t lineCap, std::uint64_t begin,
+                       std::uint64_t end)
     : path_(path), cap_(lineCap), block_(kBlockSize) {
     // Non-blocking, so that a FIFO without a writer cannot hang the run before its type is
     // known; a log is a regular file, for which the flag changes nothing.
@@ -31,6 +32,13 @@ LineReader::LineReader(const std::string& path, std::size_t lineCap)
             ThrowIoError(err, path);
         throw KestramaError(ErrorKind::InputOutput, "Not a regular file", path);
     }
+    if (begin > 0 && ::lseek(fd_, static_cast<off_t>(begin), SEEK_SET) < 0) {
+        const int seekErr = errno;
+        ::close(fd_);
+        ThrowIoError(seekErr, path);
+    }
+    blockOffset_ = begin;
+    unread_ = end > begin ? end - begin : 0;
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
@@ -46,12 +54,16 @@ bool LineReader::FillMore() {
         blockOffset_ += pos_;
         pos_ = 0;
     }
+    if (unread_ == 0)
+        eof_ = true;
     if (eof_ || end_ == block_.size())
         return false;
     for (;;) {
-        ssize_t n = ::read(fd_, block_.data() + end_, block_.size() - end_);
+        const std::size_t room = block_.size() - end_;
+        ssize_t n = ::read(fd_, block_.data() + end_, unread_ < room ? unread_ : room);
         if (n > 0) {
             end_ += static_cast<std::size_t>(n);
+            unread_ -= static_cast<std::uint64_t>(n);
             return true;
         }
         if (n == 0) {

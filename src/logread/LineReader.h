@@ -17,8 +17,11 @@ class KeywordSetSearcher;
 
 class LineReader {
   public:
-    // Opens the file; raises the input/output error when it cannot be opened.
-    LineReader(const std::string& path, std::size_t lineCap);
+    // Opens the file; raises the input/output error when it cannot be opened. The reader sees
+    // the bytes [begin, end) of the file as if they were all of it; `begin` must be the start of
+    // a line. Line numbers still count from the start of the file.
+    LineReader(const std::string& path, std::size_t lineCap, std::uint64_t begin = 0,
+               std::uint64_t end = UINT64_MAX);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -56,6 +59,7 @@ class LineReader {
     std::vector<char> block_;
     std::size_t pos_ = 0, end_ = 0;
     bool eof_ = false;
+    std::uint64_t unread_ = UINT64_MAX;  // bytes of the range not yet read
     std::uint64_t blockOffset_ = 0;  // file offset of block_[0]
     std::uint64_t lineOffset_ = 0;   // file offset of the last line returned
     bool anyLine_ = false;

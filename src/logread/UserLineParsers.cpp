@@ -1,6 +1,5 @@
 #include "logread/UserLineParsers.h"
 
-#include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "text/Convert.h"
 #include "text/TextHelpers.h"
@@ -112,8 +111,7 @@ DiskSpace ParseDiskSpace(const KeywordTable& kw, std::string_view line) {
     return r;
 }
 
-ProblemFound ParseProblemLine(AppState& state, std::string_view line) {
-    const KeywordTable& kw = state.keywords;
+ProblemFound ParseProblemLine(RunContext& ctx, const KeywordTable& kw, std::string_view line) {
     ProblemFound r;
     // The current size runs from after the keyword, colon and blank up to the line's third
     // character from the end (the unit "KB" is left out).
@@ -123,11 +121,11 @@ ProblemFound ParseProblemLine(AppState& state, std::string_view line) {
         return KilobytesToMegabytes(digits.view());
     };
     if (kw.Holds(line, KwProblem89) && kw.Holds(line, KwSizeLimitExceeded)) {
-        AddDebugLine(state, "Problem 89 found", "true");
+        AddDebugLine(ctx, "Problem 89 found", "true");
         r = {true, "Size", currentSize(KwCurrentSize89)};
     }
     if (kw.Holds(line, KwProblem90) && kw.Holds(line, KwThresholdExceeded)) {
-        AddDebugLine(state, "Problem 90 found", "true");
+        AddDebugLine(ctx, "Problem 90 found", "true");
         r = {true, "Threshold", currentSize(KwCurrentSize90)};
     }
     return r;

@@ -8,11 +8,11 @@
 #include <string_view>
 
 #include "logread/Keywords.h"
+#include "state/RunContext.h"
 #include "text/Text.h"
 
 namespace k32 {
 
-struct AppState;
 
 struct UserLineParts {
     std::string_view userName, uid, fullName;  // untrimmed
@@ -56,6 +56,6 @@ SizeFound ParseKbytesInUse(const KeywordTable& kw, std::string_view line);
 SizeFound ParseBytesInUse(const KeywordTable& kw, std::string_view line);
 DiskSpace ParseDiskSpace(const KeywordTable& kw, std::string_view line);
 // Writes the debug line "Problem 89 found" or "Problem 90 found" when it matches.
-ProblemFound ParseProblemLine(AppState& state, std::string_view line);
+ProblemFound ParseProblemLine(RunContext& ctx, const KeywordTable& kw, std::string_view line);
 
 }  // namespace k32

@@ -1,11 +1,10 @@
 #include "report/CsvReport.h"
 
-#include "analysis/Totals.h"
-#include "state/AppState.h"
+#include <vector>
+
+#include "report/Columns.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
-#include "report/Columns.h"
-#include "report/ResultGrid.h"
 #include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 #include "text/TextHelpers.h"
@@ -76,20 +75,24 @@ CsvLineEnd ReadCsvLineEnd(std::string_view line, std::string_view sep) {
     return at;
 }
 
-// Appends to `out` the values of the CSV-enabled slots (valueOf gets each slot's code) joined
-// with the separator, the line cut to 255 bytes.
+// The CSV-enabled slots' codes, in slot order.
+std::vector<std::string_view> CsvCodes(const ReportSettings& settings) {
+    std::vector<std::string_view> codes;
+    for (const ColumnSlot& slot : settings.columns)
+        if (slot.csv)
+            codes.push_back(slot.ColumnFieldCode.view());
+    return codes;
+}
+
+// Appends to `out` the values (valueOf gets each column's index among `columns`) joined with the
+// separator, the line cut to 255 bytes.
 template <typename ValueOf>
-void AppendSlotLine(std::string& out, const AppState& state, ValueOf valueOf) {
-    const std::string_view sep = state.settings.CSVSeperator.view();
+void AppendCsvLine(std::string& out, std::size_t columns, std::string_view sep, ValueOf valueOf) {
     const std::size_t start = out.size();
-    bool first = true;
-    for (const ColumnSlot& slot : state.settings.columns) {
-        if (!slot.csv)
-            continue;
-        if (!first)
+    for (std::size_t c = 0; c < columns; ++c) {
+        if (c > 0)
             out.append(sep);
-        first = false;
-        AppendField(out, valueOf(slot.ColumnFieldCode.view()), sep);
+        AppendField(out, valueOf(c), sep);
     }
     if (out.size() - start > kTextMax) {
         const std::string cut = CutCsvLine(std::string_view(out).substr(start), sep);
@@ -97,10 +100,10 @@ void AppendSlotLine(std::string& out, const AppState& state, ValueOf valueOf) {
     }
 }
 
-std::string SummaryLine(const AppState& state) {
-    const RunSummary& sum = state.log.summary;
-    std::string_view sep = state.settings.CSVSeperator.view();
-    const std::string count = std::to_string(state.log.count);
+std::string SummaryLine(const MailboxReportData& data) {
+    const RunSummary& sum = data.summary;
+    std::string_view sep = data.settings.CSVSeperator.view();
+    const std::string count = std::to_string(data.table.Count());
     const std::string_view fields[] = {
         "POA: ",          sum.postOfficeName.view(), "Groupwise Version: ", sum.versionText.view(),
         "Processed on: ", sum.processedOn.view(),    "# Mailboxes: ",       count};
@@ -135,36 +138,41 @@ std::string CutCsvLine(std::string_view line, std::string_view separator) {
     return cut;
 }
 
-void WriteCsvReport(AppState& state) {
+void WriteCsvReport(RunContext& ctx, const MailboxReportData& data) {
     PendingFiles pending;
-    StageCsvReport(state, pending);
+    StageCsvReport(ctx, data, pending);
     pending.CommitAll();
 }
 
-void StageCsvReport(AppState& state, PendingFiles& pending) {
-    const LogData& log = state.log;
-    const std::uint32_t rows = ReportRows(state.reportTopCount, log.count);
-    const std::string path = log.summary.CsvReportPath.str();
+void StageCsvReport(RunContext& ctx, const MailboxReportData& data, PendingFiles& pending) {
+    const std::string path = data.summary.CsvReportPath.str();
     Text progress("Writing to CSV file: ");
     progress.append(path);
-    AddProgressLine(state, progress.view());
-    AddDebugLine(state, "Writing to CSV file.", "");
+    AddProgressLine(ctx, progress.view());
+    AddDebugLine(ctx, "Writing to CSV file.", "");
 
     LineWriter out(path, LineWriter::Mode::Replace);
-    const std::string summary = SummaryLine(state);
+    const std::string summary = SummaryLine(data);
+    const std::string_view sep = data.settings.CSVSeperator.view();
+    const std::vector<std::string_view> codes = CsvCodes(data.settings);
+    // The record field of each column, worked out once (-1: a code without a field).
+    std::vector<int> fields;
+    for (std::string_view code : codes)
+        fields.push_back(ColumnRecordField(code));
     std::string captions;
-    AppendSlotLine(captions, state, [](std::string_view code) { return ColumnCaption(code); });
-    const std::string_view placement = state.settings.CSVHeader.view();
+    AppendCsvLine(captions, codes.size(), sep, [&](std::size_t c) { return ColumnCaption(codes[c]); });
+    const std::string_view placement = data.settings.CSVHeader.view();
     if (placement == "Header") {
         out.WriteLine(summary);
         out.WriteLine(captions);
     }
-    for (std::uint32_t i = 1; i <= rows; ++i) {
-        PumpEvents(state);
-        const MailboxRecordView rec = GetMailboxRecord(log, i);
+    for (std::uint32_t i = 1; i <= data.rows; ++i) {
+        PumpEvents(ctx);
+        const MailboxRecordView rec = data.table.Get(i);
         // Composed in place at the end of the writer's buffer.
-        AppendSlotLine(out.Buffer(), state,
-                       [&](std::string_view code) { return ColumnValue(rec, code); });
+        AppendCsvLine(out.Buffer(), fields.size(), sep, [&](std::size_t c) {
+            return fields[c] < 0 ? std::string_view() : rec.field[fields[c]];
+        });
         out.EndLine();
     }
     if (placement == "Footer") {
@@ -172,8 +180,6 @@ void StageCsvReport(AppState& state, PendingFiles& pending) {
         out.WriteLine(captions);
     }
     pending.Add(out.Finish());
-    // The grid shows what the report holds: it is filled only once the report is in place.
-    pending.AfterCommit([&state] { FillResultGrid(state); });
 }
 
 }  // namespace k32

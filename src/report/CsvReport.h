@@ -1,22 +1,24 @@
 #pragma once
 // The CSV report: a summary line, a caption line and one line per listed mailbox, in the
-// columns and with the separator the user chose; then the result grid's data.
+// columns and with the separator the user chose.
 
 #include <string>
 #include <string_view>
 
+#include "report/ReportData.h"
+#include "state/RunContext.h"
+
 namespace k32 {
 
-struct AppState;
 class PendingFiles;
 
-// Writes the file at CsvReportPath (replacing a previous report only once it is complete),
-// then refreshes the result grid. Raises the input/output error.
-void WriteCsvReport(AppState& state);
-// Writes the report to a temporary file and hands it to `pending`, which puts it in place (and
-// then refreshes the grid) together with the other reports of the run. Raises the
-// input/output error; the previous report is then untouched.
-void StageCsvReport(AppState& state, PendingFiles& pending);
+// Writes the file at CsvReportPath, replacing a previous report only once it is complete.
+// Raises the input/output error.
+void WriteCsvReport(RunContext& ctx, const MailboxReportData& data);
+// Writes the report to a temporary file and hands it to `pending`, which puts it in place
+// together with the other reports of the run. Raises the input/output error; the previous
+// report is then untouched.
+void StageCsvReport(RunContext& ctx, const MailboxReportData& data, PendingFiles& pending);
 
 // A value as one CSV field: enclosed in double quotes, inner quotes doubled, when it holds the
 // separator, a double quote, a CR or a LF; otherwise unchanged.

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "state/AppState.h"
+#include "state/ColumnTable.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
 #include "report/MhtFrame.h"
@@ -14,21 +14,11 @@ namespace k32 {
 
 namespace {
 
-constexpr std::array<std::string_view, 10> kExpireCaptions = {
-    "Username", "Fullname",       "Size MAIL", "Size TASK", "Size APPT",
-    "Wastebin", "Sizelimit (MB)", "Threshold", "Exceeded",  "UID"};
-constexpr std::array<std::string_view, 7> kExpireSortFieldNames = {
-    "Username", "Fullname", "Size Mail", "Size Task", "Size Appt", "Size", "UID"};
-
-int CodeIndex(std::string_view code) {
-    return code.size() == 1 && code[0] >= '0' && code[0] <= '9' ? code[0] - '0' : -1;
-}
-
 }  // namespace
 
 std::string_view ExpireColumnCaption(std::string_view code) {
-    const int i = CodeIndex(code);
-    return i < 0 ? std::string_view() : kExpireCaptions[i];
+    const ColumnInfo* c = ColumnOfCode(code);
+    return c ? c->expireCaption : std::string_view();
 }
 
 HtmlCellText ExpireHtmlCell(const ExpireRecordView& record, std::string_view code,
@@ -51,47 +41,46 @@ HtmlCellText ExpireHtmlCell(const ExpireRecordView& record, std::string_view cod
     return cell;
 }
 
-void WriteMhtExpireReport(AppState& state) {
-    BuildImageParts(state);
-    const LogData& log = state.log;
-    MhtFrame frame = NewMhtFrame(state, kExpireSortFieldNames);
-    const auto& slots = state.settings.columns;
+void WriteMhtExpireReport(RunContext& ctx, const ExpireReportData& data) {
+    MhtFrame frame = NewMhtFrame(data.table.Count(), data.rows);
+    if (const ColumnInfo* sort = ColumnOfSortField(data.settings.Sort))
+        frame.sortFieldName = sort->expireSortName;
+    const auto& slots = data.settings.columns;
     for (const ColumnSlot& slot : slots)
         if (slot.html)
             frame.captions.push_back(ExpireColumnCaption(slot.ColumnFieldCode.view()));
 
-    StartMhtReport(state);
-    LineWriter out(log.summary.MhtReportPath.str(), LineWriter::Mode::Replace);
-    WriteMhtTop(out, state, frame);
-    const std::string_view separator = state.settings.DECSeperator.view();
-    const bool trace = ProgressLinesShown(state);
-    for (std::uint32_t i = 1; i <= frame.rows; ++i) {
-        PumpEvents(state);
-        const ExpireRecordView rec = GetExpireRecord(log, i);
-        out.WriteLine("<tr>");
-        for (const ColumnSlot& slot : slots) {
-            if (!slot.html)
-                continue;
-            const HtmlCellText cell = ExpireHtmlCell(rec, slot.ColumnFieldCode.view(), separator);
-            WriteMhtCell(out, cell.alignment, cell.text);
-            if (trace) {
-                // "#", the cell as it is written (alignment included), "#", the code, "$".
-                Text line("#");
-                line.append(cell.alignment);
-                if (!cell.alignment.empty())
-                    line.append("\">");
-                line.append(cell.text);
-                line.append("#");
-                line.append(slot.ColumnFieldCode.view());
-                line.append("$");
-                AddProgressLine(state, line.view());
+    const std::string_view separator = data.settings.DECSeperator.view();
+    const bool trace = ProgressLinesShown(ctx);
+    auto writeRows = [&](LineWriter& out) {
+        for (std::uint32_t i = 1; i <= frame.rows; ++i) {
+            PumpEvents(ctx);
+            const ExpireRecordView rec = data.table.Get(i);
+            out.WriteLine("<tr>");
+            for (const ColumnSlot& slot : slots) {
+                if (!slot.html)
+                    continue;
+                const HtmlCellText cell =
+                    ExpireHtmlCell(rec, slot.ColumnFieldCode.view(), separator);
+                WriteMhtCell(out, cell.alignment, cell.text);
+                if (trace) {
+                    // "#", the cell as it is written (alignment included), "#", the code, "$".
+                    Text line("#");
+                    line.append(cell.alignment);
+                    if (!cell.alignment.empty())
+                        line.append("\">");
+                    line.append(cell.text);
+                    line.append("#");
+                    line.append(slot.ColumnFieldCode.view());
+                    line.append("$");
+                    AddProgressLine(ctx, line.view());
+                }
             }
+            out.WriteLine("</tr>");
         }
-        out.WriteLine("</tr>");
-    }
-    WriteMhtBottom(out, state, frame);
+    };
     PendingFiles pending;
-    FinishMhtReport(state, out, pending);
+    StageMhtReport(ctx, data.summary, data.settings, frame, writeRows, pending);
     pending.CommitAll();
 }
 

@@ -5,14 +5,14 @@
 #include <string_view>
 
 #include "report/MhtMailboxReport.h"
+#include "report/ReportData.h"
+#include "state/RunContext.h"
 
 namespace k32 {
 
-struct AppState;
-
 // Writes the report at MhtReportPath, replacing a previous one only once it is complete.
 // Raises the input/output error.
-void WriteMhtExpireReport(AppState& state);
+void WriteMhtExpireReport(RunContext& ctx, const ExpireReportData& data);
 
 std::string_view ExpireColumnCaption(std::string_view code);
 HtmlCellText ExpireHtmlCell(const ExpireRecordView& record, std::string_view code,

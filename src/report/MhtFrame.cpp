@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "analysis/Totals.h"
-#include "state/AppState.h"
 #include "state/DebugLog.h"
+#include "state/ProgramVersion.h"
 #include "report/MhtEncoding.h"
 #include "report/ReportImages.h"
 #include "text/LineWriter.h"
@@ -51,8 +50,8 @@ void InfoRow(LineWriter& out, std::string_view label, std::string_view open, std
 
 // The URL of an image beside the reports (in the working folder when the base path names no
 // folder).
-std::string ImageUrl(const AppState& state, std::string_view name) {
-    const std::string folder = SlashPath(state.log.summary.OutputFolder.view());
+std::string ImageUrl(std::string_view outputFolder, std::string_view name) {
+    const std::string folder = SlashPath(outputFolder);
     if (folder.empty())
         return FileUrl(name);
     std::string_view trimmed = folder;
@@ -63,13 +62,11 @@ std::string ImageUrl(const AppState& state, std::string_view name) {
 
 }  // namespace
 
-MhtFrame NewMhtFrame(const AppState& state, const std::array<std::string_view, 7>& sortFieldNames) {
+MhtFrame NewMhtFrame(std::uint32_t count, std::uint32_t rows) {
     MhtFrame frame;
-    frame.count = state.log.count;
-    frame.rows = ReportRows(state.reportTopCount, state.log.count);
+    frame.count = count;
+    frame.rows = rows;
     frame.tableWidth = "900";
-    if (state.settings.Sort < sortFieldNames.size())
-        frame.sortFieldName = sortFieldNames[state.settings.Sort];
     return frame;
 }
 
@@ -103,14 +100,13 @@ std::string SlashPath(std::string_view path) {
     return std::string(Text(path).view());
 }
 
-void BuildImageParts(AppState& state) {
-    std::vector<std::string>& lines = state.ImagePartLines;
-    lines.clear();
+std::vector<std::string> BuildImageParts(std::string_view outputFolder) {
+    std::vector<std::string> lines;
     auto part = [&](std::string_view name, const unsigned char* data, std::size_t size) {
         lines.emplace_back(kDelimiter);
         lines.emplace_back("Content-Type: application/octet-stream");
         lines.emplace_back("Content-Transfer-Encoding: base64");
-        lines.push_back("Content-Location: " + ImageUrl(state, name));
+        lines.push_back("Content-Location: " + ImageUrl(outputFolder, name));
         // Web engines refuse file: URLs inside a web archive; the page finds its images by
         // Content-ID.
         lines.push_back("Content-ID: <" + std::string(name) + ">");
@@ -121,25 +117,27 @@ void BuildImageParts(AppState& state) {
     part("kestrama.gif", kBannerGif, kBannerGifSize);
     part("novell.gif", kBadgeGif, kBadgeGifSize);
     lines.push_back(std::string(kDelimiter) + "--");
+    return lines;
 }
 
-void StartMhtReport(AppState& state) {
+void StageMhtReport(RunContext& ctx, const RunSummary& summary, const ReportSettings& settings,
+                    const MhtFrame& frame, const std::function<void(LineWriter&)>& writeRows,
+                    PendingFiles& pending) {
+    const std::vector<std::string> imagePartLines = BuildImageParts(summary.OutputFolder.view());
     Text progress("Writing to MHT file: ");
-    progress.append(state.log.summary.MhtReportPath.view());
-    AddProgressLine(state, progress.view());
-    AddDebugLine(state, "Writing to MHT file.", "");
-}
-
-void FinishMhtReport(AppState& state, LineWriter& out, PendingFiles& pending) {
+    progress.append(summary.MhtReportPath.view());
+    AddProgressLine(ctx, progress.view());
+    AddDebugLine(ctx, "Writing to MHT file.", "");
+    LineWriter out(summary.MhtReportPath.str(), LineWriter::Mode::Replace);
+    WriteMhtTop(out, summary, settings.DECSeperator.view(), frame);
+    writeRows(out);
+    WriteMhtBottom(out, frame, imagePartLines);
     pending.Add(out.Finish());
-    AddDebugLine(state, "Finished writing to MHT file.", "");
-    if (state.WindowMode && state.ui.showReport)
-        pending.AfterCommit(
-            [&state] { state.ui.showReport(state.log.summary.MhtReportPath.str()); });
+    AddDebugLine(ctx, "Finished writing to MHT file.", "");
 }
 
-void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame) {
-    const RunSummary& sum = state.log.summary;
+void WriteMhtTop(LineWriter& out, const RunSummary& sum, std::string_view sep,
+                 const MhtFrame& frame) {
     const std::string_view w = frame.tableWidth;
     // The MIME header and the HTML part's header.
     out.WriteLine("Subject: Kestrama " + std::string(kShortAttribution));
@@ -195,7 +193,6 @@ void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame) 
     std::string counted = std::to_string(frame.count);
     if (frame.rows != frame.count)
         counted += " ,and displayed: " + std::to_string(frame.rows);
-    const std::string_view sep = state.settings.DECSeperator.view();
     InfoRow(out, "Novell Groupwise Version", kValueOpenFirst, sum.versionText.view(), "<br>",
             kRowEnd);
     InfoRow(out, "Processed on", kValueOpen, sum.processedOn.view(), "<br>", kRowEnd);
@@ -254,7 +251,8 @@ void WriteMhtCell(LineWriter& out, std::string_view alignment, std::string_view 
     out.EndLine();
 }
 
-void WriteMhtBottom(LineWriter& out, const AppState& state, const MhtFrame& frame) {
+void WriteMhtBottom(LineWriter& out, const MhtFrame& frame,
+                    const std::vector<std::string>& imagePartLines) {
     const std::string_view w = frame.tableWidth;
     out.WriteLine("</tbody> </table>");
     out.WriteLine("<div align=3D\"left\">");
@@ -280,7 +278,7 @@ void WriteMhtBottom(LineWriter& out, const AppState& state, const MhtFrame& fram
     out.WriteLine("<br> </div>");
     out.WriteLine("</font>");
     out.WriteLine("</html>");
-    for (const std::string& line : state.ImagePartLines)
+    for (const std::string& line : imagePartLines)
         out.WriteLine(line);
 }
 

@@ -3,15 +3,18 @@
 // Information table and footer, and the two image parts. A report writes the frame's top, its
 // own rows, then the frame's bottom.
 
-#include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "state/Records.h"
+#include "state/ReportSettings.h"
+#include "state/RunContext.h"
+
 namespace k32 {
 
-struct AppState;
 class LineWriter;
 class PendingFiles;
 
@@ -30,9 +33,8 @@ struct MhtFrame {
     std::vector<std::string_view> captions;  // the table's header cells
 };
 
-// A frame for this run's table: the record count, the rows the reports list, width 900 and the
-// name of the current sort field among `sortFieldNames` (empty for a field outside them).
-MhtFrame NewMhtFrame(const AppState& state, const std::array<std::string_view, 7>& sortFieldNames);
+// A frame of width 900 for a table of `count` records of which the report lists `rows`.
+MhtFrame NewMhtFrame(std::uint32_t count, std::uint32_t rows);
 
 // Digits grouped by threes from the right with the separator: 1234567 with "." gives 1.234.567;
 // texts of fewer than four characters are unchanged. A leading sign stays outside the groups.
@@ -43,19 +45,25 @@ void AppendGroupedDigits(std::string& out, std::string_view digits, std::string_
 // separator is "/" already).
 std::string SlashPath(std::string_view path);
 
-// Fills ImagePartLines: the two image parts (banner, badge) and the closing delimiter.
-void BuildImageParts(AppState& state);
+// The image part lines of a report whose images lie in `outputFolder`: the two image parts
+// (banner, badge) and the closing delimiter.
+std::vector<std::string> BuildImageParts(std::string_view outputFolder);
 
-// The progress and debug lines that start a report, and those that end it; the finished file
-// goes to `pending`, and in window mode the viewer shows it once it is in place.
-void StartMhtReport(AppState& state);
-void FinishMhtReport(AppState& state, LineWriter& out, PendingFiles& pending);
+// The one skeleton of both web reports: the progress and debug lines that start and end a
+// report, the frame's top, the report's own rows (written by `writeRows`), and the frame's
+// bottom with the image parts. The finished file goes to `pending`. Raises the input/output
+// error.
+void StageMhtReport(RunContext& ctx, const RunSummary& summary, const ReportSettings& settings,
+                    const MhtFrame& frame, const std::function<void(LineWriter&)>& writeRows,
+                    PendingFiles& pending);
 
 // Everything up to and including the table's header row.
-void WriteMhtTop(LineWriter& out, const AppState& state, const MhtFrame& frame);
+void WriteMhtTop(LineWriter& out, const RunSummary& summary, std::string_view groupSeparator,
+                 const MhtFrame& frame);
 // One table cell: the alignment word and the text (encoded here).
 void WriteMhtCell(LineWriter& out, std::string_view alignment, std::string_view text);
 // From the end of the table through the image parts.
-void WriteMhtBottom(LineWriter& out, const AppState& state, const MhtFrame& frame);
+void WriteMhtBottom(LineWriter& out, const MhtFrame& frame,
+                    const std::vector<std::string>& imagePartLines);
 
 }  // namespace k32

@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "state/AppState.h"
+#include "state/ColumnTable.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
 #include "report/Columns.h"
@@ -15,12 +15,10 @@ namespace k32 {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> kSortFieldNames = {
-    "Username", "Fullname", "Inbox", "Outbox", "Wastebin", "Size", "UID"};
-
 // Columns a GroupWise 5.5 log never fills: Fullname, Sizelimit, Threshold, Exceeded.
 bool UnsupportedByGW55(std::string_view code) {
-    return code == "1" || code == "6" || code == "7" || code == "8";
+    const ColumnInfo* c = ColumnOfCode(code);
+    return c && !c->inGroupWise55;
 }
 
 }  // namespace
@@ -36,12 +34,12 @@ struct CellPlan {
 
 CellPlan PlanCell(std::string_view code) {
     CellPlan plan;
-    plan.field = ColumnRecordField(code);
-    if (plan.field < 0)
+    const ColumnInfo* c = ColumnOfCode(code);
+    if (!c)
         return plan;
-    plan.alignment = plan.field == kUserName || plan.field == kFullName ? "LEFT" : "RIGHT";
-    plan.grouped = plan.field == kSize || plan.field == kInbox || plan.field == kOutbox ||
-                   plan.field == kWastebasket || plan.field == kSizeLimit;
+    plan.field = static_cast<int>(c->field);
+    plan.alignment = c->alignLeft ? "LEFT" : "RIGHT";
+    plan.grouped = c->groupDigits;
     return plan;
 }
 
@@ -70,49 +68,46 @@ HtmlCellText HtmlCell(const MailboxRecordView& record, std::string_view code,
     return {plan.alignment, std::string(CellText(plan, record, groupSeparator, scratch))};
 }
 
-void WriteMhtMailboxReport(AppState& state) {
+void WriteMhtMailboxReport(RunContext& ctx, const MailboxReportData& data) {
     PendingFiles pending;
-    StageMhtMailboxReport(state, pending);
+    StageMhtMailboxReport(ctx, data, pending);
     pending.CommitAll();
 }
 
-void StageMhtMailboxReport(AppState& state, PendingFiles& pending) {
-    BuildImageParts(state);
-    const LogData& log = state.log;
-    MhtFrame frame = NewMhtFrame(state, kSortFieldNames);
+void StageMhtMailboxReport(RunContext& ctx, const MailboxReportData& data, PendingFiles& pending) {
+    MhtFrame frame = NewMhtFrame(data.table.Count(), data.rows);
+    if (const ColumnInfo* sort = ColumnOfSortField(data.settings.Sort))
+        frame.sortFieldName = sort->sortName;
     // The columns of this report; a GroupWise 5.5 log leaves out the ones it never fills,
     // without touching the user's settings.
-    std::array<ColumnSlot, kColumnSlots> slots = state.settings.columns;
-    if (log.summary.versionText.view().find("5.5") != std::string_view::npos) {
+    std::array<ColumnSlot, kColumnSlots> slots = data.settings.columns;
+    if (data.summary.versionText.view().find("5.5") != std::string_view::npos) {
         frame.tableWidth = "600";
         for (ColumnSlot& slot : slots)
             if (UnsupportedByGW55(slot.ColumnFieldCode.view()))
                 slot.html = false;
-        AddProgressLine(state, "Groupwise 5.5 detected, filtering unsupported columns.");
+        AddProgressLine(ctx, "Groupwise 5.5 detected, filtering unsupported columns.");
     }
-    for (const ColumnSlot& slot : slots)
-        if (slot.html)
-            frame.captions.push_back(ColumnCaption(slot.ColumnFieldCode.view()));
-
-    StartMhtReport(state);
-    LineWriter out(log.summary.MhtReportPath.str(), LineWriter::Mode::Replace);
-    WriteMhtTop(out, state, frame);
-    const std::string_view separator = state.settings.DECSeperator.view();
     std::vector<CellPlan> plans;
-    for (const ColumnSlot& slot : slots)
-        if (slot.html)
-            plans.push_back(PlanCell(slot.ColumnFieldCode.view()));
-    std::string scratch;
-    for (std::uint32_t i = 1; i <= frame.rows; ++i) {
-        PumpEvents(state);
-        const MailboxRecordView rec = GetMailboxRecord(log, i);
-        out.WriteLine("<tr>");
-        for (const CellPlan& plan : plans)
-            WriteMhtCell(out, plan.alignment, CellText(plan, rec, separator, scratch));
-        out.WriteLine("</tr>");
+    for (const ColumnSlot& slot : slots) {
+        if (!slot.html)
+            continue;
+        frame.captions.push_back(ColumnCaption(slot.ColumnFieldCode.view()));
+        plans.push_back(PlanCell(slot.ColumnFieldCode.view()));
     }
-    WriteMhtBottom(out, state, frame);
-    FinishMhtReport(state, out, pending);
+    const std::string_view separator = data.settings.DECSeperator.view();
+    auto writeRows = [&](LineWriter& out) {
+        std::string scratch;
+        for (std::uint32_t i = 1; i <= frame.rows; ++i) {
+            PumpEvents(ctx);
+            const MailboxRecordView rec = data.table.Get(i);
+            out.WriteLine("<tr>");
+            for (const CellPlan& plan : plans)
+                WriteMhtCell(out, plan.alignment, CellText(plan, rec, separator, scratch));
+            out.WriteLine("</tr>");
+        }
+    };
+    StageMhtReport(ctx, data.summary, data.settings, frame, writeRows, pending);
 }
 
 }  // namespace k32

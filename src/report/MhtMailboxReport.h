@@ -2,22 +2,24 @@
 // The web report of a mailbox-statistics run: the shared frame around a table of the listed
 // mailboxes, in the columns the user chose for it.
 
+#include <string>
 #include <string_view>
 
+#include "report/ReportData.h"
 #include "state/Records.h"
+#include "state/RunContext.h"
 
 namespace k32 {
 
-struct AppState;
 class PendingFiles;
 
 // Writes the report at MhtReportPath, replacing a previous one only once it is complete.
 // Raises the input/output error.
-void WriteMhtMailboxReport(AppState& state);
+void WriteMhtMailboxReport(RunContext& ctx, const MailboxReportData& data);
 // Writes the report to a temporary file and hands it to `pending`, which puts it in place
 // together with the other reports of the run. Raises the input/output error; the previous
 // report is then untouched.
-void StageMhtMailboxReport(AppState& state, PendingFiles& pending);
+void StageMhtMailboxReport(RunContext& ctx, const MailboxReportData& data, PendingFiles& pending);
 
 // A table cell of a column code: the alignment word ("LEFT" or "RIGHT") and the text, grouped
 // for the number columns; both empty for a code outside "0".."9".

@@ -3,22 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include "state/AppState.h"
+#include "state/ColumnTable.h"
 #include "state/EventPump.h"
 #include "text/TextHelpers.h"
 
 namespace k32 {
 
 namespace {
-
-constexpr std::array<const char*, kGridColumns> kGridCaptions = {
-    "Cnt", "UserName", "FullName",  "Inbox",     "OutBox",  "WasteBin",
-    "UID", "SIZE",     "SizeLimit", "Threshold", "Exceeded"};
-
-// The record field shown in grid columns 1..10 (column 0 is the row number).
-constexpr std::array<std::size_t, kGridColumns> kGridField = {
-    0,    kUserName, kFullName,  kInbox,     kOutbox,  kWastebasket,
-    kUid, kSize,     kSizeLimit, kThreshold, kExceeded};
 
 std::size_t DecimalDigits(std::uint32_t v) {
     std::size_t n = 1;
@@ -29,46 +20,53 @@ std::size_t DecimalDigits(std::uint32_t v) {
     return n;
 }
 
+// The record field of grid columns 1..10.
+std::size_t GridField(std::size_t column) {
+    return ColumnOfGridColumn(static_cast<int>(column)).field;
+}
+
 }  // namespace
 
-void FillResultGrid(AppState& state) {
-    std::array<std::uint16_t, kGridColumns> widths{};
+ResultGridData FillResultGrid(RunContext& ctx, const MailboxTable& table) {
+    ResultGridData grid;
     auto widen = [&](std::size_t col, std::size_t length) {
         auto candidate = static_cast<std::uint16_t>(8 * length + 10);
-        widths[col] = std::max(widths[col], candidate);
+        grid.widths[col] = std::max(grid.widths[col], candidate);
     };
-    for (std::uint32_t r = 1; r <= state.log.count; ++r) {
-        PumpEvents(state);
-        MailboxRecordView rec = GetMailboxRecord(state.log, r);
+    std::array<std::size_t, kGridColumns> fields{};
+    for (std::size_t col = 1; col < kGridColumns; ++col)
+        fields[col] = GridField(col);
+    for (std::uint32_t r = 1; r <= table.Count(); ++r) {
+        PumpEvents(ctx);
+        MailboxRecordView rec = table.Get(r);
         widen(0, DecimalDigits(r));
         for (std::size_t col = 1; col < kGridColumns; ++col) {
-            std::string_view text = rec.field[kGridField[col]];
-            widen(col, col == 2 ? TrimBlanks(text).size() : text.size());
+            std::string_view text = rec.field[fields[col]];
+            widen(col, fields[col] == kFullName ? TrimBlanks(text).size() : text.size());
         }
     }
-    state.grid.widths = widths;
-    state.grid.filled = true;
-    if (state.ui.gridChanged)
-        state.ui.gridChanged();
+    grid.filled = true;
+    return grid;
 }
 
-std::uint32_t ResultGridRowCount(const AppState& state) {
-    return state.log.count > 9 ? state.log.count + 2 : 10;
+std::uint32_t ResultGridRowCount(const MailboxTable& table) {
+    return table.Count() > 9 ? table.Count() + 2 : 10;
 }
 
-std::string ResultGridCell(const AppState& state, std::uint32_t row, std::uint32_t column) {
-    if (column >= kGridColumns || !state.grid.filled)
+std::string ResultGridCell(const MailboxTable& table, const ResultGridData& grid, std::uint32_t row,
+                           std::uint32_t column) {
+    if (column >= kGridColumns || !grid.filled)
         return {};
-    const std::uint32_t count = state.log.count;
+    const std::uint32_t count = table.Count();
     if (row == 0)
-        return kGridCaptions[column];
+        return column == 0 ? "Cnt" : std::string(ColumnOfGridColumn(static_cast<int>(column)).gridCaption);
     if (row <= count) {
         if (column == 0)
             return std::to_string(row);
-        return std::string(GetMailboxRecord(state.log, row).field[kGridField[column]]);
+        return std::string(table.Get(row).field[GridField(column)]);
     }
     if (row == count + 1)
-        return std::to_string(state.grid.widths[column]);
+        return std::to_string(grid.widths[column]);
     return {};
 }
 

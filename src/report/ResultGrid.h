@@ -6,16 +6,19 @@
 #include <cstdint>
 #include <string>
 
+#include "state/Records.h"
+#include "state/ResultGridData.h"
+#include "state/RunContext.h"
+
 namespace k32 {
 
-struct AppState;
+// Works out the column widths over all records.
+ResultGridData FillResultGrid(RunContext& ctx, const MailboxTable& table);
 
-// Works out the column widths over all records and tells the window that the grid changed.
-void FillResultGrid(AppState& state);
-
-// Rows the grid has: at least 10; count + 2 when there are more than 9 records.
-std::uint32_t ResultGridRowCount(const AppState& state);
+// Rows the grid has: at least 10; Count() + 2 when there are more than 9 records.
+std::uint32_t ResultGridRowCount(const MailboxTable& table);
 // The text of one cell; rows past the data are empty.
-std::string ResultGridCell(const AppState& state, std::uint32_t row, std::uint32_t column);
+std::string ResultGridCell(const MailboxTable& table, const ResultGridData& grid, std::uint32_t row,
+                           std::uint32_t column);
 
 }  // namespace k32

@@ -1,29 +1,22 @@
 #pragma once
-// All program-wide data, created once at start-up and passed by reference to every step, so
-// that a test can start from a fresh one.
+// All program-wide data, created once at start-up and owned by the program (the batch entry or
+// the window), so that a test can start from a fresh one. Only the run controller and the
+// window use it whole; each step of a run receives a RunContext and the tables it works on.
 
-#include <array>
-#include <chrono>
+#include <atomic>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "state/DebugLog.h"
 #include "state/KeywordTable.h"
+#include "state/ProgramVersion.h"
+#include "state/ReadPlan.h"
 #include "state/Records.h"
 #include "state/ReportSettings.h"
+#include "state/ResultGridData.h"
 #include "state/UiCallbacks.h"
 
 namespace k32 {
-
-inline constexpr std::string_view kProgramVersion = "0.3.3";
-inline constexpr std::size_t kGridColumns = 11;
-
-// What the result grid shows besides the records themselves: its column widths in pixels.
-struct ResultGridData {
-    std::array<std::uint16_t, kGridColumns> widths{};
-    bool filled = false;
-};
 
 struct AppState {
     AppState();
@@ -41,18 +34,19 @@ struct AppState {
     // above-value step may replace it. Re-sort keeps it until the next run.
     std::uint32_t reportTopCount = 0;
 
+    // True after a run that completed with a mailbox-statistics log, until the next run starts:
+    // only then does Re-sort have a whole table of the log the paths name.
+    bool mailboxRunComplete = false;
+
+    // How mailbox logs are read; tests cut even small logs into parts with it.
+    ReadPlan readPlan = DefaultReadPlan();
+
     ResultGridData grid;
-    // The image parts of the web reports, rebuilt for each report.
-    std::vector<std::string> ImagePartLines;
     UiCallbacks ui;
 
     // Set by the window while a run is under way when the user closes it: the next event pump
     // ends the run by raising RunStopped.
-    bool stopRequested = false;
-
-    // Event pump pacing.
-    std::uint32_t pumpTicks = 0;
-    std::chrono::steady_clock::time_point lastPump{};
+    std::atomic<bool> stopRequested = false;
 };
 
 }  // namespace k32

@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "state/AppState.h"
+#include "state/ParallelJobs.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 
@@ -19,36 +20,11 @@ namespace k32 {
 
 namespace {
 
-bool DiskMode(const AppState& s) {
-    return s.settings.DebugMode == 0 || s.settings.DebugMode == 1;
+bool DiskMode(std::uint8_t mode) {
+    return mode == 0 || mode == 1;
 }
-bool ScreenMode(const AppState& s) {
-    return (s.settings.DebugMode == 0 || s.settings.DebugMode == 2) && s.WindowMode;
-}
-
-// Appends one line and its CR LF to the debug log in a single unbuffered write, so that the
-// line is in the file, for any reader, when this returns. The append-only descriptor is kept
-// between lines (opening and closing the file per line would cost more than the rest of a
-// large run); if the file was deleted meanwhile, it is created again.
-void AppendLine(AppState& state, std::string_view line) {
-    DebugLogFile& file = state.debugFile;
-    struct stat st {};
-    if (file.fd >= 0 && (::fstat(file.fd, &st) != 0 || st.st_nlink == 0))
-        file.Close();
-    if (file.fd < 0) {
-        file.fd = ::open(state.DebugLogPath.str().c_str(),
-                         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (file.fd < 0)
-            ThrowIoError(errno, state.DebugLogPath.str(), true);
-    }
-    char bytes[kTextMax + 2];
-    std::memcpy(bytes, line.data(), line.size());
-    bytes[line.size()] = '\r';
-    bytes[line.size() + 1] = '\n';
-    const std::size_t n = line.size() + 2;
-    ssize_t written = ::write(file.fd, bytes, n);
-    if (written != static_cast<ssize_t>(n))
-        ThrowIoError(written < 0 ? errno : ENOSPC, state.DebugLogPath.str());
+bool ScreenMode(std::uint8_t mode) {
+    return mode == 0 || mode == 2;
 }
 
 // Creates (or empties) the file; false with errno set when that is not possible. A symbolic
@@ -92,20 +68,24 @@ std::string TimeStampPrefix() {
     return CachedTimeStamp().str();
 }
 
-bool ProgressLinesShown(const AppState& state) {
-    return state.WindowMode && static_cast<bool>(state.ui.progressLine);
+bool ProgressLinesShown(const RunContext& ctx) {
+    return ctx.windowMode && (ctx.screenLine || ctx.deferred);
 }
 
-void AddProgressLine(AppState& state, std::string_view text) {
-    if (!ProgressLinesShown(state))
+void AddProgressLine(RunContext& ctx, std::string_view text) {
+    if (!ProgressLinesShown(ctx))
         return;
     Text line(CachedTimeStamp());
     line.append(text);
-    state.ui.progressLine(line.view());
+    if (ctx.deferred)
+        ctx.deferred->Push(DeferredLines::Kind::Progress, line.view());
+    else
+        ctx.screenLine(line.view());
 }
 
-void AddDebugLine(AppState& state, std::string_view caption, std::string_view value) {
-    bool disk = DiskMode(state), screen = ScreenMode(state) && state.ui.progressLine;
+void AddDebugLine(RunContext& ctx, std::string_view caption, std::string_view value) {
+    const bool disk = DiskMode(ctx.debugMode) && (ctx.debugLog || ctx.deferred);
+    const bool screen = ScreenMode(ctx.debugMode) && ctx.windowMode && (ctx.screenLine || ctx.deferred);
     if (!disk && !screen)
         return;
     Text line(CachedTimeStamp());
@@ -115,10 +95,66 @@ void AddDebugLine(AppState& state, std::string_view caption, std::string_view va
         line.append(" ");
     line.append(": ");
     line.append(value.empty() ? std::string_view("n/a") : value);
+    if (ctx.deferred) {
+        ctx.deferred->Push(DeferredLines::Kind::Debug, line.view());
+        return;
+    }
     if (disk)
-        AppendLine(state, line.view());
+        ctx.debugLog->Append(line.view());
     if (screen)
-        state.ui.progressLine(line.view());
+        ctx.screenLine(line.view());
+}
+
+void AddProgressLine(AppState& state, std::string_view text) {
+    RunContext ctx = ContextOf(state);
+    AddProgressLine(ctx, text);
+}
+
+void AddDebugLine(AppState& state, std::string_view caption, std::string_view value) {
+    RunContext ctx = ContextOf(state);
+    AddDebugLine(ctx, caption, value);
+}
+
+void PassOnLines(RunContext& ctx, const std::vector<FinishedLine>& lines) {
+    if (ctx.deferred) {
+        for (const FinishedLine& line : lines)
+            ctx.deferred->Push(line.debug ? DeferredLines::Kind::Debug : DeferredLines::Kind::Progress,
+                               line.text);
+        return;
+    }
+    const bool disk = DiskMode(ctx.debugMode) && ctx.debugLog;
+    const bool screen = ctx.windowMode && ctx.screenLine;
+    bool checked = false;
+    for (const FinishedLine& line : lines) {
+        if (!line.debug) {
+            if (screen)
+                ctx.screenLine(line.text);
+            continue;
+        }
+        if (disk) {
+            if (!checked)
+                ctx.debugLog->ReopenIfDeleted();
+            checked = true;
+            ctx.debugLog->AppendUnchecked(line.text);
+        }
+        if (screen && ScreenMode(ctx.debugMode))
+            ctx.screenLine(line.text);
+    }
+}
+
+RunContext ContextOf(AppState& state) {
+    RunContext ctx;
+    ctx.windowMode = state.WindowMode;
+    ctx.debugMode = state.settings.DebugMode;
+    if (state.debugFile.path != state.DebugLogPath.view()) {
+        state.debugFile.Close();
+        state.debugFile.path = state.DebugLogPath.str();
+    }
+    ctx.debugLog = &state.debugFile;
+    ctx.screenLine = state.ui.progressLine;
+    ctx.pumpEvents = state.ui.pumpEvents;
+    ctx.stopRequested = &state.stopRequested;
+    return ctx;
 }
 
 std::string FallbackDebugLogPath() {
@@ -133,15 +169,39 @@ std::string FallbackDebugLogPath() {
     return base + "/kestrama32/debug32.txt";
 }
 
+// The append-only descriptor is kept between lines: opening and closing the file per line
+// would cost more than the rest of a large run.
+void DebugLogFile::ReopenIfDeleted() {
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || st.st_nlink == 0))
+        Close();
+    if (fd_ < 0) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ < 0)
+            ThrowIoError(errno, path, true);
+    }
+}
+
+void DebugLogFile::AppendUnchecked(std::string_view line) {
+    char bytes[kTextMax + 2];
+    std::memcpy(bytes, line.data(), line.size());
+    bytes[line.size()] = '\r';
+    bytes[line.size() + 1] = '\n';
+    const std::size_t n = line.size() + 2;
+    ssize_t written = ::write(fd_, bytes, n);
+    if (written != static_cast<ssize_t>(n))
+        ThrowIoError(written < 0 ? errno : ENOSPC, path);
+}
+
 void DebugLogFile::Close() {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
 }
 
 void StartDebugLog(AppState& state) {
     state.debugFile.Close();
-    if (DiskMode(state) && !CreateEmpty(state.DebugLogPath.str())) {
+    if (DiskMode(state.settings.DebugMode) && !CreateEmpty(state.DebugLogPath.str())) {
         int err = errno;
         if (err != EACCES && err != EPERM && err != EROFS && err != ELOOP)
             ThrowIoError(err, state.DebugLogPath.str(), true);
@@ -160,7 +220,7 @@ void StartDebugLog(AppState& state) {
 }
 
 void CloseDebugLog(AppState& state) {
-    if (DiskMode(state))
+    if (DiskMode(state.settings.DebugMode))
         AddDebugLine(state, "Close debug", "");
     state.debugFile.Close();
 }

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "state/AppState.h"
+#include "state/RunContext.h"
 
 namespace k32 {
 
@@ -15,18 +15,20 @@ namespace k32 {
 // and the report writers' temporary files go with it, leaving earlier reports as they were.
 struct RunStopped {};
 
-inline void PumpEvents(AppState& state) {
-    if (!state.ui.pumpEvents)
-        return;
+inline void PumpEvents(RunContext& ctx) {
     // Reading the clock on every call would cost more than the work between calls.
-    if (++state.pumpTicks % 256 != 0)
+    if (++ctx.pumpTicks % 256 != 0)
+        return;
+    if (ctx.stopRequested && ctx.stopRequested->load(std::memory_order_relaxed))
+        throw RunStopped{};
+    if (!ctx.pumpEvents)
         return;
     auto now = std::chrono::steady_clock::now();
-    if (now - state.lastPump < std::chrono::milliseconds(20))
+    if (now - ctx.lastPump < std::chrono::milliseconds(20))
         return;
-    state.lastPump = now;
-    state.ui.pumpEvents();
-    if (state.stopRequested)
+    ctx.lastPump = now;
+    ctx.pumpEvents();
+    if (ctx.stopRequested && ctx.stopRequested->load(std::memory_order_relaxed))
         throw RunStopped{};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The data one processing run fills and every later step reads: the mailbox and expire tables
-// with their shared record count, the header lines of the log and the run summary.
+// (each with its own record count), the header lines of the log and the run summary.
 
 #include <array>
 #include <cstdint>
@@ -55,29 +55,18 @@ struct RunSummary {
     Text OutputFolder;
 };
 
+// The log's header: the lines up to the one announcing the post office, at 1..HeaderLineCount.
+struct LogHeader {
+    std::array<Text, kHeaderLineSlots> HeaderLines;
+    std::uint32_t HeaderLineCount = 0;
+};
+
+// What the last run read, as the program keeps it between runs.
 struct LogData {
     MailboxTable mailboxes;
     ExpireTable expires;
-    std::uint32_t count = 0;  // records of the table the last reader filled, at 1..count
-    std::array<Text, kHeaderLineSlots> HeaderLines;
-    std::uint32_t HeaderLineCount = 0;
+    LogHeader header;
     RunSummary summary;
 };
-
-inline void AppendMailboxRecord(LogData& d, const MailboxRecord& r, std::uint32_t index) {
-    d.mailboxes.Store(r, index);
-}
-inline void AppendExpireRecord(LogData& d, const ExpireRecord& r, std::uint32_t index) {
-    d.expires.Store(r, index);
-}
-inline MailboxRecordView GetMailboxRecord(const LogData& d, std::uint32_t index) {
-    return d.mailboxes.Get(index);
-}
-inline ExpireRecordView GetExpireRecord(const LogData& d, std::uint32_t index) {
-    return d.expires.Get(index);
-}
-inline void SwapMailboxRecords(LogData& d, std::uint32_t i, std::uint32_t j) {
-    d.mailboxes.Swap(i, j);
-}
 
 }  // namespace k32

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace k32 {
 
@@ -23,7 +24,8 @@ void ThrowIoError(int err, const std::string& path, bool creating) {
             message = "Disk full";
             break;
         default:
-            message = std::strerror(err);
+            // Thread-safe, unlike strerror: reports are written on two threads.
+            message = std::error_code(err, std::generic_category()).message();
             break;
     }
     throw KestramaError(ErrorKind::InputOutput, message, path);

@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdint>
 #include <cstdio>
 
@@ -22,13 +26,89 @@ std::uint64_t RandomBits() {
         return bits;
     // No entropy yet (early boot): the name is still created exclusively, it is only easier to
     // guess, so a clash costs a retry and never opens someone else's file.
-    static std::uint64_t counter = 0;
+    static std::atomic<std::uint64_t> counter = 0;  // both reports are named at the same time
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     return static_cast<std::uint64_t>(now) * 0x9E3779B97F4A7C15ull ^
            (static_cast<std::uint64_t>(::getpid()) << 32) ^ ++counter;
 }
 
+// Writes all of `bytes`; 0, or the error.
+int WriteAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
 }  // namespace
+
+// Writes one buffer at a time to the file on its own thread. A failed write stops the writing;
+// its error is given to the writer at its next hand-over.
+class LineWriter::Background {
+  public:
+    explicit Background(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+    ~Background() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+    // Waits until the previous buffer is written, then takes `buffer` and gives back the
+    // written one, empty. Returns the error of an earlier write (then takes nothing), else 0.
+    int HandOver(std::string& buffer) {
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [this] { return !busy_; });
+        if (error_ != 0)
+            return error_;
+        writing_.swap(buffer);
+        buffer.clear();
+        busy_ = true;
+        wake_.notify_all();
+        return 0;
+    }
+
+    // Waits until everything handed over is written; the error of a failed write, else 0.
+    int Drain() {
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [this] { return !busy_; });
+        return error_;
+    }
+
+  private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return busy_ || quit_; });
+            if (!busy_)
+                return;  // quit, with nothing left to write
+            lock.unlock();
+            const int error = error_ == 0 ? WriteAll(fd_, writing_) : error_;
+            lock.lock();
+            error_ = error;
+            busy_ = false;
+            idle_.notify_all();
+        }
+    }
+
+    const int fd_;
+    std::mutex mutex_;
+    std::condition_variable wake_, idle_;
+    std::string writing_;
+    bool busy_ = false, quit_ = false;
+    int error_ = 0;
+    std::thread thread_;  // last: starts once everything above exists
+};
 
 std::string TemporaryNameBeside(const std::string& path) {
     // Short, so that a target name near the length limit still leaves room for it, and in the
@@ -63,6 +143,7 @@ LineWriter::LineWriter(const std::string& path, Mode mode) : path_(path), mode_(
 }
 
 LineWriter::~LineWriter() {
+    background_.reset();
     if (fd_ >= 0)
         ::close(fd_);
     if (!handedOver_ && mode_ == Mode::Replace)
@@ -70,22 +151,30 @@ LineWriter::~LineWriter() {
 }
 
 void LineWriter::Flush() {
-    const char* p = buffer_.data();
-    std::size_t left = buffer_.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd_, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            ThrowIoError(n < 0 ? errno : ENOSPC, path_);
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    buffer_.clear();
+    if (!background_)
+        background_ = std::make_unique<Background>(fd_);
+    if (const int error = background_->HandOver(buffer_); error != 0)
+        ThrowIoError(error, path_);
+}
+
+int LineWriter::StopBackground() {
+    if (!background_)
+        return 0;
+    const int error = background_->Drain();
+    background_.reset();
+    return error;
 }
 
 void LineWriter::WriteOutAndClose() {
-    Flush();
+    // A small file is written here at once; a large one's last buffer goes the way of the others.
+    int error = background_ ? 0 : WriteAll(fd_, buffer_);
+    if (error == 0 && background_)
+        error = background_->HandOver(buffer_);
+    if (const int stopped = StopBackground(); error == 0)
+        error = stopped;
+    if (error != 0)
+        ThrowIoError(error, path_);
+    buffer_.clear();
     // A replacing file must be on disk before its name replaces the previous report: a crash
     // after the rename must not leave an empty report in place of a good one.
     if (mode_ == Mode::Replace && ::fsync(fd_) != 0)

@@ -21,6 +21,15 @@ class PendingFiles {
     ~PendingFiles();
 
     void Add(FinishedFile file) { files_.push_back(std::move(file)); }
+    // Takes over the files and actions of `other`, which is left empty.
+    void TakeFrom(PendingFiles& other) {
+        for (auto& f : other.files_)
+            files_.push_back(std::move(f));
+        for (auto& a : other.afterCommit_)
+            afterCommit_.push_back(std::move(a));
+        other.files_.clear();
+        other.afterCommit_.clear();
+    }
     // An action that needs the new files in place (showing a report); runs after CommitAll.
     void AfterCommit(std::function<void()> action) { afterCommit_.push_back(std::move(action)); }
 

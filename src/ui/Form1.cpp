@@ -212,7 +212,8 @@ void Form1::TabControl1Change() {
 void Form1::EnableRunButtons() {
     ButtonGo->setText("Go");
     ButtonGo->setEnabled(true);
-    ButtonReSort->setEnabled(true);
+    // Re-sort rewrites the reports of the last mailbox run that completed, and nothing else.
+    ButtonReSort->setEnabled(state.mailboxRunComplete);
 }
 
 void Form1::ButtonSelectSourceClick() {

@@ -179,7 +179,6 @@ class Form1 : public QWidget {
     bool busy_ = false;
     bool closeAfterRun_ = false;
     bool quitDone_ = false;
-    bool hadRun_ = false;
     // The Settings tab's button states to give back when the run ends.
     struct SettingsButtons {
         bool apply = false, defaults = false, save = false;

@@ -7,7 +7,6 @@
 #include <QTabWidget>
 
 #include "app/RunProcessing.h"
-#include "logread/ExpireReader.h"
 #include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
@@ -33,7 +32,7 @@ void Form1::EndBusy() {
     state.stopRequested = false;
     ButtonGo->setText("Go");
     ButtonGo->setEnabled(true);
-    ButtonReSort->setEnabled(hadRun_);
+    ButtonReSort->setEnabled(state.mailboxRunComplete);
     ButtonAdvGW->setEnabled(true);
     ButtonApply->setEnabled(settingsButtonsBeforeBusy_.apply);
     ButtonDefaults->setEnabled(settingsButtonsBeforeBusy_.defaults);
@@ -66,8 +65,6 @@ void Form1::ButtonGoClick() {
     ShowTabPage();
     ButtonGo->setText("Please wait");
     RunGuarded([](AppState& s) { RunProcessing(s); });
-    // Re-sort has a table to work on from the end of the first run on, whatever its outcome.
-    hadRun_ = true;
     if (!busy_ && !closeAfterRun_)
         EnableRunButtons();
 }
@@ -81,7 +78,7 @@ void Form1::ButtonReSortClick() {
 void Form1::Button1Click() {
     if (busy_)
         return;
-    RunGuarded(RunExpReport3);
+    RunGuarded(RunExpireReportOnly);
 }
 
 }  // namespace k32

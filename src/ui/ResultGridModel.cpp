@@ -17,7 +17,7 @@ int ResultGridModel::rowCount(const QModelIndex& parent) const {
     if (!state_.grid.filled)
         return kRowsBeforeFill - 1;
     // Row 0, the captions, is the header.
-    return static_cast<int>(ResultGridRowCount(state_)) - 1;
+    return static_cast<int>(ResultGridRowCount(state_.log.mailboxes)) - 1;
 }
 
 int ResultGridModel::columnCount(const QModelIndex& parent) const {
@@ -27,7 +27,7 @@ int ResultGridModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return DecodeForDisplay(ResultGridCell(state_, static_cast<std::uint32_t>(index.row()) + 1,
+    return DecodeForDisplay(ResultGridCell(state_.log.mailboxes, state_.grid, static_cast<std::uint32_t>(index.row()) + 1,
                                            static_cast<std::uint32_t>(index.column())));
 }
 
@@ -36,7 +36,7 @@ QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, i
     // whole.
     if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || orientation != Qt::Horizontal)
         return {};
-    return DecodeForDisplay(ResultGridCell(state_, 0, static_cast<std::uint32_t>(section)));
+    return DecodeForDisplay(ResultGridCell(state_.log.mailboxes, state_.grid, 0, static_cast<std::uint32_t>(section)));
 }
 
 }  // namespace k32

@@ -17,6 +17,7 @@
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 #include "ui/Form1.h"
+#include "state/ColumnTable.h"
 #include "ui/Named.h"
 #include "ui/TextDecode.h"
 
@@ -24,10 +25,21 @@ namespace k32 {
 
 namespace {
 
-const QStringList kSortItems = {"Username", "Fullname", "Inbox", "Outbox",
-                                "Wastebin", "Size",     "UID"};
-const QStringList kColumnItems = {"Username", "Fullname",  "Size",      "Inbox",    "Outbox",
-                                  "Wastebin", "Sizelimit", "Threshold", "Exceeded", "UID"};
+// The sort fields 0..6 and the column codes 0..9, in the order of their numbers.
+QStringList SortItems() {
+    QStringList items;
+    for (int f = 0; f < static_cast<int>(kSortFields); ++f)
+        items << QString::fromLatin1(ColumnOfSortField(f)->sortName);
+    return items;
+}
+QStringList ColumnItems() {
+    QStringList items;
+    for (int i = 0; i < 10; ++i)
+        items << QString::fromLatin1(ColumnOfCodeIndex(i).settingsName);
+    return items;
+}
+const QStringList kSortItems = SortItems();
+const QStringList kColumnItems = ColumnItems();
 const QStringList kCaptionPlacements = {"Header", "Footer", "Disabled"};
 
 // A read-only caption box in the system's light 3D colour.

@@ -54,7 +54,7 @@ void HookWindow(AppState& state, Form1* form) {
     state.ui.gridChanged = [form, &state] {
         form->gridModel->Refill();
         // With no record the widths are never worked out, and the columns keep theirs.
-        if (state.log.count > 0)
+        if (state.log.mailboxes.Count() > 0)
             for (std::size_t c = 0; c < kGridColumns; ++c)
                 form->StringGridCSV->setColumnWidth(static_cast<int>(c), state.grid.widths[c]);
     };

@@ -200,7 +200,8 @@ void CheckCsvReport(const AppState& state, const std::string& bytes) {
     const std::string_view sep = state.settings.CSVSeperator.view();
     const std::string_view placement = state.settings.CSVHeader.view();
     const bool header = placement == "Header", footer = placement == "Footer";
-    const std::uint32_t rows = ReportRows(state.reportTopCount, state.log.count);
+    const MailboxTable& table = state.log.mailboxes;
+    const std::uint32_t rows = ReportRows(state.reportTopCount, table.Count());
     const std::vector<std::string_view> lines = SplitCrLf(bytes);
     if (lines.size() != rows + (header || footer ? 2u : 0u))
         Fail("the CSV report has " + std::to_string(lines.size()) + " lines for " +
@@ -214,7 +215,7 @@ void CheckCsvReport(const AppState& state, const std::string& bytes) {
                                               "Processed on: ",
                                               sum.processedOn.str(),
                                               "# Mailboxes: ",
-                                              std::to_string(state.log.count)};
+                                              std::to_string(table.Count())};
     std::vector<std::string> captions;
     for (const ColumnSlot& slot : state.settings.columns)
         if (slot.csv)
@@ -236,8 +237,7 @@ void CheckCsvReport(const AppState& state, const std::string& bytes) {
             CheckValues(i + 1, lines[i], sep, captions);
             continue;
         }
-        const MailboxRecordView rec =
-            GetMailboxRecord(state.log, static_cast<std::uint32_t>(i - firstRow + 1));
+        const MailboxRecordView rec = table.Get(static_cast<std::uint32_t>(i - firstRow + 1));
         std::vector<std::string> expected;
         for (const ColumnSlot& slot : state.settings.columns)
             if (slot.csv)

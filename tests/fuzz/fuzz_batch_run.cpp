@@ -115,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (mode == 3 && memory.Bytes() > kEndlessMemoryBound)
         fuzz::Fail("memory rose by " + std::to_string(memory.Bytes() >> 10) +
                    " KB on one line without a line end");
-    if (written && IsMailboxStatistics(state) && !IsExpireStatistics(state))
+    if (written && IsMailboxStatistics(state.log.header, state.keywords) &&
+        !IsExpireStatistics(state.log.header, state.keywords))
         fuzz::CheckCsvReport(state, ReadWhole(csvPath));
     return 0;
 }

@@ -4,24 +4,26 @@
 #include "FuzzSupport.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
-#include "state/AppState.h"
+#include "state/RunContext.h"
 #include "text/Errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace k32;
-    AppState state;
-    fuzz::PrepareState(state, fuzz::WriteInput(data, size));
+    const std::string path = fuzz::WriteInput(data, size);
+    RunContext ctx;
+    KeywordTable kw = EnglishKeywordTable();
+    RunSummary summary;
     try {
-        ReadLogHeader(state);
-        DetectLogLanguage(state);
-        if (state.log.HeaderLineCount > 99)
+        const LogHeader header = ReadLogHeader(ctx, path, kw);
+        DetectLogLanguage(ctx, header, kw, summary);
+        if (header.HeaderLineCount > 99)
             fuzz::Fail("more than 99 header lines");
-        IsMailboxStatistics(state);
-        IsExpireStatistics(state);
-        ReadVersion(state);
-        ReadProcessedOn(state);
-        ReadPathToPO(state);
-        ReadPostOfficeName(state);
+        IsMailboxStatistics(header, kw);
+        IsExpireStatistics(header, kw);
+        IsGroupWise5(ReadVersion(ctx, header, kw).view());
+        ReadProcessedOn(ctx, header, kw);
+        ReadPathToPO(ctx, header, kw);
+        ReadPostOfficeName(ctx, header, kw);
     } catch (const KestramaError&) {
         // A log that cannot be read ends the run with its message: not a finding.
     }

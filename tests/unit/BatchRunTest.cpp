@@ -243,11 +243,12 @@ TEST(ReSort, AfterAnExpireRunListsTheMailboxTableOnly) {
     ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
     state.settings.InputPath = std::string(KESTRAMA_SAMPLES) + "/english-gw652-expire.log";
     ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
-    ASSERT_EQ(state.log.count, 3u);  // the expire log's users
+    ASSERT_EQ(state.log.expires.Count(), 3u);  // the expire log's users
+    ASSERT_EQ(state.log.mailboxes.Count(), 5u);
     state.settings.Sort = 0;
     state.settings.SortDir = 0;
     ReSortAndRewrite(state);
-    EXPECT_EQ(state.log.count, 5u);
+    EXPECT_EQ(state.log.mailboxes.Count(), 5u);
     const std::string csv = ReadFile(dir / "r.csv");
     EXPECT_NE(csv.find("# Mailboxes: ;5"), std::string::npos) << csv;
     EXPECT_LT(csv.find("AMORGAN"), csv.find("EFISCHER"));

@@ -6,7 +6,8 @@
 #include <filesystem>
 
 #include "TestSupport.h"
-#include "state/AppState.h"
+#include "analysis/Totals.h"
+#include "app/RunProcessing.h"
 #include "report/Columns.h"
 #include "report/CsvReport.h"
 #include "report/ResultGrid.h"
@@ -59,10 +60,29 @@ class CsvReport : public ::testing::Test {
         for (int i = 1; i <= n; ++i)
             Add(Mailbox(i));
     }
-    void Add(const MailboxRecord& r) { AppendMailboxRecord(state_.log, r, ++state_.log.count); }
+    void Add(const MailboxRecord& r) { state_.log.mailboxes.Append(r); }
+    // What a run hands the writer.
+    MailboxReportData Data() const {
+        return {state_.log.mailboxes, state_.log.summary, state_.settings,
+                ReportRows(state_.reportTopCount, state_.log.mailboxes.Count())};
+    }
     std::vector<std::string> Write() {
-        WriteCsvReport(state_);
+        RunContext ctx = ContextOf(state_);
+        WriteCsvReport(ctx, Data());
         return SplitCrLf(ReadFile(path_));
+    }
+    // Both reports rewritten from the window by the run controller, which then fills the
+    // window's grid. The sort field is out of range, so the records keep their order.
+    std::vector<std::string> Rewrite() {
+        state_.WindowMode = true;
+        state_.settings.Sort = 7;
+        state_.log.summary.MhtReportPath = dir_ / "report.mht";
+        state_.log.summary.OutputFolder = dir_.path();
+        ReSortAndRewrite(state_);
+        return SplitCrLf(ReadFile(path_));
+    }
+    std::string GridCell(std::uint32_t row, std::uint32_t column) const {
+        return ResultGridCell(state_.log.mailboxes, state_.grid, row, column);
     }
     std::string Summary(std::string_view count) const {
         return "POA: ;PO1;Groupwise Version: ;V;Processed on: ;D;# Mailboxes: ;" +
@@ -123,7 +143,8 @@ TEST_F(CsvReport, TopCountLimitsTheDataLinesOnly) {
     EXPECT_EQ(Write(),
               (std::vector<std::string>{Summary("5"), kAllCaptions, AllColumns(1), AllColumns(2)}));
     // The grid lists every mailbox.
-    EXPECT_EQ(ResultGridCell(state_, 5, 1), "user5");
+    EXPECT_EQ(Rewrite().size(), 4u);
+    EXPECT_EQ(GridCell(5, 1), "user5");
 
     for (std::uint32_t top : {0u, 5u, 6u}) {
         state_.reportTopCount = top;
@@ -133,9 +154,10 @@ TEST_F(CsvReport, TopCountLimitsTheDataLinesOnly) {
 
 TEST_F(CsvReport, EmptyTable) {
     EXPECT_EQ(Write(), (std::vector<std::string>{Summary("0"), kAllCaptions}));
-    EXPECT_EQ(ResultGridRowCount(state_), 10u);
+    EXPECT_EQ(Rewrite(), (std::vector<std::string>{Summary("0"), kAllCaptions}));
+    EXPECT_EQ(ResultGridRowCount(state_.log.mailboxes), 10u);
     for (std::uint32_t col = 0; col < 11; ++col)
-        EXPECT_EQ(ResultGridCell(state_, 1, col), "0") << col;
+        EXPECT_EQ(GridCell(1, col), "0") << col;
 }
 
 TEST_F(CsvReport, CommaSeparatorQuotesValuesThatHoldIt) {
@@ -234,14 +256,52 @@ TEST_F(CsvReport, AMissingFolderRaisesAndWritesNothing) {
     AddMailboxes(1);
     state_.log.summary.CsvReportPath = dir_ / "missing/report.csv";
     try {
-        WriteCsvReport(state_);
+        RunContext ctx = ContextOf(state_);
+        WriteCsvReport(ctx, Data());
         FAIL() << "no error";
     } catch (const KestramaError& e) {
         EXPECT_EQ(e.kind, ErrorKind::InputOutput);
         EXPECT_STREQ(e.what(), "Path not found");
     }
     EXPECT_TRUE(fs::is_empty(dir_.path()));
-    EXPECT_FALSE(state_.grid.filled);
+}
+
+// The grid shows what the reports hold: a run or re-sort whose reports cannot be written
+// leaves the grid as it was and neither refreshes it nor shows a report.
+TEST(ResultGridAfterAFailedWrite, StaysAsItWas) {
+    struct Case {
+        const char* name;
+        void (*step)(AppState&);
+    };
+    const Case cases[] = {{"run", [](AppState& s) { RunProcessing(s); }},
+                          {"re-sort", ReSortAndRewrite}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        AppState state;
+        PrepareBatchState(state, std::string(KESTRAMA_SAMPLES) + "/english-gw652.log",
+                          dir / "report");
+        ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
+        state.grid.filled = true;
+        state.grid.widths.fill(77);
+        state.WindowMode = true;  // where a finished run shows its report
+        int calls = 0;
+        state.ui.gridChanged = [&] { ++calls; };
+        state.ui.showReport = [&](const std::string&) { ++calls; };
+        state.settings.OutputBasePath = dir / "missing/report";
+        state.log.summary.CsvReportPath = dir / "missing/report.csv";
+        state.log.summary.MhtReportPath = dir / "missing/report.mht";
+        try {
+            c.step(state);
+            ADD_FAILURE() << "no error";
+        } catch (const KestramaError& e) {
+            EXPECT_EQ(e.kind, ErrorKind::InputOutput);
+        }
+        EXPECT_TRUE(state.grid.filled);
+        for (std::uint16_t width : state.grid.widths)
+            EXPECT_EQ(width, 77u);
+        EXPECT_EQ(calls, 0);
+    }
 }
 
 TEST_F(CsvReport, AFailedReplaceLeavesThePreviousReport) {
@@ -249,7 +309,8 @@ TEST_F(CsvReport, AFailedReplaceLeavesThePreviousReport) {
     AddMailboxes(1);
     fs::create_directory(path_);
     WriteFile(path_ + "/keep", "previous");
-    EXPECT_THROW(WriteCsvReport(state_), KestramaError);
+    RunContext ctx = ContextOf(state_);
+    EXPECT_THROW(WriteCsvReport(ctx, Data()), KestramaError);
     EXPECT_EQ(ReadFile(path_ + "/keep"), "previous");
     std::vector<std::string> entries;
     for (const auto& e : fs::directory_iterator(dir_.path()))
@@ -260,9 +321,9 @@ TEST_F(CsvReport, AFailedReplaceLeavesThePreviousReport) {
 TEST(ColumnLookups, CaptionsAndFieldsOfTheTenCodes) {
     const MailboxRecord r = {Text("user"), Text("full"), Text("in"),    Text("out"), Text("waste"),
                              Text("size"), Text("uid"),  Text("limit"), Text("thr"), Text("exc")};
-    AppState state;
-    AppendMailboxRecord(state.log, r, 1);
-    const MailboxRecordView v = GetMailboxRecord(state.log, 1);
+    MailboxTable table;
+    table.Append(r);
+    const MailboxRecordView v = table.Get(1);
     struct Case {
         std::string code, caption, value;
     };
@@ -297,34 +358,34 @@ TEST_F(CsvReport, ResultGridListsEveryRecordAndTheColumnWidths) {
     state_.reportTopCount = 3;
     int changes = 0;
     state_.ui.gridChanged = [&] { ++changes; };
-    WriteCsvReport(state_);
+    Rewrite();
     EXPECT_EQ(changes, 1);
-    EXPECT_EQ(ResultGridRowCount(state_), 14u);
-    EXPECT_EQ(ResultGridCell(state_, 0, 0), "Cnt");
-    EXPECT_EQ(ResultGridCell(state_, 0, 6), "UID");
-    EXPECT_EQ(ResultGridCell(state_, 0, 7), "SIZE");
-    EXPECT_EQ(ResultGridCell(state_, 0, 10), "Exceeded");
+    EXPECT_EQ(ResultGridRowCount(state_.log.mailboxes), 14u);
+    EXPECT_EQ(GridCell(0, 0), "Cnt");
+    EXPECT_EQ(GridCell(0, 6), "UID");
+    EXPECT_EQ(GridCell(0, 7), "SIZE");
+    EXPECT_EQ(GridCell(0, 10), "Exceeded");
     // Row r: the number, then the fields with the UID before the size.
     const std::vector<std::string> row12 = {"12",  "abcde", "  ab  ", "12",  "24", "36",
                                             "u12", "120",   "100",    "75%", "No"};
     for (std::uint32_t col = 0; col < 11; ++col)
-        EXPECT_EQ(ResultGridCell(state_, 12, col), row12[col]);
+        EXPECT_EQ(GridCell(12, col), row12[col]);
     // Row 13: each column's width, 8 pixels per character and 10 more; the full name trimmed.
     const std::vector<std::string> widths = {"26", "90", "26", "26", "26", "26",
                                              "34", "34", "34", "34", "26"};
     for (std::uint32_t col = 0; col < 11; ++col)
-        EXPECT_EQ(ResultGridCell(state_, 13, col), widths[col]) << col;
-    EXPECT_EQ(ResultGridCell(state_, 14, 0), "");
-    EXPECT_EQ(ResultGridCell(state_, 1, 11), "");
+        EXPECT_EQ(GridCell(13, col), widths[col]) << col;
+    EXPECT_EQ(GridCell(14, 0), "");
+    EXPECT_EQ(GridCell(1, 11), "");
 }
 
 TEST_F(CsvReport, ResultGridWidthOfAFiveCharacterName) {
     Add({Text("abcde"), Text(""), Text(""), Text(""), Text(""), Text(""), Text(""), Text(""),
          Text(""), Text("")});
-    WriteCsvReport(state_);
-    EXPECT_EQ(ResultGridCell(state_, 2, 1), "50");
-    EXPECT_EQ(ResultGridCell(state_, 2, 0), "18");
-    EXPECT_EQ(ResultGridCell(state_, 2, 2), "10");
+    Rewrite();
+    EXPECT_EQ(GridCell(2, 1), "50");
+    EXPECT_EQ(GridCell(2, 0), "18");
+    EXPECT_EQ(GridCell(2, 2), "10");
 }
 
 TEST_F(CsvReport, ResultGridRowCount) {
@@ -333,11 +394,9 @@ TEST_F(CsvReport, ResultGridRowCount) {
         std::uint32_t rows;
     };
     for (const Case& c : {Case{0, 10}, Case{9, 10}, Case{10, 12}, Case{12, 14}}) {
-        AppState state;
-        state.settings.DebugMode = 3;
+        MailboxTable table;
         for (int i = 1; i <= c.records; ++i)
-            AppendMailboxRecord(state.log, Mailbox(i), ++state.log.count);
-        FillResultGrid(state);
-        EXPECT_EQ(ResultGridRowCount(state), c.rows) << c.records;
+            table.Append(Mailbox(i));
+        EXPECT_EQ(ResultGridRowCount(table), c.rows) << c.records;
     }
 }

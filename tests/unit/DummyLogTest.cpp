@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "TestSupport.h"
-#include "state/AppState.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "logread/UserReaders.h"
@@ -190,26 +189,24 @@ TEST_P(DummyLogReadBack, GivesOneRecordPerMailboxWithTheWrittenValues) {
     const std::int64_t count = 23;
     TempDir dir;
     WriteDummyLog(dir / "dummy.log", c.version, count, c.problems);
-    AppState state;
-    state.settings.DebugMode = 3;
-    state.settings.InputPath = dir / "dummy.log";
-    ReadLogHeader(state);
-    DetectLogLanguage(state);
-    ASSERT_TRUE(IsMailboxStatistics(state));
-    EXPECT_FALSE(IsExpireStatistics(state));
-    const Text version = ReadVersion(state);
-    EXPECT_EQ(ReadPostOfficeName(state).str(), "Kestrama PO Name");
+    RunContext ctx;
+    KeywordTable kw = EnglishKeywordTable();
+    RunSummary summary;
+    const std::string path = dir / "dummy.log";
+    const LogHeader header = ReadLogHeader(ctx, path, kw);
+    DetectLogLanguage(ctx, header, kw, summary);
+    ASSERT_TRUE(IsMailboxStatistics(header, kw));
+    EXPECT_FALSE(IsExpireStatistics(header, kw));
+    const Text version = ReadVersion(ctx, header, kw);
+    EXPECT_EQ(ReadPostOfficeName(ctx, header, kw).str(), "Kestrama PO Name");
     const bool gw55 = c.version == kDummyGW55;
     EXPECT_EQ(version.view().substr(0, 3), gw55 ? "5.5" : c.version == kDummyGW60 ? "6.0" : "6.5");
-    if (gw55)
-        ReadUsersGW55(state);
-    else
-        ReadUsersGW6(state);
+    const MailboxTable table = gw55 ? ReadUsersGW55(ctx, path, kw) : ReadUsersGW6(ctx, path, kw);
 
-    ASSERT_EQ(state.log.count, static_cast<std::uint32_t>(count));
+    ASSERT_EQ(table.Count(), static_cast<std::uint32_t>(count));
     for (std::int64_t n = 1; n <= count; ++n) {
         const std::string s = std::to_string(n);
-        const MailboxRecordView r = GetMailboxRecord(state.log, static_cast<std::uint32_t>(n));
+        const MailboxRecordView r = table.Get(static_cast<std::uint32_t>(n));
         const bool problem = c.problems && !gw55 && n % 5 == 0;
         EXPECT_EQ(r.field[kUserName], "Username" + s);
         EXPECT_EQ(r.field[kFullName],

@@ -24,10 +24,6 @@ namespace {
 
 using Fields = std::array<std::string, kExpireFields>;
 
-std::vector<Fields> Records(const AppState& state) {
-    return ExpireRecords(state);
-}
-
 const Fields kEmpty = {};
 
 const std::vector<std::string> kHeaderGW6 = {
@@ -123,20 +119,25 @@ TEST(ExpireUserLine, PatternCharactersInOrder) {
 
 class ExpireReader : public ::testing::Test {
   protected:
-    ExpireReader() { state_.settings.DebugMode = 3; }
     std::vector<Fields> Read(const std::string& bytes) {
         WriteFile(path_, bytes);
-        state_.settings.InputPath = path_;
-        RunExpReport3(state_);
-        return Records(state_);
+        return ReadPath(path_);
     }
     std::vector<Fields> ReadLines(const std::vector<std::string>& lines) {
         return Read(CrLf(lines));
     }
+    std::vector<Fields> ReadPath(const std::string& path) {
+        table_ = RunExpReport3(ctx_, path, kw_, header_, summary_);
+        return RecordTexts(table_);
+    }
 
     TempDir dir_;
     std::string path_ = dir_ / "expire.log";
-    AppState state_;
+    RunContext ctx_;
+    KeywordTable kw_ = EnglishKeywordTable();
+    LogHeader header_;
+    RunSummary summary_;
+    ExpireTable table_;
 };
 
 TEST_F(ExpireReader, RowsOfEachUserBecomeOneRecord) {
@@ -229,7 +230,7 @@ TEST_F(ExpireReader, RowsOfEachUserBecomeOneRecord) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ReadLines(c.lines), c.records) << c.name;
-        EXPECT_EQ(state_.log.count, c.records.size()) << c.name;
+        EXPECT_EQ(table_.Count(), c.records.size()) << c.name;
     }
 }
 
@@ -247,17 +248,14 @@ TEST_F(ExpireReader, SampleLogs) {
          {{"OBRIEN", "OBRIEN", "100", "1", "3", "", ""},
           {"PSILVA", "PSILVA", "900", "0", "50", "", "OBRIEN"}}},
     };
-    for (const Case& c : cases) {
-        state_.settings.InputPath = std::string(KESTRAMA_SAMPLES) + "/" + c.sample;
-        RunExpReport3(state_);
-        EXPECT_EQ(Records(state_), c.records) << c.sample;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadPath(std::string(KESTRAMA_SAMPLES) + "/" + c.sample), c.records) << c.sample;
 }
 
 TEST_F(ExpireReader, ProgressShowsEachUsersTotals) {
     std::vector<std::string> progress;
-    state_.WindowMode = true;
-    state_.ui.progressLine = [&](std::string_view line) { progress.emplace_back(line); };
+    ctx_.windowMode = true;
+    ctx_.screenLine = [&](std::string_view line) { progress.emplace_back(line); };
     ReadLines(Join({kHeaderGW6, {kColumnHeaderGW6, User("AMORGAN")}, Rows(kMB, 0, 3 * kMB)}));
     const std::string totals = "Totals: AMORGAN ==> 1 : 0 : 3 :: 1";
     bool found = false;
@@ -267,13 +265,15 @@ TEST_F(ExpireReader, ProgressShowsEachUsersTotals) {
     EXPECT_TRUE(found);
 }
 
-TEST_F(ExpireReader, FigureThatIsNoNumberEndsTheReadNamingTheLine) {
-    struct Case {
-        std::string name;
-        std::vector<std::string> body;  // after the header and the column header
-        std::size_t badLine;            // counted in the body, from 1
-    };
-    const std::vector<Case> cases = {
+// Logs whose figures are no numbers, after the header and the column header.
+struct BadFigureCase {
+    std::string name;
+    std::vector<std::string> body;
+    std::size_t badLine;  // counted in the body, from 1
+};
+
+std::vector<BadFigureCase> BadFigureCases() {
+    return {
         {"row without digits",
          Join({{User("AMORGAN")},
                Rows(kMB, 0, 0),
@@ -283,18 +283,37 @@ TEST_F(ExpireReader, FigureThatIsNoNumberEndsTheReadNamingTheLine) {
         {"kilobytes line without a figure",
          Join({{User("AMORGAN")}, Rows(kMB, 0, 0), {User("BCHEN"), "  kbytes in use by user"}}), 8},
     };
-    for (const Case& c : cases) {
+}
+
+TEST_F(ExpireReader, FigureThatIsNoNumberEndsTheReadNamingTheLine) {
+    for (const BadFigureCase& c : BadFigureCases()) {
         SCOPED_TRACE(c.name);
+        WriteFile(path_, CrLf(Join({kHeaderGW6, {kColumnHeaderGW6}, c.body})));
         try {
-            ReadLines(Join({kHeaderGW6, {kColumnHeaderGW6}, c.body}));
+            ReadPath(path_);
             ADD_FAILURE() << "no error";
         } catch (const KestramaError& e) {
             EXPECT_EQ(e.kind, ErrorKind::Conversion);
-            const std::size_t line = kHeaderGW6.size() + 1 + c.badLine;
-            EXPECT_EQ(e.where, path_ + ", line " + std::to_string(line));
+            EXPECT_EQ(e.where,
+                      path_ + ", line " + std::to_string(kHeaderGW6.size() + 1 + c.badLine));
         }
-        // The record stored before the error stays.
-        EXPECT_EQ(GetExpireRecord(state_.log, 1).field[0], "AMORGAN");
+    }
+}
+
+// The window's expire read that fails keeps the record stored before the error.
+// A failed read leaves the expire table of the last read that completed.
+TEST_F(ExpireReader, FigureThatIsNoNumberKeepsThePreviousTable) {
+    AppState state;
+    PrepareBatchState(state, path_, dir_ / "report");
+    WriteFile(path_, CrLf(Join({kHeaderGW6, {kColumnHeaderGW6, User("EARLIER")}, Rows(kMB, 0, 0)})));
+    RunExpireReportOnly(state);
+    ASSERT_EQ(state.log.expires.Count(), 1u);
+    for (const BadFigureCase& c : BadFigureCases()) {
+        SCOPED_TRACE(c.name);
+        WriteFile(path_, CrLf(Join({kHeaderGW6, {kColumnHeaderGW6}, c.body})));
+        EXPECT_THROW(RunExpireReportOnly(state), KestramaError);
+        EXPECT_EQ(state.log.expires.Count(), 1u);
+        EXPECT_EQ(state.log.expires.Get(1).field[0], "EARLIER");
     }
 }
 
@@ -321,19 +340,23 @@ TEST_F(ExpireReader, MalformedBytesDoNotBreakTheRead) {
 }
 
 TEST_F(ExpireReader, NewReadForgetsTheLastLogsRecords) {
-    ReadLines(Join({kHeaderGW6,
-                    {kColumnHeaderGW6, User("AMORGAN")},
-                    Rows(kMB, 0, 0),
-                    {User("BCHEN")},
-                    Rows(kMB, 0, 0),
-                    {User("CDIAZ")},
-                    Rows(kMB, 0, 0)}));
-    ASSERT_EQ(state_.log.count, 3u);
-    const std::vector<Fields> records = ReadLines(Join({kHeaderGW6,
-                                                        {kColumnHeaderGW6, User("DEVANS")},
-                                                        Rows(2 * kMB, 0, 0),
-                                                        {User("EFOX"), User("FGRAY")}}));
-    EXPECT_EQ(records,
+    AppState state;
+    PrepareBatchState(state, path_, dir_ / "report");
+    WriteFile(path_, CrLf(Join({kHeaderGW6,
+                                {kColumnHeaderGW6, User("AMORGAN")},
+                                Rows(kMB, 0, 0),
+                                {User("BCHEN")},
+                                Rows(kMB, 0, 0),
+                                {User("CDIAZ")},
+                                Rows(kMB, 0, 0)})));
+    RunExpireReportOnly(state);
+    ASSERT_EQ(state.log.expires.Count(), 3u);
+    WriteFile(path_, CrLf(Join({kHeaderGW6,
+                                {kColumnHeaderGW6, User("DEVANS")},
+                                Rows(2 * kMB, 0, 0),
+                                {User("EFOX"), User("FGRAY")}})));
+    RunExpireReportOnly(state);
+    EXPECT_EQ(ExpireRecords(state),
               (std::vector<Fields>{{"DEVANS", "DEVANS", "2", "0", "0", "", ""}, kEmpty, kEmpty}));
 }
 

@@ -7,16 +7,23 @@
 //                 written as @OUT@
 // Run tests/update_golden.sh to write the current output over the approved copies, then read
 // the diff before committing it.
+//
+// Each case runs twice: through the real program, which reads these small logs in one pass, and
+// through the same batch sequence in this process with the mailbox log cut into two parts read
+// side by side. Both must give the approved bytes.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "TestSupport.h"
+#include "app/Startup.h"
 
 namespace fs = std::filesystem;
+using namespace k32;
 using namespace k32::test;
 
 namespace {
@@ -39,10 +46,13 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
     return s;
 }
 
-class Golden : public ::testing::TestWithParam<std::string> {};
+enum class Way { Program, InTwoParts };
+
+class Golden : public ::testing::TestWithParam<std::tuple<std::string, Way>> {};
 
 TEST_P(Golden, ReportsMatchApprovedCopies) {
-    const std::string caseDir = kGoldenDir + "/" + GetParam();
+    const auto& [caseName, way] = GetParam();
+    const std::string caseDir = kGoldenDir + "/" + caseName;
     std::istringstream command(ReadFile(caseDir + "/command"));
     std::string logSpec, line;
     std::getline(command, logSpec);
@@ -62,14 +72,25 @@ TEST_P(Golden, ReportsMatchApprovedCopies) {
     } else {
         log = kProjectDir + "/" + logSpec;
     }
-    std::vector<std::string> args = {Kestrama32(), "/IN:" + log, "/OUT:" + (out / "report")};
+    std::vector<std::string> params = {"/IN:" + log, "/OUT:" + (out / "report")};
     while (std::getline(command, line))
         if (!line.empty())
-            args.push_back(line);
-    ProcessResult r = RunProcess(args);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+            params.push_back(line);
+    if (way == Way::Program) {
+        std::vector<std::string> args = {Kestrama32()};
+        args.insert(args.end(), params.begin(), params.end());
+        ProcessResult r = RunProcess(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    } else {
+        // The output folder stands in for the program's folder, where the debug log goes.
+        AppState state;
+        ASSERT_EQ(StartFromCommandLine(state, params, out.path()), StartMode::Batch);
+        state.readPlan = ReadPlan{2, 1};
+        ASSERT_EQ(RunBatch(state), kExitReportsWritten);
+    }
 
-    const bool update = std::getenv("KESTRAMA_UPDATE_GOLDEN") != nullptr;
+    // The approved copies are written by the program's run alone.
+    const bool update = way == Way::Program && std::getenv("KESTRAMA_UPDATE_GOLDEN") != nullptr;
     for (const auto& e : fs::directory_iterator(out.path())) {
         const std::string name = e.path().filename().string();
         if (name.rfind("report.", 0) != 0)
@@ -83,14 +104,25 @@ TEST_P(Golden, ReportsMatchApprovedCopies) {
         ASSERT_TRUE(fs::exists(approved)) << "no approved copy " << approved;
         EXPECT_EQ(actual, ReadFile(approved)) << "differs from " << approved;
     }
+    // Every approved report was written.
+    for (const auto& e : fs::directory_iterator(caseDir)) {
+        const std::string name = e.path().filename().string();
+        if (!update && name.rfind("expected.", 0) == 0) {
+            EXPECT_TRUE(fs::exists(out / ("report." + name.substr(9)))) << "no report for " << name;
+        }
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(Cases()), [](const auto& info) {
-    std::string n = info.param;
-    for (char& c : n)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return n;
-});
+INSTANTIATE_TEST_SUITE_P(Cases, Golden,
+                         ::testing::Combine(::testing::ValuesIn(Cases()),
+                                            ::testing::Values(Way::Program, Way::InTwoParts)),
+                         [](const auto& info) {
+                             std::string n = std::get<0>(info.param);
+                             for (char& c : n)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return n + (std::get<1>(info.param) == Way::Program ? "_Program"
+                                                                                 : "_InTwoParts");
+                         });
 
 }  // namespace

@@ -22,10 +22,6 @@ namespace {
 
 using Fields = std::array<std::string, kMailboxFields>;
 
-std::vector<Fields> Records(const AppState& state) {
-    return MailboxRecords(state);
-}
-
 // A record of a block that supplied nothing but its user line.
 Fields Bare(const std::string& user, const std::string& uid) {
     return {user, user, "-1", "-1", "-1", "-1", uid, "n/a", "n/a", "n/a"};
@@ -113,17 +109,17 @@ TEST(Gw55Parsers, UserLines) {
 
 class Gw55Reader : public ::testing::Test {
   protected:
-    Gw55Reader() { state_.settings.DebugMode = 3; }
     std::vector<Fields> ReadLines(const std::vector<std::string>& lines) {
         WriteFile(path_, CrLf(lines));
-        state_.settings.InputPath = path_;
-        ReadUsersGW55(state_);
-        return Records(state_);
+        table_ = ReadUsersGW55(ctx_, path_, kw_);
+        return RecordTexts(table_);
     }
 
     TempDir dir_;
     std::string path_ = dir_ / "gwcheck.log";
-    AppState state_;
+    RunContext ctx_;
+    const KeywordTable kw_ = EnglishKeywordTable();
+    MailboxTable table_;
 };
 
 TEST_F(Gw55Reader, BlocksBecomeRecords) {
@@ -161,23 +157,45 @@ TEST_F(Gw55Reader, BlocksBecomeRecords) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ReadLines(c.lines), c.records) << c.name;
-        EXPECT_EQ(state_.log.count, c.records.size()) << c.name;
+        EXPECT_EQ(table_.Count(), c.records.size()) << c.name;
     }
 }
 
+const std::vector<std::string> kBlankFigureInSecondBlock = {
+    kUserLine,  kStatsLine, kBytesLine, UserLine("ANN", "a1x"), kStatsLine,
+    "      bytes in use by user's mail", UserLine("BOB", "b2y")};
+
 TEST_F(Gw55Reader, BlankBytesFigureEndsTheReadNamingTheLine) {
     try {
-        ReadLines({kUserLine, kStatsLine, kBytesLine, UserLine("ANN", "a1x"), kStatsLine,
-                   "      bytes in use by user's mail", UserLine("BOB", "b2y")});
+        ReadLines(kBlankFigureInSecondBlock);
         ADD_FAILURE() << "no error";
     } catch (const KestramaError& e) {
         EXPECT_EQ(e.kind, ErrorKind::Conversion);
         EXPECT_EQ(e.where, path_ + ", line 6");
     }
-    // The record completed before the error stays.
-    const MailboxRecordView first = GetMailboxRecord(state_.log, 1);
-    EXPECT_EQ(first.field[kUserName], "JSMITH");
-    EXPECT_EQ(first.field[kSize], "1");
+}
+
+// A run that picks this reader and fails in it keeps the record completed before the error.
+// A failed run leaves the table of the last complete run, here none.
+TEST(Gw55Run, BlankBytesFigureFailsTheRunAndKeepsThePreviousTable) {
+    TempDir dir;
+    const std::vector<std::string> header = {"Novell GroupWise 5 - GWCHKSRV - Version 5.5   ",
+                                             "  Statistics   = Yes",
+                                             "Processing post office = VALLEY   path = X"};
+    std::vector<std::string> lines = header;
+    lines.insert(lines.end(), kBlankFigureInSecondBlock.begin(), kBlankFigureInSecondBlock.end());
+    WriteFile(dir / "gwcheck.log", CrLf(lines));
+    AppState state;
+    PrepareBatchState(state, dir / "gwcheck.log", dir / "report");
+    try {
+        RunProcessing(state);
+        ADD_FAILURE() << "no error";
+    } catch (const KestramaError& e) {
+        EXPECT_EQ(e.kind, ErrorKind::Conversion);
+        EXPECT_EQ(e.where, (dir / "gwcheck.log") + ", line " + std::to_string(header.size() + 6));
+    }
+    EXPECT_EQ(state.log.mailboxes.Count(), 0u);
+    EXPECT_FALSE(state.mailboxRunComplete);
 }
 
 // The run picks this reader for a version text that begins with "5.5".
@@ -191,7 +209,7 @@ TEST(Gw55Run, SampleLogIsReadAsGroupWise55) {
     ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
     EXPECT_EQ(state.log.summary.versionText.view().substr(0, 3), "5.5");
     // Sorted by size, descending.
-    EXPECT_EQ(Records(state),
+    EXPECT_EQ(MailboxRecords(state),
               (std::vector<Fields>{
                   {"PSILVA", "PSILVA", "2100", "300", "95", "1024", "p2s", "n/a", "n/a", "n/a"},
                   {"OBRIEN", "OBRIEN", "640", "80", "12", "150", "o1b", "n/a", "n/a", "n/a"},

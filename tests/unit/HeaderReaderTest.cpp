@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "TestSupport.h"
-#include "state/AppState.h"
+#include "app/RunProcessing.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "text/Errors.h"
@@ -21,10 +21,12 @@ std::string Debug(std::string_view caption, std::string_view value) {
     return "DEBUG ; " + PadRight(caption, 30).str() + ": " + std::string(value);
 }
 
-void SetHeader(AppState& state, const std::vector<std::string>& lines) {
-    state.log.HeaderLineCount = static_cast<std::uint32_t>(lines.size());
+LogHeader Header(const std::vector<std::string>& lines) {
+    LogHeader header;
+    header.HeaderLineCount = static_cast<std::uint32_t>(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        state.log.HeaderLines[i + 1] = lines[i];
+        header.HeaderLines[i + 1] = lines[i];
+    return header;
 }
 
 std::vector<std::string> Numbered(int n) {
@@ -36,77 +38,89 @@ std::vector<std::string> Numbered(int n) {
 
 class HeaderFile : public ::testing::Test {
   protected:
-    HeaderFile() { state_.settings.DebugMode = 3; }
     void Read(const std::string& bytes) {
         WriteFile(dir_ / "gwcheck.log", bytes);
-        state_.settings.InputPath = dir_ / "gwcheck.log";
-        ReadLogHeader(state_);
+        header_ = ReadLogHeader(log_.ctx, dir_ / "gwcheck.log", kw_);
     }
     TempDir dir_;
-    AppState state_;
+    ContextCapture log_{2};
+    KeywordTable kw_ = EnglishKeywordTable();
+    LogHeader header_;
 };
 
 }  // namespace
 
 TEST_F(HeaderFile, OneLineHoldingTheHeaderEnd) {
-    LogCapture log(state_, 2);
     Read("*** Processing post office 'PO.Org' located at 'SERVER' ***");
-    EXPECT_EQ(state_.log.HeaderLineCount, 1u);
-    EXPECT_EQ(state_.log.HeaderLines[1].str(),
+    EXPECT_EQ(header_.HeaderLineCount, 1u);
+    EXPECT_EQ(header_.HeaderLines[1].str(),
               "*** Processing post office 'PO.Org' located at 'SERVER' ***");
-    EXPECT_TRUE(log.Has(Debug("Header length:", "1")));
-    EXPECT_TRUE(log.Has("Reading file header."));
+    EXPECT_TRUE(log_.Has(Debug("Header length:", "1")));
+    EXPECT_TRUE(log_.Has("Reading file header."));
 }
 
 TEST_F(HeaderFile, StopsAtTheHeaderEndLine) {
     Read(CrLf({"Novell GroupWise - GWCHKSRV - Version 6.5.2", "  Statistics   = Yes",
                "*** PROCESSING POST OFFICE 'X' ***", "  Checking user = A (abc)"}));
-    EXPECT_EQ(state_.log.HeaderLineCount, 3u);
-    EXPECT_EQ(state_.log.HeaderLines[3].str(), "*** PROCESSING POST OFFICE 'X' ***");
-    EXPECT_TRUE(state_.log.HeaderLines[4].empty());
+    EXPECT_EQ(header_.HeaderLineCount, 3u);
+    EXPECT_EQ(header_.HeaderLines[3].str(), "*** PROCESSING POST OFFICE 'X' ***");
+    EXPECT_TRUE(header_.HeaderLines[4].empty());
 }
 
 TEST_F(HeaderFile, StopsAfter99LinesWithoutTheHeaderEnd) {
     std::vector<std::string> lines = Numbered(150);
     lines[119] = "*** Processing post office 'late' ***";
     Read(CrLf(lines));
-    EXPECT_EQ(state_.log.HeaderLineCount, 99u);
-    EXPECT_EQ(state_.log.HeaderLines[1].str(), "line 1");
-    EXPECT_EQ(state_.log.HeaderLines[99].str(), "line 99");
-    EXPECT_TRUE(state_.log.HeaderLines[100].empty());
+    EXPECT_EQ(header_.HeaderLineCount, 99u);
+    EXPECT_EQ(header_.HeaderLines[1].str(), "line 1");
+    EXPECT_EQ(header_.HeaderLines[99].str(), "line 99");
+    EXPECT_TRUE(header_.HeaderLines[100].empty());
 }
 
 TEST_F(HeaderFile, ShortFileFillsTheRestWithEmptyLines) {
-    // Entries left over from an earlier, longer header are emptied too.
-    for (auto& entry : state_.log.HeaderLines)
-        entry = "left over";
     Read(CrLf(Numbered(10)));
-    EXPECT_EQ(state_.log.HeaderLineCount, 99u);
-    EXPECT_EQ(state_.log.HeaderLines[10].str(), "line 10");
+    EXPECT_EQ(header_.HeaderLineCount, 99u);
+    EXPECT_EQ(header_.HeaderLines[10].str(), "line 10");
     for (std::uint32_t i = 11; i <= 99; ++i)
-        EXPECT_TRUE(state_.log.HeaderLines[i].empty()) << i;
+        EXPECT_TRUE(header_.HeaderLines[i].empty()) << i;
+}
+
+// A run keeps the header of its own log: entries left over from an earlier, longer header
+// are emptied too.
+TEST(HeaderOfARun, ReplacesEveryEntryOfTheLastHeader) {
+    TempDir dir;
+    AppState state;
+    WriteFile(dir / "gwcheck.log", CrLf(Numbered(10)));
+    PrepareBatchState(state, dir / "gwcheck.log", dir / "report");
+    for (auto& entry : state.log.header.HeaderLines)
+        entry = "left over";
+    ASSERT_EQ(RunProcessing(state), RunOutcome::NoStatistics);
+    EXPECT_EQ(state.log.header.HeaderLineCount, 99u);
+    EXPECT_EQ(state.log.header.HeaderLines[10].str(), "line 10");
+    for (std::uint32_t i = 11; i < kHeaderLineSlots; ++i)
+        EXPECT_TRUE(state.log.header.HeaderLines[i].empty()) << i;
 }
 
 TEST_F(HeaderFile, LinesAreCutTo255Bytes) {
     Read(std::string(300, 'h') + "\r\n*** processing post office ***\r\n");
-    EXPECT_EQ(state_.log.HeaderLineCount, 2u);
-    EXPECT_EQ(state_.log.HeaderLines[1].str(), std::string(255, 'h'));
+    EXPECT_EQ(header_.HeaderLineCount, 2u);
+    EXPECT_EQ(header_.HeaderLines[1].str(), std::string(255, 'h'));
 }
 
 TEST_F(HeaderFile, TheHeaderEndOfTheLoadedLanguageCounts) {
     const std::string german = CrLf({"  Verarbeitet am Dienstag",
                                      "*** Verarbeitung von Post-Office 'R' ***", "  Benutzer = X"});
     Read(german);  // under the English set the German header end is not one
-    EXPECT_EQ(state_.log.HeaderLineCount, 99u);
-    LoadGermanKeywords(state_);
+    EXPECT_EQ(header_.HeaderLineCount, 99u);
+    RunSummary summary;
+    LoadGermanKeywords(log_.ctx, kw_, summary);
     Read(german);
-    EXPECT_EQ(state_.log.HeaderLineCount, 2u);
+    EXPECT_EQ(header_.HeaderLineCount, 2u);
 }
 
 TEST_F(HeaderFile, MissingLogRaisesFileNotFound) {
-    state_.settings.InputPath = dir_ / "missing.log";
     try {
-        ReadLogHeader(state_);
+        ReadLogHeader(log_.ctx, dir_ / "missing.log", kw_);
         FAIL() << "no error";
     } catch (const KestramaError& e) {
         EXPECT_EQ(e.kind, ErrorKind::InputOutput);
@@ -123,10 +137,10 @@ struct StatisticsCase {
 class StatisticsTests : public ::testing::TestWithParam<StatisticsCase> {};
 
 TEST_P(StatisticsTests, LookAtEachLineByItself) {
-    AppState state;
-    SetHeader(state, GetParam().header);
-    EXPECT_EQ(IsMailboxStatistics(state), GetParam().mailbox);
-    EXPECT_EQ(IsExpireStatistics(state), GetParam().expire);
+    const KeywordTable kw = EnglishKeywordTable();
+    const LogHeader header = Header(GetParam().header);
+    EXPECT_EQ(IsMailboxStatistics(header, kw), GetParam().mailbox);
+    EXPECT_EQ(IsExpireStatistics(header, kw), GetParam().expire);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -152,14 +166,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HeaderStatistics, GermanWordsUnderTheGermanSet) {
-    AppState state;
-    LoadGermanKeywords(state);
-    SetHeader(state, {"  Statistik    = Ja"});
-    EXPECT_TRUE(IsMailboxStatistics(state));
-    SetHeader(state, {"  Aktion = ********** Mailbox Statistics"});
-    EXPECT_TRUE(IsMailboxStatistics(state));
-    SetHeader(state, {"  Aktion = Mailbox Statistics"});
-    EXPECT_FALSE(IsMailboxStatistics(state));
+    RunContext ctx;
+    KeywordTable kw = EnglishKeywordTable();
+    RunSummary summary;
+    LoadGermanKeywords(ctx, kw, summary);
+    EXPECT_TRUE(IsMailboxStatistics(Header({"  Statistik    = Ja"}), kw));
+    EXPECT_TRUE(IsMailboxStatistics(Header({"  Aktion = ********** Mailbox Statistics"}), kw));
+    EXPECT_FALSE(IsMailboxStatistics(Header({"  Aktion = Mailbox Statistics"}), kw));
 }
 
 TEST(HeaderValues, VersionTextIsTheFiveCharactersAfterTheKeyword) {
@@ -184,27 +197,50 @@ TEST(HeaderValues, VersionTextIsTheFiveCharactersAfterTheKeyword) {
          false},
         {{"no version here"}, "", false},
     };
+    const KeywordTable kw = EnglishKeywordTable();
     for (const Case& c : cases) {
+        RunContext ctx;
+        const Text version = ReadVersion(ctx, Header(c.header), kw);
+        EXPECT_EQ(version.str(), c.version) << c.header.back();
+        EXPECT_EQ(IsGroupWise5(version.view()), c.groupWise5) << c.header.back();
+    }
+}
+
+// The run sets the summary's GroupWise 5 flag from this log's version, whatever it was before.
+TEST(HeaderValues, ARunSetsTheGroupWise5FlagOfItsLog) {
+    struct Case {
+        const char* sample;
+        bool groupWise5;
+    };
+    const Case cases[] = {{"english-gw55.log", true},
+                          {"english-gw652.log", false},
+                          {"english-gw55-expire.log", true},
+                          {"english-gw652-expire.log", false}};
+    for (const Case& c : cases) {
+        TempDir dir;
         AppState state;
+        PrepareBatchState(state, std::string(KESTRAMA_SAMPLES) + "/" + c.sample, dir / "report");
         state.log.summary.groupWise5 = !c.groupWise5;
-        SetHeader(state, c.header);
-        EXPECT_EQ(ReadVersion(state).str(), c.version) << c.header.back();
-        EXPECT_EQ(state.log.summary.groupWise5, c.groupWise5) << c.header.back();
+        ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten) << c.sample;
+        EXPECT_EQ(state.log.summary.groupWise5, c.groupWise5) << c.sample;
     }
 }
 
 TEST(HeaderValues, ProcessedOnIsTheRestAfterTheKeyword) {
-    AppState state;
-    LogCapture log(state, 2);
-    SetHeader(state, {"  Processed on Sunday, July 25, 2004 - 2:00 am"});
-    EXPECT_EQ(ReadProcessedOn(state).str(), "Sunday, July 25, 2004 - 2:00 am");
+    ContextCapture log(2);
+    const KeywordTable kw = EnglishKeywordTable();
+    EXPECT_EQ(
+        ReadProcessedOn(log.ctx, Header({"  Processed on Sunday, July 25, 2004 - 2:00 am"}), kw)
+            .str(),
+        "Sunday, July 25, 2004 - 2:00 am");
     EXPECT_TRUE(log.Has("Processed on: Sunday, July 25, 2004 - 2:00 am"));
 
-    SetHeader(state, {"  Processed on Monday", "  processed on Tuesday"});
-    EXPECT_EQ(ReadProcessedOn(state).str(), "Tuesday");
+    EXPECT_EQ(
+        ReadProcessedOn(log.ctx, Header({"  Processed on Monday", "  processed on Tuesday"}), kw)
+            .str(),
+        "Tuesday");
 
-    SetHeader(state, {"nothing"});
-    EXPECT_EQ(ReadProcessedOn(state).str(), "");
+    EXPECT_EQ(ReadProcessedOn(log.ctx, Header({"nothing"}), kw).str(), "");
     EXPECT_TRUE(log.Has("Processed on: "));
 }
 
@@ -222,10 +258,10 @@ TEST(HeaderValues, PathToPostOffice) {
         {{"  Path to PO: /srv/po"}, " Path to PO: /srv/po"},
         {{"none"}, ""},
     };
+    const KeywordTable kw = EnglishKeywordTable();
     for (const Case& c : cases) {
-        AppState state;
-        SetHeader(state, c.header);
-        EXPECT_EQ(ReadPathToPO(state).str(), c.path) << c.header.front();
+        RunContext ctx;
+        EXPECT_EQ(ReadPathToPO(ctx, Header(c.header), kw).str(), c.path) << c.header.front();
     }
 }
 
@@ -244,10 +280,11 @@ TEST(HeaderValues, PostOfficeNameSkipsPathLines) {
         {{"    Post Office= First", "    Post Office= Second"}, "First"},
         {{"none"}, ""},
     };
+    const KeywordTable kw = EnglishKeywordTable();
     for (const Case& c : cases) {
-        AppState state;
-        SetHeader(state, c.header);
-        EXPECT_EQ(ReadPostOfficeName(state).str(), c.name) << c.header.front();
+        RunContext ctx;
+        EXPECT_EQ(ReadPostOfficeName(ctx, Header(c.header), kw).str(), c.name)
+            << c.header.front();
     }
 }
 
@@ -262,14 +299,15 @@ TEST(HeaderValues, SampleLogsInEachLanguage) {
         {"french-gw8.log", "Francais / French", "8.0.2", "Mairie"},
     };
     for (const Case& c : cases) {
-        AppState state;
-        state.settings.DebugMode = 3;
-        state.settings.InputPath = std::string(KESTRAMA_SAMPLES) + "/" + c.file;
-        ReadLogHeader(state);
-        DetectLogLanguage(state);
-        EXPECT_EQ(state.log.summary.languageName.str(), c.language) << c.file;
-        EXPECT_TRUE(IsMailboxStatistics(state)) << c.file;
-        EXPECT_EQ(ReadVersion(state).str(), c.version) << c.file;
-        EXPECT_EQ(ReadPostOfficeName(state).str(), c.postOffice) << c.file;
+        RunContext ctx;
+        KeywordTable kw = EnglishKeywordTable();
+        RunSummary summary;
+        const LogHeader header =
+            ReadLogHeader(ctx, std::string(KESTRAMA_SAMPLES) + "/" + c.file, kw);
+        DetectLogLanguage(ctx, header, kw, summary);
+        EXPECT_EQ(summary.languageName.str(), c.language) << c.file;
+        EXPECT_TRUE(IsMailboxStatistics(header, kw)) << c.file;
+        EXPECT_EQ(ReadVersion(ctx, header, kw).str(), c.version) << c.file;
+        EXPECT_EQ(ReadPostOfficeName(ctx, header, kw).str(), c.postOffice) << c.file;
     }
 }

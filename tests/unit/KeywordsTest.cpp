@@ -17,18 +17,25 @@ using namespace k32::test;
 namespace {
 
 void SetHeader(AppState& state, const std::vector<std::string>& lines) {
-    state.log.HeaderLineCount = static_cast<std::uint32_t>(lines.size());
+    state.log.header.HeaderLineCount = static_cast<std::uint32_t>(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        state.log.HeaderLines[i + 1] = lines[i];
+        state.log.header.HeaderLines[i + 1] = lines[i];
 }
 
+// The steps on the keyword table and summary of a program state, as a run calls them.
 void Load(AppState& state, LogLanguage language) {
+    RunContext ctx = ContextOf(state);
     if (language == LogLanguage::English)
-        LoadEnglishKeywords(state);
+        LoadEnglishKeywords(ctx, state.keywords, state.log.summary);
     if (language == LogLanguage::German)
-        LoadGermanKeywords(state);
+        LoadGermanKeywords(ctx, state.keywords, state.log.summary);
     if (language == LogLanguage::French)
-        LoadFrenchKeywords(state);
+        LoadFrenchKeywords(ctx, state.keywords, state.log.summary);
+}
+
+void Detect(AppState& state) {
+    RunContext ctx = ContextOf(state);
+    DetectLogLanguage(ctx, state.log.header, state.keywords, state.log.summary);
 }
 
 struct EntryCase {
@@ -85,18 +92,18 @@ TEST(KeywordSets, HoldTheExactBytesOfEachLanguage) {
     for (const EntryCase& c : kEntries)
         EXPECT_EQ(state.keywords[c.entry], c.english) << c.entry;
 
-    LoadGermanKeywords(state);
+    Load(state, LogLanguage::German);
     EXPECT_EQ(state.log.summary.languageName.str(), "Deutsch / German");
     for (const EntryCase& c : kEntries)
         EXPECT_EQ(state.keywords[c.entry], c.german) << c.entry;
     EXPECT_EQ(state.keywords[KwMailboxStatistics].size(), 29u);
 
-    LoadFrenchKeywords(state);
+    Load(state, LogLanguage::French);
     EXPECT_EQ(state.log.summary.languageName.str(), "Francais / French");
     for (const EntryCase& c : kEntries)
         EXPECT_EQ(state.keywords[c.entry], c.french) << c.entry;
 
-    LoadEnglishKeywords(state);
+    Load(state, LogLanguage::English);
     EXPECT_EQ(state.log.summary.languageName.str(), "English");
     for (const EntryCase& c : kEntries)
         EXPECT_EQ(state.keywords[c.entry], c.english) << c.entry;
@@ -104,7 +111,7 @@ TEST(KeywordSets, HoldTheExactBytesOfEachLanguage) {
 
 TEST(KeywordSets, MatchLogWordsInTheirMatchingForm) {
     AppState state;
-    LoadGermanKeywords(state);
+    Load(state, LogLanguage::German);
     // The umlaut and sharp s stay as they are when the line is upper-cased.
     EXPECT_TRUE(
         state.keywords.Holds("  Speicherplatzverwaltungswerte:  Gr\xF6\xDF"
@@ -116,7 +123,7 @@ TEST(KeywordSets, MatchLogWordsInTheirMatchingForm) {
                              "fung des Benutzers = HM (h3m)",
                              KwCheckingUser6));
 
-    LoadFrenchKeywords(state);
+    Load(state, LogLanguage::French);
     // Only the small accented letter in Windows-1252 matches.
     EXPECT_TRUE(state.keywords.Holds("  Trait\xE9 le mardi", KwProcessedOn));
     EXPECT_FALSE(state.keywords.Holds("  TRAIT\xC9 LE mardi", KwProcessedOn));
@@ -141,7 +148,7 @@ TEST_P(LanguageDetection, LoadsTheOneRecognisedLanguage) {
     const std::string processedOnBefore(state.keywords[KwProcessedOn]);
     LogCapture progress(state, 3);
     SetHeader(state, c.header);
-    DetectLogLanguage(state);
+    Detect(state);
     EXPECT_EQ(state.log.summary.languageName.str(), c.languageName);
     EXPECT_EQ(progress.lines, c.progressLines);
     if (c.progressLines.empty()) {
@@ -232,10 +239,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LanguageDetectionLimits, ReadsOnlyTheStoredHeaderLines) {
     AppState state;
-    LoadFrenchKeywords(state);
+    Load(state, LogLanguage::French);
     SetHeader(state, {"processed on", "run", "path to po"});
-    state.log.HeaderLineCount = 2;  // the third entry is left over from an earlier run
-    DetectLogLanguage(state);
+    state.log.header.HeaderLineCount = 2;  // the third entry is left over from an earlier run
+    Detect(state);
     EXPECT_EQ(state.log.summary.languageName.str(), "Francais / French");
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "analysis/Totals.h"
 #include "state/AppState.h"
 #include "app/RunProcessing.h"
 #include "report/MhtEncoding.h"
@@ -171,15 +172,13 @@ class MhtReport : public ::testing::Test {
         MailboxRecord rec;
         for (std::size_t f = 0; f < kMailboxFields; ++f)
             rec[f] = fields[f];
-        ++state_.log.count;
-        AppendMailboxRecord(state_.log, rec, state_.log.count);
+        state_.log.mailboxes.Append(rec);
     }
     void AddExpire(const std::array<std::string, kExpireFields>& fields) {
         ExpireRecord rec;
         for (std::size_t f = 0; f < kExpireFields; ++f)
             rec[f] = fields[f];
-        ++state_.log.count;
-        AppendExpireRecord(state_.log, rec, state_.log.count);
+        state_.log.expires.Append(rec);
     }
     void EnableOnly(const std::vector<std::string>& codes) {
         for (auto& slot : state_.settings.columns)
@@ -190,12 +189,29 @@ class MhtReport : public ::testing::Test {
         }
     }
 
+    // Each writer with what a run hands it.
+    void WriteMailboxReport() {
+        RunContext ctx = ContextOf(state_);
+        const LogData& log = state_.log;
+        WriteMhtMailboxReport(ctx, {log.mailboxes, log.summary, state_.settings,
+                                    ReportRows(state_.reportTopCount, log.mailboxes.Count())});
+    }
+    void WriteExpireReport() {
+        RunContext ctx = ContextOf(state_);
+        const LogData& log = state_.log;
+        WriteMhtExpireReport(ctx, {log.expires, log.summary, state_.settings,
+                                   ReportRows(state_.reportTopCount, log.expires.Count())});
+    }
+    std::vector<std::pair<std::string, std::function<void()>>> BothWriters() {
+        return {{"mailbox", [this] { WriteMailboxReport(); }},
+                {"expire", [this] { WriteExpireReport(); }}};
+    }
     std::vector<std::string> WriteMailbox() {
-        WriteMhtMailboxReport(state_);
+        WriteMailboxReport();
         return CrLfLines(ReadFile(path_));
     }
     std::vector<std::string> WriteExpire() {
-        WriteMhtExpireReport(state_);
+        WriteExpireReport();
         return CrLfLines(ReadFile(path_));
     }
 
@@ -369,7 +385,7 @@ TEST_F(MhtReport, GeneralInformationShowsTheSummaryEncoded) {
 TEST_F(MhtReport, ImagePartsCarryBothImagesByContentId) {
     AddMailbox(kAnn);
     const std::vector<std::string> lines = WriteMailbox();
-    const std::vector<std::string>& parts = state_.ImagePartLines;
+    const std::vector<std::string> parts = BuildImageParts(dir_.path());
 
     // The parts follow the page's last line directly and end the file.
     const std::size_t html = IndexOf(lines, "</html>");
@@ -438,20 +454,16 @@ TEST(MhtImageParts, LocationsAreFileUrlsOfTheOutputFolder) {
         {"", "file://" + Cwd() + "/kestrama.gif"},
     };
     for (const Case& c : cases) {
-        AppState state;
-        state.log.summary.OutputFolder = c.folder;
-        BuildImageParts(state);
-        ASSERT_GT(state.ImagePartLines.size(), 4u);
-        EXPECT_EQ(state.ImagePartLines[3], "Content-Location: " + c.expected) << c.folder;
+        const std::vector<std::string> parts = BuildImageParts(c.folder);
+        ASSERT_GT(parts.size(), 4u);
+        EXPECT_EQ(parts[3], "Content-Location: " + c.expected) << c.folder;
     }
 }
 
 TEST(MhtImageParts, ReportInTheRootFolderLocatesImagesThere) {
-    AppState state;
-    state.log.summary.OutputFolder = OutputFolderOf("/result");
-    BuildImageParts(state);
-    ASSERT_GT(state.ImagePartLines.size(), 4u);
-    EXPECT_EQ(state.ImagePartLines[3], "Content-Location: file:///kestrama.gif");
+    const std::vector<std::string> parts = BuildImageParts(OutputFolderOf("/result"));
+    ASSERT_GT(parts.size(), 4u);
+    EXPECT_EQ(parts[3], "Content-Location: file:///kestrama.gif");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -644,18 +656,16 @@ class FileSizeLimit {
 };
 
 TEST_F(MhtReport, FailingWriteKeepsThePreviousReportAndTheSettings) {
-    const std::vector<std::pair<std::string, std::function<void(AppState&)>>> writers = {
-        {"mailbox", WriteMhtMailboxReport}, {"expire", WriteMhtExpireReport}};
     state_.log.summary.versionText = "5.5  ";
     AddMailbox(kAnn);
-    for (const auto& [name, write] : writers) {
+    for (const auto& [name, write] : BothWriters()) {
         SCOPED_TRACE(name);
         const std::string previous = "the previous report\r\n";
         WriteFile(path_, previous);
         {
             FileSizeLimit limit(1024);  // far less than the report
             try {
-                write(state_);
+                write();
                 ADD_FAILURE() << "the write did not fail";
             } catch (const KestramaError& e) {
                 EXPECT_EQ(e.kind, ErrorKind::InputOutput);
@@ -672,14 +682,12 @@ TEST_F(MhtReport, FailingWriteKeepsThePreviousReportAndTheSettings) {
 }
 
 TEST_F(MhtReport, MissingOutputFolderRaisesTheInputOutputError) {
-    const std::vector<std::pair<std::string, std::function<void(AppState&)>>> writers = {
-        {"mailbox", WriteMhtMailboxReport}, {"expire", WriteMhtExpireReport}};
     state_.log.summary.MhtReportPath = dir_ / "missing/report.mht";
     state_.log.summary.OutputFolder = dir_ / "missing";
-    for (const auto& [name, write] : writers) {
+    for (const auto& [name, write] : BothWriters()) {
         SCOPED_TRACE(name);
         try {
-            write(state_);
+            write();
             ADD_FAILURE() << "the write did not fail";
         } catch (const KestramaError& e) {
             EXPECT_EQ(e.kind, ErrorKind::InputOutput);
@@ -700,9 +708,9 @@ TEST(MhtExpireColumns, CaptionsAndCellsByCode) {
                                                            "1234567", "",    "BOB"};
     for (std::size_t f = 0; f < kExpireFields; ++f)
         rec[f] = fields[f];
-    LogData log;
-    AppendExpireRecord(log, rec, 1);
-    const ExpireRecordView view = GetExpireRecord(log, 1);
+    ExpireTable table;
+    table.Append(rec);
+    const ExpireRecordView view = table.Get(1);
     const std::vector<Case> cases = {
         {"0", "Username", "LEFT|ANN"},
         {"1", "Fullname", "LEFT|206"},
@@ -761,8 +769,8 @@ TEST_F(MhtReport, ExpireTableListsTheTopCount) {
 TEST_F(MhtReport, ExpireCellsAreCutBeforeTheyAreEncoded) {
     EnableOnly({"0", "2"});
     AddExpire({std::string(255, '='), "", std::string(255, '9'), "", "", "", ""});
-    const HtmlCellText name = ExpireHtmlCell(GetExpireRecord(state_.log, 1), "0", ".");
-    const HtmlCellText mail = ExpireHtmlCell(GetExpireRecord(state_.log, 1), "2", ".");
+    const HtmlCellText name = ExpireHtmlCell(state_.log.expires.Get(1), "0", ".");
+    const HtmlCellText mail = ExpireHtmlCell(state_.log.expires.Get(1), "2", ".");
     // The alignment word, the quotation mark and ">" count towards the 255.
     EXPECT_EQ(name.text, std::string(249, '='));
     EXPECT_EQ(mail.text.size(), 248u);

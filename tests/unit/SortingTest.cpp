@@ -7,7 +7,6 @@
 
 #include "TestSupport.h"
 #include "analysis/Sorting.h"
-#include "state/AppState.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
@@ -23,22 +22,22 @@ constexpr std::array<std::size_t, 7> kSortField = {kUserName,    kFullName, kInb
 
 // Records whose sort field holds the given values; the threshold field holds a tag ("t0",
 // "t1", ...) that tells the records apart.
-void Fill(AppState& state, std::size_t field, const std::vector<std::string>& values) {
-    state.log.count = 0;
+void Fill(MailboxTable& table, std::size_t field, const std::vector<std::string>& values) {
+    table.Clear();
     for (std::size_t i = 0; i < values.size(); ++i) {
         MailboxRecord r;
         for (Text& t : r)
             t = "0";
         r[field] = values[i];
         r[kThreshold] = "t" + std::to_string(i);
-        AppendMailboxRecord(state.log, r, ++state.log.count);
+        table.Append(r);
     }
 }
 
-std::vector<std::string> Column(const AppState& state, std::size_t field) {
+std::vector<std::string> Column(const MailboxTable& table, std::size_t field) {
     std::vector<std::string> out;
-    for (std::uint32_t i = 1; i <= state.log.count; ++i)
-        out.emplace_back(GetMailboxRecord(state.log, i).field[field]);
+    for (std::uint32_t i = 1; i <= table.Count(); ++i)
+        out.emplace_back(table.Get(i).field[field]);
     return out;
 }
 
@@ -52,12 +51,12 @@ class SortOrder : public ::testing::TestWithParam<SortCase> {};
 
 TEST_P(SortOrder, PutsTheValuesInOrder) {
     const SortCase& c = GetParam();
-    AppState state;
-    state.settings.DebugMode = 3;
+    RunContext ctx;
+    MailboxTable table;
     const std::size_t field = c.field <= 6 ? kSortField[c.field] : kUserName;
-    Fill(state, field, c.values);
-    SortMailboxes(state, c.field, c.direction);
-    EXPECT_EQ(Column(state, field), c.sorted);
+    Fill(table, field, c.values);
+    SortMailboxes(ctx, table, c.field, c.direction);
+    EXPECT_EQ(Column(table, field), c.sorted);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -89,45 +88,45 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SortStability, EqualKeysKeepTheirOrderInBothDirections) {
     for (std::uint8_t direction : {0, 1}) {
-        AppState state;
-        state.settings.DebugMode = 3;
-        Fill(state, kSize, {"5", "7", "5", "005", "7"});
-        SortMailboxes(state, 5, direction);
+        RunContext ctx;
+        MailboxTable table;
+        Fill(table, kSize, {"5", "7", "5", "005", "7"});
+        SortMailboxes(ctx, table, 5, direction);
         const std::vector<std::string> ascending = {"t0", "t2", "t3", "t1", "t4"};
         const std::vector<std::string> descending = {"t1", "t4", "t0", "t2", "t3"};
-        EXPECT_EQ(Column(state, kThreshold), direction == 0 ? ascending : descending);
+        EXPECT_EQ(Column(table, kThreshold), direction == 0 ? ascending : descending);
 
-        Fill(state, kUserName, {"abc", "ABC", "Abc"});
-        SortMailboxes(state, 0, direction);
-        EXPECT_EQ(Column(state, kThreshold), (std::vector<std::string>{"t0", "t1", "t2"}));
+        Fill(table, kUserName, {"abc", "ABC", "Abc"});
+        SortMailboxes(ctx, table, 0, direction);
+        EXPECT_EQ(Column(table, kThreshold), (std::vector<std::string>{"t0", "t1", "t2"}));
     }
 }
 
 TEST(SortErrors, AFigureThatDoesNotConvertMovesNothing) {
-    AppState state;
-    state.settings.DebugMode = 3;
-    Fill(state, kSize, {"30", "10", "", "20"});
+    RunContext ctx;
+    MailboxTable table;
+    Fill(table, kSize, {"30", "10", "", "20"});
     try {
-        SortMailboxes(state, 5, 0);
+        SortMailboxes(ctx, table, 5, 0);
         FAIL() << "no error";
     } catch (const KestramaError& e) {
         EXPECT_EQ(e.kind, ErrorKind::Conversion);
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
-    EXPECT_EQ(Column(state, kSize), (std::vector<std::string>{"30", "10", "", "20"}));
+    EXPECT_EQ(Column(table, kSize), (std::vector<std::string>{"30", "10", "", "20"}));
 
-    Fill(state, kInbox, {"2", "1,5"});
-    EXPECT_THROW(SortMailboxes(state, 2, 1), KestramaError);
-    EXPECT_EQ(Column(state, kInbox), (std::vector<std::string>{"2", "1,5"}));
+    Fill(table, kInbox, {"2", "1,5"});
+    EXPECT_THROW(SortMailboxes(ctx, table, 2, 1), KestramaError);
+    EXPECT_EQ(Column(table, kInbox), (std::vector<std::string>{"2", "1,5"}));
 
     // A lone record is never compared, so its figure is never converted.
-    Fill(state, kSize, {"n/a"});
-    EXPECT_NO_THROW(SortMailboxes(state, 5, 0));
+    Fill(table, kSize, {"n/a"});
+    EXPECT_NO_THROW(SortMailboxes(ctx, table, 5, 0));
     // Text fields are not converted, and out-of-range sorts look at nothing.
-    Fill(state, kSize, {"x", "y"});
-    EXPECT_NO_THROW(SortMailboxes(state, 0, 0));
-    EXPECT_NO_THROW(SortMailboxes(state, 5, 2));
-    EXPECT_NO_THROW(SortMailboxes(state, 9, 0));
+    Fill(table, kSize, {"x", "y"});
+    EXPECT_NO_THROW(SortMailboxes(ctx, table, 0, 0));
+    EXPECT_NO_THROW(SortMailboxes(ctx, table, 5, 2));
+    EXPECT_NO_THROW(SortMailboxes(ctx, table, 9, 0));
 }
 
 TEST(SortLog, WritesTheSettingsAndTheFieldCaption) {
@@ -145,11 +144,9 @@ TEST(SortLog, WritesTheSettingsAndTheFieldCaption) {
         {7, 0, {debug("Sorting", "7, 0"), "Sorting."}},
     };
     for (const Case& c : cases) {
-        AppState state;
-        LogCapture log(state, 2);
-        state.settings.Sort = c.field;
-        state.settings.SortDir = c.direction;
-        SortMailboxes(state, c.field, c.direction);  // an empty table
+        ContextCapture log(2);
+        MailboxTable empty;
+        SortMailboxes(log.ctx, empty, c.field, c.direction);
         EXPECT_EQ(log.lines, c.lines);
     }
 }
@@ -205,15 +202,15 @@ TEST(SortRandomTables, MatchTheOrderOfThePairwiseSort) {
             }
             values.push_back(v);
         }
-        AppState state;
-        state.settings.DebugMode = 3;
-        Fill(state, kSortField[field], values);
+        RunContext ctx;
+        MailboxTable table;
+        Fill(table, kSortField[field], values);
         std::vector<std::pair<std::string, std::string>> reference;
         for (std::size_t i = 0; i < values.size(); ++i)
             reference.push_back({values[i], "t" + std::to_string(i)});
 
-        SortMailboxes(state, field, direction);
-        ASSERT_EQ(Column(state, kThreshold), PairwiseSortTags(reference, field, direction))
+        SortMailboxes(ctx, table, field, direction);
+        ASSERT_EQ(Column(table, kThreshold), PairwiseSortTags(reference, field, direction))
             << "round " << round << " field " << int(field) << " direction " << int(direction);
     }
 }

@@ -17,6 +17,7 @@
 
 #include "state/AppState.h"
 #include "state/ReportSettings.h"
+#include "state/RunContext.h"
 
 namespace k32::test {
 
@@ -68,12 +69,12 @@ inline std::vector<std::string> SplitCrLf(const std::string& bytes) {
     return lines;
 }
 
-// The records 1..count of a table as owned texts, to compare whole.
-template <std::size_t N, typename GetRecord>
-std::vector<std::array<std::string, N>> RecordTexts(const AppState& state, GetRecord get) {
+// The records 1..Count() of a table as owned texts, to compare whole.
+template <std::size_t N>
+std::vector<std::array<std::string, N>> RecordTexts(const RecordTable<N>& table) {
     std::vector<std::array<std::string, N>> records;
-    for (std::uint32_t i = 1; i <= state.log.count; ++i) {
-        const auto view = get(state.log, i);
+    for (std::uint32_t i = 1; i <= table.Count(); ++i) {
+        const auto view = table.Get(i);
         std::array<std::string, N> fields;
         for (std::size_t k = 0; k < N; ++k)
             fields[k] = std::string(view.field[k]);
@@ -82,10 +83,10 @@ std::vector<std::array<std::string, N>> RecordTexts(const AppState& state, GetRe
     return records;
 }
 inline std::vector<std::array<std::string, kMailboxFields>> MailboxRecords(const AppState& state) {
-    return RecordTexts<kMailboxFields>(state, GetMailboxRecord);
+    return RecordTexts(state.log.mailboxes);
 }
 inline std::vector<std::array<std::string, kExpireFields>> ExpireRecords(const AppState& state) {
-    return RecordTexts<kExpireFields>(state, GetExpireRecord);
+    return RecordTexts(state.log.expires);
 }
 
 // Collects what reaches the Log tab (window mode): progress lines and, in the "Screen only"
@@ -102,6 +103,27 @@ struct LogCapture {
     bool Has(const std::string& text) const {
         return std::find(lines.begin(), lines.end(), text) != lines.end();
     }
+    std::vector<std::string> lines;
+};
+
+// A run context of window mode whose Log tab lines (progress lines and, in the "Screen only"
+// debug mode, debug lines) are collected without their time stamps. For the steps of a run,
+// which take a context rather than the whole state.
+struct ContextCapture {
+    explicit ContextCapture(std::uint8_t debugMode = 3) {
+        ctx.windowMode = true;
+        ctx.debugMode = debugMode;
+        ctx.screenLine = [this](std::string_view line) {
+            const auto at = line.find(" ; ");
+            lines.emplace_back(at == std::string_view::npos ? line : line.substr(at + 3));
+        };
+    }
+    ContextCapture(const ContextCapture&) = delete;
+    ContextCapture& operator=(const ContextCapture&) = delete;
+    bool Has(const std::string& text) const {
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    }
+    RunContext ctx;
     std::vector<std::string> lines;
 };
 

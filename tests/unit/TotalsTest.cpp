@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 #include "analysis/Totals.h"
-#include "state/AppState.h"
+#include "state/ReportSettings.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -13,15 +13,16 @@ using namespace k32::test;
 namespace {
 
 // Records whose given field holds the values (every other field "0").
-void Fill(AppState& state, std::size_t field, const std::vector<std::string>& values) {
-    state.log.count = 0;
+MailboxTable Filled(std::size_t field, const std::vector<std::string>& values) {
+    MailboxTable table;
     for (const std::string& v : values) {
         MailboxRecord r;
         for (Text& t : r)
             t = "0";
         r[field] = v;
-        AppendMailboxRecord(state.log, r, ++state.log.count);
+        table.Append(r);
     }
+    return table;
 }
 
 }  // namespace
@@ -43,33 +44,31 @@ TEST(ComputeTotals, LargestAverageAndTotal) {
         {{"3000000000", "3000000001"}, "3000000001", "3000000000", "6000000001"},
     };
     for (const Case& c : cases) {
-        AppState state;
-        state.settings.DebugMode = 3;
-        Fill(state, kSize, c.sizes);
-        ComputeTotals(state);
-        EXPECT_EQ(state.log.summary.largestSize.str(), c.largest) << c.sizes.size();
-        EXPECT_EQ(state.log.summary.averageSize.str(), c.average) << c.sizes.size();
-        EXPECT_EQ(state.log.summary.totalSize.str(), c.total) << c.sizes.size();
+        RunContext ctx;
+        RunSummary summary;
+        ComputeTotals(ctx, Filled(kSize, c.sizes), summary);
+        EXPECT_EQ(summary.largestSize.str(), c.largest) << c.sizes.size();
+        EXPECT_EQ(summary.averageSize.str(), c.average) << c.sizes.size();
+        EXPECT_EQ(summary.totalSize.str(), c.total) << c.sizes.size();
     }
 }
 
 TEST(ComputeTotals, ASizeThatDoesNotConvertLeavesTheSummary) {
-    AppState state;
-    state.settings.DebugMode = 3;
-    state.log.summary.largestSize = "old largest";
-    state.log.summary.averageSize = "old average";
-    state.log.summary.totalSize = "old total";
-    Fill(state, kSize, {"100", "1,5", "3"});
+    RunContext ctx;
+    RunSummary summary;
+    summary.largestSize = "old largest";
+    summary.averageSize = "old average";
+    summary.totalSize = "old total";
     try {
-        ComputeTotals(state);
+        ComputeTotals(ctx, Filled(kSize, {"100", "1,5", "3"}), summary);
         FAIL() << "no error";
     } catch (const KestramaError& e) {
         EXPECT_EQ(e.kind, ErrorKind::Conversion);
         EXPECT_STREQ(e.what(), "'1,5' is not a valid integer value");
     }
-    EXPECT_EQ(state.log.summary.largestSize.str(), "old largest");
-    EXPECT_EQ(state.log.summary.averageSize.str(), "old average");
-    EXPECT_EQ(state.log.summary.totalSize.str(), "old total");
+    EXPECT_EQ(summary.largestSize.str(), "old largest");
+    EXPECT_EQ(summary.averageSize.str(), "old average");
+    EXPECT_EQ(summary.totalSize.str(), "old total");
 }
 
 struct AboveCase {
@@ -85,21 +84,22 @@ class SelectAbove : public ::testing::TestWithParam<AboveCase> {};
 
 TEST_P(SelectAbove, SetsTheRunsTopCountAndLeavesTheSetting) {
     const AboveCase& c = GetParam();
-    AppState state;
-    state.settings.DebugMode = 3;
-    state.settings.Sort = c.sort;
-    state.settings.TOPVALUE = c.above;
-    state.settings.TOP = c.top;
-    state.reportTopCount = c.top;  // as a run starts it
+    RunContext ctx;
+    ReportSettings settings;
+    SetDefaultSettings(settings);
+    settings.Sort = c.sort;
+    settings.TOPVALUE = c.above;
+    settings.TOP = c.top;
     // Sort fields 2 to 5 are the record fields 2 to 5; the others hold text.
-    Fill(state, c.sort >= 2 && c.sort <= 5 ? std::size_t{c.sort} : std::size_t{kUserName},
-         c.values);
-    SelectAboveValue(state);
-    EXPECT_EQ(state.reportTopCount, c.reportTop);
-    EXPECT_EQ(ReportRows(state.reportTopCount, state.log.count), c.rows);
+    const MailboxTable table =
+        Filled(c.sort >= 2 && c.sort <= 5 ? std::size_t{c.sort} : std::size_t{kUserName}, c.values);
+    // A run starts its top count from the setting.
+    const std::uint32_t reportTop = SelectAboveValue(ctx, table, settings, c.top);
+    EXPECT_EQ(reportTop, c.reportTop);
+    EXPECT_EQ(ReportRows(reportTop, table.Count()), c.rows);
     // The user's setting is never changed by a run.
-    EXPECT_EQ(state.settings.TOP, c.top);
-    EXPECT_EQ(state.settings.TOPVALUE, c.above);
+    EXPECT_EQ(settings.TOP, c.top);
+    EXPECT_EQ(settings.TOPVALUE, c.above);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -121,14 +121,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SelectAboveValue, AValueThatDoesNotConvertLeavesTheTopCount) {
-    AppState state;
-    state.settings.DebugMode = 3;
-    state.settings.Sort = 5;
-    state.settings.TOPVALUE = 100;
-    state.reportTopCount = 7;
-    Fill(state, kSize, {"900", "", "100"});
-    EXPECT_THROW(SelectAboveValue(state), KestramaError);
-    EXPECT_EQ(state.reportTopCount, 7u);
+    RunContext ctx;
+    ReportSettings settings;
+    SetDefaultSettings(settings);
+    settings.Sort = 5;
+    settings.TOPVALUE = 100;
+    std::uint32_t reportTopCount = 7;
+    try {
+        // As the run controller takes the new count.
+        reportTopCount = SelectAboveValue(ctx, Filled(kSize, {"900", "", "100"}), settings, 7);
+        FAIL() << "no error";
+    } catch (const KestramaError& e) {
+        EXPECT_EQ(e.kind, ErrorKind::Conversion);
+    }
+    EXPECT_EQ(reportTopCount, 7u);
 }
 
 TEST(ReportRows, TopCountWithinTheTableElseEveryRecord) {

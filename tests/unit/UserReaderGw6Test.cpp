@@ -6,7 +6,7 @@
 #include <array>
 
 #include "TestSupport.h"
-#include "state/AppState.h"
+#include "app/RunProcessing.h"
 #include "logread/Keywords.h"
 #include "logread/UserLineParsers.h"
 #include "logread/UserReaders.h"
@@ -18,10 +18,6 @@ using namespace k32::test;
 namespace {
 
 using Fields = std::array<std::string, kMailboxFields>;
-
-std::vector<Fields> Records(const AppState& state) {
-    return MailboxRecords(state);
-}
 
 // A record of a block that supplied nothing but its user line.
 Fields Bare(std::string user, std::string fullName, std::string uid) {
@@ -39,17 +35,42 @@ const std::string kProblem90 = "       Problem 90- Threshold limit exceeded. Cur
 
 const Fields kSmith = {"JSMITH", "John Smith[]", "12", "3", "7", "2", "abc", "10", "75%", "No"};
 
+// The header of a mailbox-statistics log of GroupWise 6.5.2, for whole runs.
+const std::vector<std::string> kRunHeader = {"Novell GroupWise - GWCHKSRV - Version 6.5.2",
+                                             "  Statistics   = Yes",
+                                             "*** Processing post office 'PO' ***"};
+
+std::vector<std::string> WithRunHeader(const std::vector<std::string>& lines) {
+    std::vector<std::string> all = kRunHeader;
+    all.insert(all.end(), lines.begin(), lines.end());
+    return all;
+}
+
 class Gw6Reader : public ::testing::Test {
   protected:
-    Gw6Reader() { state_.settings.DebugMode = 3; }
     std::vector<Fields> Read(const std::string& bytes) {
         WriteFile(path_, bytes);
-        state_.settings.InputPath = path_;
-        ReadUsersGW6(state_);
-        return Records(state_);
+        table_ = ReadUsersGW6(ctx_, path_, kw_);
+        return RecordTexts(table_);
     }
     std::vector<Fields> ReadLines(const std::vector<std::string>& lines) {
         return Read(CrLf(lines));
+    }
+
+    TempDir dir_;
+    std::string path_ = dir_ / "gwcheck.log";
+    RunContext ctx_;
+    KeywordTable kw_ = EnglishKeywordTable();
+    RunSummary summary_;
+    MailboxTable table_;
+};
+
+// Whole runs over a GroupWise 6.5.2 log of the given user block lines.
+class Gw6Run : public ::testing::Test {
+  protected:
+    Gw6Run() { PrepareBatchState(state_, path_, dir_ / "report"); }
+    void WriteLog(const std::vector<std::string>& blockLines) {
+        WriteFile(path_, CrLf(WithRunHeader(blockLines)));
     }
 
     TempDir dir_;
@@ -191,8 +212,8 @@ TEST(DiskSpaceLine, GivesTheLimitInMegabytesAndTheThreshold) {
 }
 
 TEST(ProblemLine, SizeOrThresholdExceededWithTheCurrentSize) {
-    AppState state;
-    state.settings.DebugMode = 3;
+    RunContext ctx;
+    const KeywordTable kw = EnglishKeywordTable();
     struct Case {
         std::string line;
         bool found;
@@ -209,7 +230,7 @@ TEST(ProblemLine, SizeOrThresholdExceededWithTheCurrentSize) {
         {"      Size Limit Exceeded.  Current size: 10241KB", false, "", ""},
     };
     for (const Case& c : cases) {
-        ProblemFound p = ParseProblemLine(state, c.line);
+        ProblemFound p = ParseProblemLine(ctx, kw, c.line);
         EXPECT_EQ(p.found, c.found) << c.line;
         EXPECT_EQ(p.exceeded, c.exceeded) << c.line;
         EXPECT_EQ(p.size.str(), c.size) << c.line;
@@ -217,13 +238,14 @@ TEST(ProblemLine, SizeOrThresholdExceededWithTheCurrentSize) {
 }
 
 TEST(ProblemLine, WritesADebugLine) {
-    AppState state;
-    state.WindowMode = true;
-    state.settings.DebugMode = 2;
+    RunContext ctx;
+    ctx.windowMode = true;
+    ctx.debugMode = 2;
     std::vector<std::string> lines;
-    state.ui.progressLine = [&](std::string_view l) { lines.emplace_back(l); };
-    ParseProblemLine(state, kProblem89);
-    ParseProblemLine(state, kProblem90);
+    ctx.screenLine = [&](std::string_view l) { lines.emplace_back(l); };
+    const KeywordTable kw = EnglishKeywordTable();
+    ParseProblemLine(ctx, kw, kProblem89);
+    ParseProblemLine(ctx, kw, kProblem90);
     ASSERT_EQ(lines.size(), 2u);
     const std::string padding(30 - 16, ' ');
     EXPECT_NE(lines[0].find("DEBUG ; Problem 89 found" + padding + ": true"), std::string::npos);
@@ -267,7 +289,7 @@ TEST_F(Gw6Reader, BlankUidAndDatabaseLinesStartNoBlock) {
     EXPECT_EQ(ReadLines({"  Checking user = (    ) 0 bytes", "  Checking user = ngwguard.db",
                          kStatsLine, kKbytesLine}),
               std::vector<Fields>{});
-    EXPECT_EQ(state_.log.count, 0u);
+    EXPECT_EQ(table_.Count(), 0u);
     // Inside a block they do not end it either.
     EXPECT_EQ(ReadLines({kUserLine, kStatsLine, "  Checking user = (    ) 0 bytes",
                          "  Checking user = wphost.db", kDiskLine, kKbytesLine}),
@@ -301,26 +323,42 @@ TEST_F(Gw6Reader, KeywordsPastTheLineCutAreNotSeen) {
                   {"JSMITH", "John Smith[]", "12", "3", "7", "-1", "abc", "-1", "-1", "No"}}));
 }
 
+const std::vector<std::string> kBadSecondBlock = {
+    kUserLine, kStatsLine, kKbytesLine, "", kUserLine, "      1,234 kbytes in use by user's mail"};
+
 TEST_F(Gw6Reader, ABadSizeNamesTheFileAndLine) {
     try {
-        ReadLines({kUserLine, kStatsLine, kKbytesLine, "", kUserLine,
-                   "      1,234 kbytes in use by user's mail"});
+        ReadLines(kBadSecondBlock);
         FAIL() << "no error";
     } catch (const KestramaError& e) {
         EXPECT_EQ(e.kind, ErrorKind::Conversion);
         EXPECT_STREQ(e.what(), "'1,234' is not a valid integer value");
         EXPECT_EQ(e.where, path_ + ", line 6");
     }
-    // The second user was counted; the record read before it stays.
-    EXPECT_EQ(state_.log.count, 2u);
-    EXPECT_EQ(GetMailboxRecord(state_.log, 1).field[kUserName], "JSMITH");
-    EXPECT_EQ(GetMailboxRecord(state_.log, 1).field[kSize], "2");
+}
+
+// A failed run leaves the last complete run's table (the one the reports on disk and the grid
+// show) and no Re-sort; the error names the line.
+TEST_F(Gw6Run, AFailedRunKeepsThePreviousTable) {
+    WriteLog({kUserLine, kKbytesLine});
+    ASSERT_EQ(RunProcessing(state_), RunOutcome::ReportsWritten);
+    ASSERT_TRUE(state_.mailboxRunComplete);
+    const auto before = MailboxRecords(state_);
+    WriteLog(kBadSecondBlock);
+    try {
+        RunProcessing(state_);
+        FAIL() << "no error";
+    } catch (const KestramaError& e) {
+        EXPECT_EQ(e.kind, ErrorKind::Conversion);
+        EXPECT_EQ(e.where, path_ + ", line " + std::to_string(kRunHeader.size() + 6));
+    }
+    EXPECT_EQ(MailboxRecords(state_), before);
+    EXPECT_FALSE(state_.mailboxRunComplete);
 }
 
 TEST_F(Gw6Reader, MissingLogRaisesFileNotFound) {
-    state_.settings.InputPath = dir_ / "missing.log";
     try {
-        ReadUsersGW6(state_);
+        ReadUsersGW6(ctx_, dir_ / "missing.log", kw_);
         FAIL() << "no error";
     } catch (const KestramaError& e) {
         EXPECT_EQ(e.kind, ErrorKind::InputOutput);
@@ -328,17 +366,20 @@ TEST_F(Gw6Reader, MissingLogRaisesFileNotFound) {
     }
 }
 
-TEST_F(Gw6Reader, ASecondRunKeepsOnlyItsOwnUsers) {
-    ReadLines({kUserLine, kKbytesLine, kUserLine, kKbytesLine, kUserLine, kKbytesLine});
-    EXPECT_EQ(state_.log.count, 3u);
+TEST_F(Gw6Run, ASecondRunKeepsOnlyItsOwnUsers) {
+    WriteLog({kUserLine, kKbytesLine, kUserLine, kKbytesLine, kUserLine, kKbytesLine});
+    ASSERT_EQ(RunProcessing(state_), RunOutcome::ReportsWritten);
+    EXPECT_EQ(state_.log.mailboxes.Count(), 3u);
+    WriteLog({"  Checking user = ONE (o01) (One)", kKbytesLine});
+    ASSERT_EQ(RunProcessing(state_), RunOutcome::ReportsWritten);
     EXPECT_EQ(
-        ReadLines({"  Checking user = ONE (o01) (One)", kKbytesLine}),
+        MailboxRecords(state_),
         (std::vector<Fields>{{"ONE", "One", "-1", "-1", "-1", "2", "o01", "-1", "-1", "No"}}));
     EXPECT_EQ(state_.log.mailboxes.Slots(), 2u);
 }
 
 TEST_F(Gw6Reader, GermanBlock) {
-    LoadGermanKeywords(state_);
+    LoadGermanKeywords(ctx_, kw_, summary_);
     EXPECT_EQ(ReadLines({"  \xDC"
                          "berpr\xFC"
                          "fung des Benutzers = HMUELLER     (h3m)   1048576 "
@@ -358,7 +399,7 @@ TEST_F(Gw6Reader, GermanBlock) {
 }
 
 TEST_F(Gw6Reader, FrenchBlock) {
-    LoadFrenchKeywords(state_);
+    LoadFrenchKeywords(ctx_, kw_, summary_);
     EXPECT_EQ(
         ReadLines({"  V\xE9rification de l'utilisateur = LDUBOIS     (l5d)   524288 "
                    "bytes,09/04/08 04:30 (L\xE9"

@@ -141,7 +141,7 @@ class AdvancedTabTest : public QObject {
         QVERIFY(f.EditCMDLine->text().contains("/IN:\"" + path + "\""));
         Retype(f.EditSave, p.dir.filePath("test logs/report"));
         Click(f.ButtonGo);
-        QCOMPARE(int(p.state.log.count), mailboxes);
+        QCOMPARE(int(p.state.log.mailboxes.Count()), mailboxes);
         QVERIFY(QFile::exists(p.dir.filePath("test logs/report.csv")));
         QCOMPARE(answers.texts, QStringList{"First run, settings default settings."});
     }

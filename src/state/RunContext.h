@@ -1,0 +1,39 @@
+#pragma once
+// What every step of a run needs besides its own data: where its progress and debug lines go,
+// the event pump, and the flag that stops the run. Readers, analysis and writers receive this
+// and the tables they work on, never the whole program state.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace k32 {
+
+class DebugLogFile;
+class DeferredLines;
+
+struct RunContext {
+    // Progress lines are shown in window mode only.
+    bool windowMode = false;
+    // 0 Disk / Screen, 1 Disk only, 2 Screen only, 3 Off.
+    std::uint8_t debugMode = 3;
+    // The debug log's file, for the disk modes.
+    DebugLogFile* debugLog = nullptr;
+    // Adds one finished line (time stamp included) to the Log tab; empty in batch mode.
+    std::function<void(std::string_view line)> screenLine;
+    // Lets the window handle its pending messages; empty in batch mode and on worker threads.
+    std::function<void()> pumpEvents;
+    // Set when the user closes the window during a run: the next event pump raises RunStopped.
+    const std::atomic<bool>* stopRequested = nullptr;
+    // On a worker thread: the lines wait here, in order, until the run controller passes them
+    // on (see ParallelJobs.h); the worker never touches the file or the window itself.
+    DeferredLines* deferred = nullptr;
+
+    // Event pump pacing.
+    std::uint32_t pumpTicks = 0;
+    std::chrono::steady_clock::time_point lastPump{};
+};
+
+}  // namespace k32
