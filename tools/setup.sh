@@ -9,6 +9,7 @@ KESTRAMA_PACKAGES=(
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin  # window, web report viewer
     xvfb xauth                     # window tests without a screen
     python3 time                   # report checks, benchmark
+    binutils                       # readelf: the batch program's libraries
 )
 
 install_missing_packages() {

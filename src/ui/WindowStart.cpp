@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -15,6 +14,7 @@
 #include <iostream>
 
 #include "app/CommandLine.h"
+#include "app/ProgramPaths.h"
 #include "app/Startup.h"
 #include "settings/StoredSettings.h"
 #include "state/AppState.h"
@@ -23,10 +23,6 @@
 #include "ui/MessageBox.h"
 #include "ui/ResultGridModel.h"
 #include "ui/TextDecode.h"
-
-#ifndef KESTRAMA_DATA_DIR
-#define KESTRAMA_DATA_DIR "/usr/local/share/kestrama32"
-#endif
 
 namespace k32 {
 
@@ -81,13 +77,7 @@ bool DisplayAvailable() {
 }  // namespace
 
 std::string ManualPath(const std::string& programFolder) {
-    const std::string beside = programFolder + "/manual.mht";
-    if (QFileInfo::exists(QString::fromStdString(beside)))
-        return beside;
-    const std::string installed = std::string(KESTRAMA_DATA_DIR) + "/manual.mht";
-    if (QFileInfo::exists(QString::fromStdString(installed)))
-        return installed;
-    return beside;  // the Help tab then shows the view's own page for a missing file
+    return FindManual(programFolder, ProgramFolder());
 }
 
 std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string>& params,

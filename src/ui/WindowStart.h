@@ -19,7 +19,7 @@ class Form1;
 std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string>& params,
                                   const std::string& programFolder);
 
-// Where the manual is: the program's folder, else the installed data folder.
+// Where the manual is: beside the program, else in the installed data folder (see FindManual).
 std::string ManualPath(const std::string& programFolder);
 
 // The whole window-mode program: application object, start-up, message loop. Without a display
