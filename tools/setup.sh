@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Shared by run.sh and test.sh: installs the Debian packages the build and the tests need (only
-# those missing), then configures and builds a preset of CMakePresets.json.
+# Shared by run.sh, test.sh and tools/check_format.sh: installs the Debian packages the build
+# and the tests need (only those missing), then configures and builds a preset of
+# CMakePresets.json.
 set -euo pipefail
 
 KESTRAMA_PACKAGES=(
@@ -11,9 +12,10 @@ KESTRAMA_PACKAGES=(
     python3 time                   # report checks, benchmark
 )
 
-install_missing_packages() {
-    local missing=()
-    for p in "${KESTRAMA_PACKAGES[@]}"; do
+install_missing_packages() {  # [PACKAGE...], default: those above
+    local missing=() p
+    [ $# -eq 0 ] && set -- "${KESTRAMA_PACKAGES[@]}"
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
