@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Shared by run.sh and test.sh: installs the Debian packages the build and the tests need (only
-# those missing), then configures and builds into build/.
+# Shared by run.sh, test.sh and tools/check_format.sh: installs the Debian packages the build
+# and the tests need (only those missing), then configures and builds a preset of
+# CMakePresets.json.
 set -euo pipefail
 
 KESTRAMA_PACKAGES=(
@@ -12,9 +13,10 @@ KESTRAMA_PACKAGES=(
     binutils                       # readelf: the batch program's libraries
 )
 
-install_missing_packages() {
-    local missing=()
-    for p in "${KESTRAMA_PACKAGES[@]}"; do
+install_missing_packages() {  # [PACKAGE...], default: those above
+    local missing=() p
+    [ $# -eq 0 ] && set -- "${KESTRAMA_PACKAGES[@]}"
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -25,8 +27,21 @@ install_missing_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-build_project() {  # ROOT [BUILD_FOLDER [CMAKE_OPTION...]]
-    local root=$1 build=${2:-$1/build}
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "${@:3}" > /dev/null
-    cmake --build "$build" -j "$(nproc)"
+build_project() {  # ROOT [PRESET [BUILD_FOLDER [TARGET...]]]
+    # PRESET defaults to release; BUILD_FOLDER, when given and not empty, replaces the preset's
+    # own folder. KESTRAMA_JOBS sets the parallel jobs (default: one per core).
+    local root=$1 preset=${2:-release} build=${3:-} target
+    local jobs=${KESTRAMA_JOBS:-$(nproc)} targets=()
+    for target in "${@:4}"; do targets+=(--target "$target"); done
+    (
+        cd "$root"
+        if [ -z "$build" ]; then
+            cmake --preset "$preset" > /dev/null
+            cmake --build --preset "$preset" -j "$jobs" "${targets[@]}"
+        else
+            # A build preset always builds in its configure preset's folder.
+            cmake --preset "$preset" -B "$build" > /dev/null
+            cmake --build "$build" -j "$jobs" "${targets[@]}"
+        fi
+    )
 }
