@@ -71,8 +71,7 @@ void SortMailboxes(RunContext& ctx, MailboxTable& table, std::uint8_t field,
         std::vector<std::uint64_t> packed(n);
         for (std::uint32_t i = 1; i <= n; ++i) {
             PumpEvents(ctx);
-            auto key =
-                static_cast<std::uint32_t>(StrToInt32(table.Get(i).field[recordField]));
+            auto key = static_cast<std::uint32_t>(StrToInt32(table.Get(i).field[recordField]));
             if (descending)
                 key = ~key;
             packed[i - 1] = std::uint64_t{key} << 32 | i;

@@ -24,8 +24,8 @@ void ComputeTotals(RunContext& ctx, const MailboxTable& table, RunSummary& summa
     summary.totalSize = IntToText(total);
 }
 
-std::uint32_t SelectAboveValue(RunContext& ctx, const MailboxTable& table,
-                               const ReportSettings& s, std::uint32_t topCount) {
+std::uint32_t SelectAboveValue(RunContext& ctx, const MailboxTable& table, const ReportSettings& s,
+                               std::uint32_t topCount) {
     if (s.TOPVALUE == 0)
         return topCount;
     if (s.Sort < 2 || s.Sort > 5)

@@ -95,8 +95,8 @@ void RunMailboxBranch(RunContext& ctx, AppState& state) {
 void RunExpireBranch(RunContext& ctx, AppState& state) {
     AddProgressLine(ctx, "exp detected");
     RunSummary& sum = state.log.summary;
-    state.log.expires = RunExpReport3(ctx, state.settings.InputPath.str(), state.keywords,
-                                      state.log.header, sum);
+    state.log.expires =
+        RunExpReport3(ctx, state.settings.InputPath.str(), state.keywords, state.log.header, sum);
     // The General Information table shows what this log's header gives.
     const LogHeader& header = state.log.header;
     sum.processedOn = ReadProcessedOn(ctx, header, state.keywords);

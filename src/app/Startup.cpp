@@ -4,10 +4,10 @@
 
 #include <iostream>
 
-#include "state/AppState.h"
 #include "app/CommandLine.h"
-#include "state/DebugLog.h"
 #include "app/RunProcessing.h"
+#include "state/AppState.h"
+#include "state/DebugLog.h"
 #include "text/Errors.h"
 
 namespace k32 {

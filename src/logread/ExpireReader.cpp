@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "state/DebugLog.h"
-#include "state/EventPump.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "logread/LineReader.h"
+#include "state/DebugLog.h"
+#include "state/EventPump.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
@@ -108,8 +108,8 @@ ExpireTable RunExpReport3(RunContext& ctx, const std::string& path, KeywordTable
                 if (ProgressLinesShown(ctx))
                     AddProgressLine(
                         ctx, "Totals: " + work[0].str() + " ==> " + std::to_string(sums.mail) +
-                                   " : " + std::to_string(sums.task) + " : " +
-                                   std::to_string(sums.appt) + " :: " + std::to_string(count));
+                                 " : " + std::to_string(sums.task) + " : " +
+                                 std::to_string(sums.appt) + " :: " + std::to_string(count));
                 work[2] = IntToText(sums.mail);
                 work[3] = IntToText(sums.task);
                 work[4] = IntToText(sums.appt);

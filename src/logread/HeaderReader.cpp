@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "logread/LineReader.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
-#include "logread/LineReader.h"
 #include "text/TextHelpers.h"
 
 namespace k32 {

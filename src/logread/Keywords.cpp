@@ -12,8 +12,8 @@ namespace {
 void LoadSet(KeywordTable& kw, RunSummary& summary, LogLanguage language) {
     LoadKeywordSet(kw, language);
     summary.languageName = language == LogLanguage::English  ? "English"
-                                     : language == LogLanguage::German ? "Deutsch / German"
-                                                                       : "Francais / French";
+                           : language == LogLanguage::German ? "Deutsch / German"
+                                                             : "Francais / French";
 }
 
 struct DetectionWords {

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "text/KeywordSearcher.h"
 #include "text/Errors.h"
+#include "text/KeywordSearcher.h"
 
 namespace k32 {
 

@@ -60,8 +60,8 @@ class LineReader {
     std::size_t pos_ = 0, end_ = 0;
     bool eof_ = false;
     std::uint64_t unread_ = UINT64_MAX;  // bytes of the range not yet read
-    std::uint64_t blockOffset_ = 0;  // file offset of block_[0]
-    std::uint64_t lineOffset_ = 0;   // file offset of the last line returned
+    std::uint64_t blockOffset_ = 0;      // file offset of block_[0]
+    std::uint64_t lineOffset_ = 0;       // file offset of the last line returned
     bool anyLine_ = false;
     std::vector<char> longLine_;
 };

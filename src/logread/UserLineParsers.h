@@ -13,7 +13,6 @@
 
 namespace k32 {
 
-
 struct UserLineParts {
     std::string_view userName, uid, fullName;  // untrimmed
 };

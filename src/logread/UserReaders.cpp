@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <string>
 
+#include "logread/LineReader.h"
+#include "logread/UserLineParsers.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
 #include "state/ParallelJobs.h"
-#include "logread/LineReader.h"
-#include "logread/UserLineParsers.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 
@@ -21,7 +21,8 @@ namespace k32 {
 namespace {
 
 template <std::size_t N>
-std::vector<std::string_view> StepWords(const KeywordTable& kw, const std::array<Keyword, N>& keys) {
+std::vector<std::string_view> StepWords(const KeywordTable& kw,
+                                        const std::array<Keyword, N>& keys) {
     std::vector<std::string_view> words;
     for (Keyword k : keys)
         words.push_back(kw[k]);
@@ -274,7 +275,8 @@ MailboxTable ReadUsers(RunContext& ctx, const std::string& path, const KeywordTa
     std::vector<MailboxTable> parts(slices.size());
     std::vector<ParallelJob> jobs;
     for (std::size_t i = 0; i < slices.size(); ++i)
-        jobs.push_back([&, i](RunContext& job) { parts[i] = ReadUserBlocks<Block>(job, slices[i], kw); });
+        jobs.push_back(
+            [&, i](RunContext& job) { parts[i] = ReadUserBlocks<Block>(job, slices[i], kw); });
     RunJobsInOrder(ctx, jobs);
     MailboxTable table = std::move(parts[0]);
     for (std::size_t i = 1; i < parts.size(); ++i)

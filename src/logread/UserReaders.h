@@ -29,8 +29,8 @@ enum class UserLineKind { GW6, GW55 };
 
 // Cuts the log into at most `plan.parts` slices of about equal size, each after the first
 // beginning at a user line that holds no keyword of another step of the block (such a line feeds
-// the block before it, so no cut may fall there). A log too small to cut, or without user lines to cut at, is one
-// slice. Raises the input/output error when the log cannot be read.
+// the block before it, so no cut may fall there). A log too small to cut, or without user lines to
+// cut at, is one slice. Raises the input/output error when the log cannot be read.
 std::vector<LogSlice> SplitAtUserLines(const std::string& path, const KeywordTable& kw,
                                        UserLineKind kind, const ReadPlan& plan);
 

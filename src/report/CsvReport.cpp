@@ -160,7 +160,8 @@ void StageCsvReport(RunContext& ctx, const MailboxReportData& data, PendingFiles
     for (std::string_view code : codes)
         fields.push_back(ColumnRecordField(code));
     std::string captions;
-    AppendCsvLine(captions, codes.size(), sep, [&](std::size_t c) { return ColumnCaption(codes[c]); });
+    AppendCsvLine(captions, codes.size(), sep,
+                  [&](std::size_t c) { return ColumnCaption(codes[c]); });
     const std::string_view placement = data.settings.CSVHeader.view();
     if (placement == "Header") {
         out.WriteLine(summary);

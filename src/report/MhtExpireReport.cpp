@@ -3,18 +3,16 @@
 #include <array>
 #include <string>
 
+#include "report/MhtFrame.h"
 #include "state/ColumnTable.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
-#include "report/MhtFrame.h"
 #include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 
 namespace k32 {
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 std::string_view ExpireColumnCaption(std::string_view code) {
     const ColumnInfo* c = ColumnOfCode(code);

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "state/DebugLog.h"
-#include "state/ProgramVersion.h"
 #include "report/MhtEncoding.h"
 #include "report/ReportImages.h"
+#include "state/DebugLog.h"
+#include "state/ProgramVersion.h"
 #include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 #include "text/TextHelpers.h"

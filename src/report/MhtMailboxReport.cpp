@@ -3,11 +3,11 @@
 #include <array>
 #include <vector>
 
+#include "report/Columns.h"
+#include "report/MhtFrame.h"
 #include "state/ColumnTable.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
-#include "report/Columns.h"
-#include "report/MhtFrame.h"
 #include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 

@@ -59,7 +59,8 @@ std::string ResultGridCell(const MailboxTable& table, const ResultGridData& grid
         return {};
     const std::uint32_t count = table.Count();
     if (row == 0)
-        return column == 0 ? "Cnt" : std::string(ColumnOfGridColumn(static_cast<int>(column)).gridCaption);
+        return column == 0 ? "Cnt"
+                           : std::string(ColumnOfGridColumn(static_cast<int>(column)).gridCaption);
     if (row <= count) {
         if (column == 0)
             return std::to_string(row);

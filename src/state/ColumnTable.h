@@ -14,15 +14,15 @@ namespace k32 {
 
 struct ColumnInfo {
     MailboxField field;
-    char code;                        // the column code of the report settings, '0'..'9'
-    std::string_view caption;         // CSV and mailbox web report
-    std::string_view expireCaption;   // expire web report
-    std::string_view settingsName;    // the Settings tab's column lists
-    std::string_view gridCaption;     // the result grid
-    int gridColumn;                   // 1..10 (column 0 of the grid is the row number)
-    bool alignLeft;                   // web report cells: LEFT, or RIGHT
-    bool groupDigits;                 // web report cells: digits grouped by threes
-    bool inGroupWise55;               // a GroupWise 5.5 log fills it
+    char code;                       // the column code of the report settings, '0'..'9'
+    std::string_view caption;        // CSV and mailbox web report
+    std::string_view expireCaption;  // expire web report
+    std::string_view settingsName;   // the Settings tab's column lists
+    std::string_view gridCaption;    // the result grid
+    int gridColumn;                  // 1..10 (column 0 of the grid is the row number)
+    bool alignLeft;                  // web report cells: LEFT, or RIGHT
+    bool groupDigits;                // web report cells: digits grouped by threes
+    bool inGroupWise55;              // a GroupWise 5.5 log fills it
     // As a sort field (0..6, the record field's own number), or -1 when it is none.
     int sortField;
     std::string_view sortName;        // web report "Tabel sorted by field", the Settings tab
@@ -48,12 +48,48 @@ inline constexpr std::array<ColumnInfo, kMailboxFields> kColumns = {{
      "Sorting by Size"},
     {kUid, '9', "UID", "UID", "UID", "UID", 6, false, false, true, 6, "UID", "UID",
      "Sorting by UID"},
-    {kSizeLimit, '6', "Sizelimit (MB)", "Sizelimit (MB)", "Sizelimit", "SizeLimit", 8, false, true,
-     false, -1, {}, {}, {}},
-    {kThreshold, '7', "Threshold", "Threshold", "Threshold", "Threshold", 9, false, false, false,
-     -1, {}, {}, {}},
-    {kExceeded, '8', "Exceeded", "Exceeded", "Exceeded", "Exceeded", 10, false, false, false, -1,
-     {}, {}, {}},
+    {kSizeLimit,
+     '6',
+     "Sizelimit (MB)",
+     "Sizelimit (MB)",
+     "Sizelimit",
+     "SizeLimit",
+     8,
+     false,
+     true,
+     false,
+     -1,
+     {},
+     {},
+     {}},
+    {kThreshold,
+     '7',
+     "Threshold",
+     "Threshold",
+     "Threshold",
+     "Threshold",
+     9,
+     false,
+     false,
+     false,
+     -1,
+     {},
+     {},
+     {}},
+    {kExceeded,
+     '8',
+     "Exceeded",
+     "Exceeded",
+     "Exceeded",
+     "Exceeded",
+     10,
+     false,
+     false,
+     false,
+     -1,
+     {},
+     {},
+     {}},
 }};
 
 // The index 0..9 of a column code "0".."9", or -1 for any other text.

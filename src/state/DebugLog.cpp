@@ -85,7 +85,8 @@ void AddProgressLine(RunContext& ctx, std::string_view text) {
 
 void AddDebugLine(RunContext& ctx, std::string_view caption, std::string_view value) {
     const bool disk = DiskMode(ctx.debugMode) && (ctx.debugLog || ctx.deferred);
-    const bool screen = ScreenMode(ctx.debugMode) && ctx.windowMode && (ctx.screenLine || ctx.deferred);
+    const bool screen =
+        ScreenMode(ctx.debugMode) && ctx.windowMode && (ctx.screenLine || ctx.deferred);
     if (!disk && !screen)
         return;
     Text line(CachedTimeStamp());
@@ -118,8 +119,8 @@ void AddDebugLine(AppState& state, std::string_view caption, std::string_view va
 void PassOnLines(RunContext& ctx, const std::vector<FinishedLine>& lines) {
     if (ctx.deferred) {
         for (const FinishedLine& line : lines)
-            ctx.deferred->Push(line.debug ? DeferredLines::Kind::Debug : DeferredLines::Kind::Progress,
-                               line.text);
+            ctx.deferred->Push(
+                line.debug ? DeferredLines::Kind::Debug : DeferredLines::Kind::Progress, line.text);
         return;
     }
     const bool disk = DiskMode(ctx.debugMode) && ctx.debugLog;

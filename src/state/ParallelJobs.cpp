@@ -90,9 +90,8 @@ void RunJobsInOrder(RunContext& ctx, const std::vector<ParallelJob>& jobs) {
             }
             {
                 std::unique_lock lock(mutex);
-                ended.wait_for(lock, std::chrono::milliseconds(10), [&] {
-                    return slot.done.load(std::memory_order_acquire);
-                });
+                ended.wait_for(lock, std::chrono::milliseconds(10),
+                               [&] { return slot.done.load(std::memory_order_acquire); });
             }
             if (ctx.pumpEvents)
                 ctx.pumpEvents();

@@ -2,11 +2,11 @@
 // Writes a text file line by line, each line ended by CR LF, bytes as given, through one large
 // buffer. Once a file outgrows the buffer, the full buffers are written out by a thread of the
 // writer's own while the next one is filled, so composing lines and copying them to the file
-// system go on side by side. In the Replace mode the lines go to a temporary file in the same folder, created
-// exclusively under a random name, which Commit renames over the target: a writer that fails or
-// is abandoned part-way leaves the previous file intact and no temporary file behind, and a
-// symbolic link at the target's name is replaced, never followed. In the Direct mode the target
-// itself is created and written.
+// system go on side by side. In the Replace mode the lines go to a temporary file in the same
+// folder, created exclusively under a random name, which Commit renames over the target: a writer
+// that fails or is abandoned part-way leaves the previous file intact and no temporary file behind,
+// and a symbolic link at the target's name is replaced, never followed. In the Direct mode the
+// target itself is created and written.
 
 #include <memory>
 #include <string>

@@ -27,7 +27,8 @@ int ResultGridModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return DecodeForDisplay(ResultGridCell(state_.log.mailboxes, state_.grid, static_cast<std::uint32_t>(index.row()) + 1,
+    return DecodeForDisplay(ResultGridCell(state_.log.mailboxes, state_.grid,
+                                           static_cast<std::uint32_t>(index.row()) + 1,
                                            static_cast<std::uint32_t>(index.column())));
 }
 
@@ -36,7 +37,8 @@ QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, i
     // whole.
     if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || orientation != Qt::Horizontal)
         return {};
-    return DecodeForDisplay(ResultGridCell(state_.log.mailboxes, state_.grid, 0, static_cast<std::uint32_t>(section)));
+    return DecodeForDisplay(
+        ResultGridCell(state_.log.mailboxes, state_.grid, 0, static_cast<std::uint32_t>(section)));
 }
 
 }  // namespace k32

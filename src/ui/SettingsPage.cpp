@@ -13,11 +13,11 @@
 #include "settings/CommandLinePreview.h"
 #include "settings/StoredSettings.h"
 #include "state/AppState.h"
+#include "state/ColumnTable.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 #include "ui/Form1.h"
-#include "state/ColumnTable.h"
 #include "ui/Named.h"
 #include "ui/TextDecode.h"
 

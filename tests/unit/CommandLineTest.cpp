@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "state/AppState.h"
 #include "app/CommandLine.h"
+#include "state/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "state/AppState.h"
 #include "app/RunProcessing.h"
 #include "logread/ExpireReader.h"
+#include "state/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -305,7 +305,8 @@ TEST_F(ExpireReader, FigureThatIsNoNumberEndsTheReadNamingTheLine) {
 TEST_F(ExpireReader, FigureThatIsNoNumberKeepsThePreviousTable) {
     AppState state;
     PrepareBatchState(state, path_, dir_ / "report");
-    WriteFile(path_, CrLf(Join({kHeaderGW6, {kColumnHeaderGW6, User("EARLIER")}, Rows(kMB, 0, 0)})));
+    WriteFile(path_,
+              CrLf(Join({kHeaderGW6, {kColumnHeaderGW6, User("EARLIER")}, Rows(kMB, 0, 0)})));
     RunExpireReportOnly(state);
     ASSERT_EQ(state.log.expires.Count(), 1u);
     for (const BadFigureCase& c : BadFigureCases()) {

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "state/AppState.h"
 #include "app/RunProcessing.h"
 #include "logread/Keywords.h"
 #include "logread/UserLineParsers.h"
 #include "logread/UserReaders.h"
+#include "state/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -161,9 +161,13 @@ TEST_F(Gw55Reader, BlocksBecomeRecords) {
     }
 }
 
-const std::vector<std::string> kBlankFigureInSecondBlock = {
-    kUserLine,  kStatsLine, kBytesLine, UserLine("ANN", "a1x"), kStatsLine,
-    "      bytes in use by user's mail", UserLine("BOB", "b2y")};
+const std::vector<std::string> kBlankFigureInSecondBlock = {kUserLine,
+                                                            kStatsLine,
+                                                            kBytesLine,
+                                                            UserLine("ANN", "a1x"),
+                                                            kStatsLine,
+                                                            "      bytes in use by user's mail",
+                                                            UserLine("BOB", "b2y")};
 
 TEST_F(Gw55Reader, BlankBytesFigureEndsTheReadNamingTheLine) {
     try {

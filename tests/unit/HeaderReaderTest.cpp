@@ -283,8 +283,7 @@ TEST(HeaderValues, PostOfficeNameSkipsPathLines) {
     const KeywordTable kw = EnglishKeywordTable();
     for (const Case& c : cases) {
         RunContext ctx;
-        EXPECT_EQ(ReadPostOfficeName(ctx, Header(c.header), kw).str(), c.name)
-            << c.header.front();
+        EXPECT_EQ(ReadPostOfficeName(ctx, Header(c.header), kw).str(), c.name) << c.header.front();
     }
 }
 

@@ -6,9 +6,9 @@
 #include <random>
 
 #include "TestSupport.h"
+#include "logread/Keywords.h"
 #include "state/AppState.h"
 #include "text/KeywordSearcher.h"
-#include "logread/Keywords.h"
 #include "text/TextHelpers.h"
 
 using namespace k32;

@@ -6,9 +6,9 @@
 #include <random>
 
 #include "TestSupport.h"
-#include "text/KeywordSearcher.h"
 #include "logread/LineReader.h"
 #include "text/Errors.h"
+#include "text/KeywordSearcher.h"
 #include "text/TextHelpers.h"
 
 using namespace k32;

@@ -253,8 +253,7 @@ std::vector<HostileLog> HostileLogs() {
         logs.push_back(log);
     }
     // The flag: the line is one where a log may be cut.
-    for (const auto& [name, line, isCut] :
-         std::vector<std::tuple<const char*, std::string, bool>>{
+    for (const auto& [name, line, isCut] : std::vector<std::tuple<const char*, std::string, bool>>{
              {"BlankUidLineAtTheCut", kBlankUid, false},
              {"DatabaseLineAtTheCut", kDatabase, false},
              {"UserKeywordPastTheLineCapAtTheCut", keywordPastTheCut, false},

@@ -170,11 +170,18 @@ TEST(RecordTable, AppendTableJoinsRecordsAndCountsInOrder) {
         {"second empty", {"a1"}, 1, {}, 0, {"a1"}},
         {"both empty", {}, 0, {}, 0, {}},
         {"counted but never stored stay empty",
-         {"a1"}, 3, {"", "b2"}, 3, {"a1", "", "", "", "b2", ""}},
-        {"records past the first count are dropped", {"a1", "a2", "a3"}, 2, {"b1"}, 1,
+         {"a1"},
+         3,
+         {"", "b2"},
+         3,
+         {"a1", "", "", "", "b2", ""}},
+        {"records past the first count are dropped",
+         {"a1", "a2", "a3"},
+         2,
+         {"b1"},
+         1,
          {"a1", "a2", "b1"}},
-        {"records past the second count are not taken", {"a1"}, 1, {"b1", "b2"}, 1,
-         {"a1", "b1"}},
+        {"records past the second count are not taken", {"a1"}, 1, {"b1", "b2"}, 1, {"a1", "b1"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -10,8 +10,8 @@
 #include <QWebEngineView>
 #include <QtTest>
 
-#include "state/AppState.h"
 #include "app/RunProcessing.h"
+#include "state/AppState.h"
 #include "state/ReportSettings.h"
 
 class ReportRender : public QObject {
