@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "app/RunProcessing.h"
 #include "logread/Keywords.h"
 #include "logread/UserReaders.h"
+#include "state/DebugLog.h"
 #include "testlog/DummyLog.h"
 #include "text/Errors.h"
 
@@ -343,3 +345,32 @@ TEST(LogInParts, AConversionErrorInALaterPartNamesTheLineOfTheFile) {
 }
 
 }  // namespace
+
+// A whole run on a log large enough for every thread of a run: the log read in parts, both
+// reports written side by side, each through its background writes. The reports are the bytes
+// of a run in one pass, with the debug log on.
+TEST(RunInParts, WritesTheReportsOfARunInOnePass) {
+    TempDir dir;
+    const std::string log = dir / "po.log";
+    WriteDummyLog(log, kDummyGW652, 3000, true);
+    auto run = [&](const ReadPlan& plan) {
+        AppState state;
+        PrepareBatchState(state, log, dir / "report");
+        state.settings.DebugMode = 1;
+        state.DebugLogPath = dir / "debug32.txt";
+        state.readPlan = plan;
+        StartDebugLog(state);
+        EXPECT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
+        CloseDebugLog(state);
+        std::vector<std::string> debug;
+        for (const std::string& line : SplitCrLf(ReadFile(dir / "debug32.txt")))
+            debug.push_back(line.substr(line.find(" ; ")));  // without the time stamp
+        return std::make_tuple(ReadFile(dir / "report.csv"), ReadFile(dir / "report.mht"), debug);
+    };
+    const auto [csv, mht, debug] = run(ReadPlan{1, 1});
+    ASSERT_GT(mht.size(), 1u << 20);  // several buffers of the background writes
+    const auto [csvInParts, mhtInParts, debugInParts] = run(ReadPlan{3, 1});
+    EXPECT_EQ(csvInParts, csv);
+    EXPECT_EQ(mhtInParts, mht);
+    EXPECT_EQ(debugInParts, debug);
+}
