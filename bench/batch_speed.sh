@@ -33,9 +33,11 @@ cat "$log" > /dev/null  # into the page cache
 # One run of "$@"; prints "seconds peak_kB". A failing command ends the script: its time would
 # mean nothing.
 measure() {
-    # The floor's files from the run before are removed untimed; the earlier runs' writes are
-    # put on disk first, so that their write-back does not slow this run.
-    rm -f "$work/floor.csv" "$work/floor.mht"
+    # The files of the run before are removed untimed, so that the floor and the program both
+    # write new files (freeing a replaced 500 MB report is the file system's work, not theirs);
+    # the earlier runs' writes are put on disk first, so that their write-back does not slow
+    # this run.
+    rm -f "$work/floor.csv" "$work/floor.mht" "$work/report.csv" "$work/report.mht"
     sync
     # Output not to /dev/null: grep stops at the first match when it sees its output discarded.
     if ! /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" > "$work/out.txt"; then

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <stdexcept>
@@ -102,6 +103,26 @@ TEST(RunJobsInOrder, LinesGoWhereTheDebugModeRoutesThem) {
     for (const std::string& line : SplitCrLf(ReadFile(file.path)))
         lines.push_back(line.substr(line.find(" ; ") + 3));
     EXPECT_EQ(lines, (std::vector<std::string>{Debug("a1", "debug"), Debug("b1", "debug")}));
+}
+
+// The jobs' lines reach the debug log in bursts; a log deleted before a burst is created again
+// and holds the burst's lines.
+TEST(RunJobsInOrder, ADebugLogDeletedBeforeABurstIsCreatedAgain) {
+    TempDir dir;
+    DebugLogFile file;
+    file.path = dir / "debug32.txt";
+    RunContext ctx;
+    ctx.debugMode = 1;
+    ctx.debugLog = &file;
+    AddDebugLine(ctx, "before", "x");
+    std::filesystem::remove(file.path);
+    RunJobsInOrder(ctx, {[&](RunContext& job) { AddDebugLine(job, "a", "x"); },
+                         [&](RunContext& job) { AddDebugLine(job, "b", "x"); }});
+    file.Close();
+    std::vector<std::string> lines;
+    for (const std::string& line : SplitCrLf(ReadFile(file.path)))
+        lines.push_back(line.substr(line.find(" ; ") + 3));
+    EXPECT_EQ(lines, (std::vector<std::string>{Debug("a", "x"), Debug("b", "x")}));
 }
 
 TEST(RunJobsInOrder, ASingleJobRunsOnTheCallingThread) {
