@@ -13,8 +13,15 @@
 #include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "state/ParallelJobs.h"
+#include "text/Errors.h"
 #include "text/PendingFiles.h"
 #include "text/TextHelpers.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace k32 {
 
@@ -110,6 +117,26 @@ void RunExpireBranch(RunContext& ctx, AppState& state) {
     DoneWritingFiles(ctx);
 }
 
+// The reports' folder must exist before the log is read: a mistyped destination fails at once,
+// not after reading a large log. An empty folder is the working folder.
+void CheckOutputFolder(const std::string& folder) {
+    if (folder.empty())
+        return;
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        throw KestramaError(ErrorKind::InputOutput, "Path not found", folder);
+}
+
+// Opens the log once for reading, so that a log that cannot be read is reported before the
+// reports' folder is looked at. (Without blocking: a FIFO without a writer is refused when it
+// is read.)
+void CheckLogReadable(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        ThrowIoError(errno, path);
+    ::close(fd);
+}
+
 }  // namespace
 
 std::string OutputFolderOf(const std::string& basePath) {
@@ -132,7 +159,10 @@ RunOutcome RunProcessing(AppState& state) {
     sum.largestSize.clear();
     sum.averageSize.clear();
     sum.totalSize.clear();
-    const std::uint64_t sourceFileSize = FileSizeOf(state.settings.InputPath.str());
+    const std::string inputPath = state.settings.InputPath.str();
+    CheckLogReadable(inputPath);
+    CheckOutputFolder(sum.OutputFolder.str());
+    const std::uint64_t sourceFileSize = FileSizeOf(inputPath);
     if (state.WindowMode) {
         AddProgressLine(ctx, "Opening file: " + state.settings.InputPath.str());
         AddProgressLine(ctx, "Source FileSize : " + std::to_string(sourceFileSize));

@@ -160,9 +160,9 @@ def sweep_dummy_log(root):
     print("dummy-log write: %d calls swept with %s" % (calls, ", ".join(ERRNOS)))
 
 
-def first_call(trace, call, path):
-    """The number of the first `call` on `path` in a trace (opens name the path; the other calls
-    a descriptor, which the last open of the path returned)."""
+def first_call(trace, call, path, nth=1):
+    """The number of the first (or nth) `call` on `path` in a trace (opens name the path; the
+    other calls a descriptor, which the last open of the path returned)."""
     fd = None
     with open(trace) as f:
         for line in f:
@@ -170,9 +170,13 @@ def first_call(trace, call, path):
             if name.startswith("open") and what == path:
                 fd = "fd=" + result
                 if name.startswith(call):
-                    return int(number)
+                    nth -= 1
+                    if nth == 0:
+                        return int(number)
             elif name == call and what == fd:
-                return int(number)
+                nth -= 1
+                if nth == 0:
+                    return int(number)
     raise AssertionError("no %s of %s in %s" % (call, path, trace))
 
 
@@ -192,7 +196,7 @@ def debug_log_faults(root):
 
     # The disk fills while the debug log is written: the run ends, the reports stay as they were.
     box.reset_outputs()
-    code, err, _ = box.run(box.batch_args(), first_call(trace, "write", box.debug_log) + 3, "ENOSPC")
+    code, err, _ = box.run(box.batch_args(), first_call(trace, "write", box.debug_log, 3), "ENOSPC")
     check(code == 1 and err == "kestrama32: Disk full\nkestrama32: at %s\n" % box.debug_log,
           "disk full in the debug log: exit %s, %r" % (code, err))
     check(box.outputs() == PREVIOUS, "disk full in the debug log: reports changed")

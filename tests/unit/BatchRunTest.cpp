@@ -108,10 +108,32 @@ TEST(BatchRun, NoStatisticsWritesNothing) {
     EXPECT_EQ(r.err, "kestrama32: No statistics detected.\n");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"plain.log"});
+}
 
-    // Nothing is written, so a missing output folder does not matter.
-    r = Batch(dir / "plain.log", dir / "missing/report");
-    EXPECT_EQ(r.exitCode, 3) << r.err;
+// The reports' folder is checked after the log is opened and before it is read, whatever the
+// log holds; a missing log is still the first thing reported.
+TEST(BatchRun, TheReportsFolderIsCheckedBeforeTheLogIsRead) {
+    TempDir dir;
+    WriteFile(dir / "plain.log", CrLf({"Novell GroupWise - GWCHKSRV - Version 6.5.2"}));
+    WriteDummyLog(dir / "po.log", kDummyGW65, 10, false);
+    WriteFile(dir / "afile", "x");
+    struct Case {
+        std::string log, out;
+        int exitCode;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {dir / "plain.log", dir / "missing/report", 1, "Path not found"},
+        {dir / "po.log", dir / "missing/report", 1, "Path not found"},
+        {dir / "po.log", dir / "afile/report", 1, "Path not found"},
+        {dir / "nolog.log", dir / "missing/report", 1, "File not found"},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult r = Batch(c.log, c.out);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.log << " " << c.out << ": " << r.err;
+        EXPECT_NE(r.err.find("kestrama32: " + c.message), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"afile", "plain.log", "po.log"}));
 }
 
 TEST(BatchRun, BinaryInputIsNoLog) {
