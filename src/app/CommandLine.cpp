@@ -15,6 +15,19 @@ std::int64_t Len(std::string_view s) {
     return static_cast<std::int64_t>(s.size());
 }
 
+// A wrong option character names the parameter, the position and the setting, and keeps the
+// conversion error's own text: "/OPTIONS:51x0;.: position 3 (debug mode) must be a digit, not
+// 'x' ('X' is not a valid integer value)".
+[[noreturn]] void ThrowOptionError(std::string_view parameter, std::size_t offset,
+                                   std::size_t position, std::string_view upperChar) {
+    static constexpr const char* kNames[] = {"sort field", "sort direction", "debug mode"};
+    const std::string typed(parameter.substr(offset, 1));
+    throw KestramaError(ErrorKind::Conversion,
+                        std::string(parameter) + ": position " + std::to_string(position + 1) +
+                            " (" + kNames[position] + ") must be a digit, not '" + typed + "' ('" +
+                            std::string(upperChar) + "' is not a valid integer value)");
+}
+
 // Reads the options parameter over the defaults. Positions 1-3 are digits; position 4 picks
 // the caption placement; 5 and 6 are the separators. Missing positions keep their defaults.
 void ReadOptions(AppState& state, std::string_view parameter) {
@@ -24,7 +37,13 @@ void ReadOptions(AppState& state, std::string_view parameter) {
     std::string_view value = TrimBlanks(CopyFrom(upper.view(), Pos("/OPTIONS", upper.view()) + 9));
     value = value.substr(0, 6);
     auto digit = [&](std::size_t i) {
-        return static_cast<std::uint8_t>(StrToInt32(value.substr(i, 1)));
+        const char c = value[i];
+        // Upper-casing keeps every byte in its place: the typed character is at the same offset.
+        if (c < '0' || c > '9')
+            ThrowOptionError(parameter,
+                             static_cast<std::size_t>(value.data() - upper.view().data()) + i, i,
+                             value.substr(i, 1));
+        return static_cast<std::uint8_t>(c - '0');
     };
     if (value.size() > 0)
         s.Sort = digit(0);
@@ -64,6 +83,17 @@ void ReadColumns(AppState& state, std::string_view parameter) {
     }
 }
 
+// A top parameter's number that does not convert names the parameter and which number.
+std::uint32_t TopNumber(std::string_view parameter, std::string_view what, std::string_view text) {
+    try {
+        return StrToUInt32(text);
+    } catch (const KestramaError& e) {
+        throw KestramaError(ErrorKind::Conversion,
+                            std::string(parameter) + ": the " + std::string(what) +
+                                " must be a whole number from 0 to 4294967295 (" + e.what() + ")");
+    }
+}
+
 // "/TOP:<count>,ABOVE:<value>": the count runs from the 6th character to the first comma.
 void ReadTop(AppState& state, std::string_view parameter) {
     Text upper = UpperCaseText(parameter);
@@ -72,11 +102,11 @@ void ReadTop(AppState& state, std::string_view parameter) {
     std::string_view count = comma > 0 ? CopyRange(u, 6, comma - 1) : CopyFrom(u, 6);
     auto above = Pos(",ABOVE:", u);
     if (above == 0)
-        throw KestramaError(ErrorKind::Conversion, "Incorrect top parameter '" +
-                                                       std::string(parameter) +
-                                                       "', expected /TOP:<count>,ABOVE:<value>");
-    state.settings.TOP = StrToUInt32(count);
-    state.settings.TOPVALUE = StrToUInt32(CopyFrom(u, above + Len(",ABOVE:")));
+        throw KestramaError(ErrorKind::Conversion,
+                            std::string(parameter) + ": expected /TOP:<count>,ABOVE:<value>");
+    state.settings.TOP = TopNumber(parameter, "top count", count);
+    state.settings.TOPVALUE =
+        TopNumber(parameter, "above value", CopyFrom(u, above + Len(",ABOVE:")));
 }
 
 }  // namespace

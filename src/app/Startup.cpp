@@ -5,19 +5,31 @@
 #include <iostream>
 
 #include "app/CommandLine.h"
+#include "app/ErrorLines.h"
 #include "app/RunProcessing.h"
+#include "app/TerminalProgress.h"
 #include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "text/Errors.h"
+#include "text/TextHelpers.h"
 
 namespace k32 {
 
 namespace {
 
-void ReportError(const KestramaError& e) {
-    std::cerr << "kestrama32: " << e.what() << '\n';
-    if (!e.where.empty())
-        std::cerr << "kestrama32: at " << e.where << "\n";
+void ReportError(const KestramaError& e, const std::string& inputPath = {}) {
+    for (const std::string& line : ErrorLines(e, inputPath))
+        std::cerr << line << '\n';
+}
+
+// The log's size for the progress line; 0 (no line) when it cannot be read, which the run
+// then reports itself.
+std::uint64_t LogSizeOrZero(const std::string& path) {
+    try {
+        return FileSizeOf(path);
+    } catch (const KestramaError&) {
+        return 0;
+    }
 }
 
 }  // namespace
@@ -52,15 +64,21 @@ int RunBatch(AppState& state) {
         ReportError(e);
         return kExitError;
     }
+    const std::string inputPath = state.settings.InputPath.str();
     try {
-        RunOutcome outcome = RunProcessing(state);
+        RunOutcome outcome;
+        {
+            // Cleared (when the scope ends, an error included) before anything else is printed.
+            TerminalProgress progress(state.logBytesRead, LogSizeOrZero(inputPath), STDERR_FILENO);
+            outcome = RunProcessing(state);
+        }
         if (outcome == RunOutcome::NoStatistics) {
             ShowMessage(state, "No statistics detected.");
             return kExitNoStatistics;
         }
         return kExitReportsWritten;
     } catch (const KestramaError& e) {
-        ReportError(e);
+        ReportError(e, inputPath);
         // Leave the reason in the debug log too, the only trace a batch run leaves.
         try {
             AddDebugLine(state, "Run ended with error", e.what());

@@ -1,18 +1,32 @@
 // kestrama32: turns GWCheck logs into mailbox reports. With /IN: /OUT: /OPTIONS: switches it
 // runs headless and exits; otherwise it hands over to the window program, which it starts in
-// its own place. This program links no window library, so a batch run loads none.
+// its own place. This program links no window library, so a batch run loads none. --help and
+// --version answer at once.
 
 #include <clocale>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/Startup.h"
+#include "app/Usage.h"
 #include "app/WindowLauncher.h"
 #include "state/AppState.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");  // time stamps in the system's date and time formats
     std::vector<std::string> params(argv + 1, argv + argc);
+    // Answered here, with or without a display, before any mode is chosen.
+    switch (k32::InfoRequested(params)) {
+        case k32::InfoRequest::Help:
+            std::cout << k32::UsageText() << std::flush;
+            return std::cout ? k32::kExitReportsWritten : k32::kExitError;
+        case k32::InfoRequest::Version:
+            std::cout << k32::VersionText() << std::flush;
+            return std::cout ? k32::kExitReportsWritten : k32::kExitError;
+        case k32::InfoRequest::None:
+            break;
+    }
     const std::string folder = k32::ProgramFolder();
     if (params.size() >= 3 && params.size() <= 5) {
         k32::AppState state;

@@ -66,6 +66,7 @@ ExpireTable RunExpReport3(RunContext& ctx, const std::string& path, KeywordTable
     ExpireRecord work;  // reused from user to user
     std::string currentUser;
     LineReader reader(path, kExpireLineCap);
+    reader.CountBytesInto(ctx.bytesRead);
     std::string_view line;
     std::string upper;
     try {

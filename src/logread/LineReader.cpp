@@ -64,6 +64,8 @@ bool LineReader::FillMore() {
         if (n > 0) {
             end_ += static_cast<std::size_t>(n);
             unread_ -= static_cast<std::uint64_t>(n);
+            if (counted_)
+                counted_->fetch_add(static_cast<std::uint64_t>(n), std::memory_order_relaxed);
             return true;
         }
         if (n == 0) {

@@ -6,6 +6,7 @@
 // ordinary byte; text after the last LF is a last line. A line longer than the cap is cut to
 // the cap and the rest of it is skipped without being buffered.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,6 +44,9 @@ class LineReader {
     std::uint64_t LineNumber() const;
     const std::string& Path() const { return path_; }
 
+    // Adds the bytes of every block read from here on to `counter` (null: none).
+    void CountBytesInto(std::atomic<std::uint64_t>* counter) { counted_ = counter; }
+
   private:
     // Moves the unread bytes to the front and reads more after them. False at the end of the
     // file, or when the buffer is full of one unfinished line.
@@ -64,6 +68,7 @@ class LineReader {
     std::uint64_t lineOffset_ = 0;       // file offset of the last line returned
     bool anyLine_ = false;
     std::vector<char> longLine_;
+    std::atomic<std::uint64_t>* counted_ = nullptr;
 };
 
 }  // namespace k32

@@ -175,6 +175,7 @@ template <typename Block>
 MailboxTable ReadUserBlocks(RunContext& ctx, const LogSlice& slice, const KeywordTable& kw) {
     MailboxTable table;
     LineReader reader(slice.path, kTextMax, slice.begin, slice.end);
+    reader.CountBytesInto(ctx.bytesRead);
     // The searchers anchor each keyword on what is rare in this very log.
     Block block(ctx, kw, reader.Peek());
     std::string_view line;

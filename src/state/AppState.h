@@ -47,6 +47,8 @@ struct AppState {
     // Set by the window while a run is under way when the user closes it: the next event pump
     // ends the run by raising RunStopped.
     std::atomic<bool> stopRequested = false;
+    // Bytes of the log that the readers have read, over all runs (see RunContext::bytesRead).
+    std::atomic<std::uint64_t> logBytesRead = 0;
 };
 
 }  // namespace k32

@@ -155,6 +155,7 @@ RunContext ContextOf(AppState& state) {
     ctx.screenLine = state.ui.progressLine;
     ctx.pumpEvents = state.ui.pumpEvents;
     ctx.stopRequested = &state.stopRequested;
+    ctx.bytesRead = &state.logBytesRead;
     return ctx;
 }
 

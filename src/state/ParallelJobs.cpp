@@ -58,6 +58,7 @@ void RunJobsInOrder(RunContext& ctx, const std::vector<ParallelJob>& jobs) {
             job.windowMode = ctx.windowMode;
             job.debugMode = ctx.debugMode;
             job.stopRequested = &stop;
+            job.bytesRead = ctx.bytesRead;
             job.deferred = &slots[i].lines;
             try {
                 jobs[i](job);

@@ -30,6 +30,9 @@ struct RunContext {
     // On a worker thread: the lines wait here, in order, until the run controller passes them
     // on (see ParallelJobs.h); the worker never touches the file or the window itself.
     DeferredLines* deferred = nullptr;
+    // Bytes of the log read so far, added up by the readers of every part (one atomic add per
+    // block read), for a progress display on another thread. Null: not counted.
+    std::atomic<std::uint64_t>* bytesRead = nullptr;
 
     // Event pump pacing.
     std::uint32_t pumpTicks = 0;

@@ -197,7 +197,7 @@ def debug_log_faults(root):
     # The disk fills while the debug log is written: the run ends, the reports stay as they were.
     box.reset_outputs()
     code, err, _ = box.run(box.batch_args(), first_call(trace, "write", box.debug_log, 3), "ENOSPC")
-    check(code == 1 and err == "kestrama32: Disk full\nkestrama32: at %s\n" % box.debug_log,
+    check(code == 1 and err == "kestrama32: cannot write %s: Disk full\n" % box.debug_log,
           "disk full in the debug log: exit %s, %r" % (code, err))
     check(box.outputs() == PREVIOUS, "disk full in the debug log: reports changed")
 
@@ -260,8 +260,8 @@ def file_cases(root):
     empty = os.path.join(box.root, "empty.log")
     open(empty, "wb").close()
     for name, path, want_code, want_err in [
-            ("a folder", box.out, 1, "kestrama32: Is a directory\nkestrama32: at %s\n" % box.out),
-            ("a FIFO", fifo, 1, "kestrama32: Not a regular file\nkestrama32: at %s\n" % fifo),
+            ("a folder", box.out, 1, "kestrama32: cannot read %s: Is a directory\n" % box.out),
+            ("a FIFO", fifo, 1, "kestrama32: cannot read %s: Not a regular file\n" % fifo),
             ("empty", empty, 3, "kestrama32: No statistics detected.\n")]:
         box.reset_outputs()
         code, err, _ = batch(path, box.base)

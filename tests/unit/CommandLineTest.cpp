@@ -159,11 +159,14 @@ TEST(CommandLine, OptionsTable) {
 
 TEST(CommandLine, OptionDigitsThatAreNoDigits) {
     EXPECT_EQ(ConversionMessage({"/IN:a", "/OUT:b", "/options:a110;."}),
-              "'A' is not a valid integer value");
+              "/options:a110;.: position 1 (sort field) must be a digit, not 'a' "
+              "('A' is not a valid integer value)");
     EXPECT_EQ(ConversionMessage({"/IN:a", "/OUT:b", "/OPTIONS:5-10;."}),
-              "'-' is not a valid integer value");
+              "/OPTIONS:5-10;.: position 2 (sort direction) must be a digit, not '-' "
+              "('-' is not a valid integer value)");
     EXPECT_EQ(ConversionMessage({"/IN:a", "/OUT:b", "/OPTIONS:51 0;."}),
-              "' ' is not a valid integer value");
+              "/OPTIONS:51 0;.: position 3 (debug mode) must be a digit, not ' ' "
+              "(' ' is not a valid integer value)");
 }
 
 TEST(CommandLine, KeyedPathValues) {
