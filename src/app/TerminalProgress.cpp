@@ -26,7 +26,8 @@ std::string ProgressText(std::uint64_t done, std::uint64_t total, double seconds
         done = total;  // a second pass over the log (expire statistics) stays at 100%
     const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
     const double mb = static_cast<double>(done) / (1024.0 * 1024.0);
-    const double rate = seconds > 0 ? mb / seconds : 0;
+    // Over the first fraction of a second the rate would be noise.
+    const double rate = seconds >= 0.25 ? mb / seconds : 0;
     char buf[96];
     if (done == 0 || rate <= 0) {
         std::snprintf(buf, sizeof buf, "reading %3d%%   --.- MB/s --:-- left", percent);

@@ -16,8 +16,8 @@ namespace k32 {
 // Logs up to this size are read too quickly for a progress line to help.
 inline constexpr std::uint64_t kProgressFromBytes = 64ull * 1024 * 1024;
 
-// "reading 42% 310.5 MB/s 0:03 left": `done` of `total` bytes after `seconds`. Before a rate is
-// known the time left reads "--:--".
+// "reading  42%  310.5 MB/s  0:03 left": `done` of `total` bytes after `seconds`. Until a rate
+// is known (nothing read, or under a quarter of a second) rate and time read "--.-" and "--:--".
 std::string ProgressText(std::uint64_t done, std::uint64_t total, double seconds);
 
 class TerminalProgress {

@@ -4,6 +4,7 @@
 usage: check_programs.py no_qt KESTRAMA32 DUMMYLOG SAMPLES
        check_programs.py window_part KESTRAMA32 BINDIR LIBEXECDIR
        check_programs.py installed CMAKE BUILD_DIR KESTRAMA32 SAMPLES BINDIR LIBEXECDIR DATADIR
+       check_programs.py terminal KESTRAMA32 DUMMYLOG SAMPLES
 
 "no_qt": neither the batch program nor the dummy-log tool names a Qt library among the libraries
 it needs, and neither loads one during a run (the dynamic loader's own trace).
@@ -14,8 +15,12 @@ line never does, and a part that cannot be started is named on one line with exi
 "installed": the build installed into a temporary prefix has every part in its place, its
 batch run gives the build's reports byte for byte, and its window mode reaches the window
 program (which says that there is no display).
+"terminal": a batch run over a log above 64 MB whose standard error is a pseudo-terminal draws a
+progress line in place and clears it at the end, and writes the same reports as a run whose
+standard error is a pipe, which prints nothing; a small log draws nothing on a terminal either.
 """
 import os
+import pty
 import shutil
 import stat
 import subprocess
@@ -172,9 +177,66 @@ def check_installed(cmake, build, kestrama32, samples, bindir, libexecdir, datad
         check(not os.path.exists(settings), "the settings store was written without a window")
 
 
+def run_on_terminal(argv):
+    """Runs argv with standard error on a new pseudo-terminal; returns (exit code, bytes)."""
+    master, slave = pty.openpty()
+    p = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=slave)
+    os.close(slave)
+    data = b""
+    while True:
+        try:
+            chunk = os.read(master, 65536)
+        except OSError:  # EIO: the program has ended and closed the terminal
+            break
+        if not chunk:
+            break
+        data += chunk
+    os.close(master)
+    return p.wait(timeout=120), data
+
+
+def check_terminal(kestrama32, dummylog, samples):
+    with tempfile.TemporaryDirectory() as work:
+        big = os.path.join(work, "big.log")
+        # About 1.2 KB a mailbox: 60000 give a log just above 64 MB.
+        r = run([dummylog, big, "60000", "4"])
+        check(r.returncode == 0, "dummy log: %r" % r.stderr)
+        check(os.path.getsize(big) > 64 * 1024 * 1024, "the big log is too small")
+        reports = {}
+        for name in ("terminal", "pipe"):
+            base = os.path.join(work, name)
+            argv = [kestrama32, "/IN:" + big, "/OUT:" + base, "/OPTIONS:5130;."]
+            if name == "terminal":
+                code, err = run_on_terminal(argv)
+                text = err.decode()
+                frames = [f for f in text.split("\r") if f][:-1]  # the last one clears
+                check(code == 0, "terminal run: exit %d, %r" % (code, text[-500:]))
+                check(len(frames) >= 1 and all(f.startswith("kestrama32: reading ") and
+                                               f.endswith("\x1b[K") for f in frames),
+                      "terminal run: progress frames %r" % frames[:5])
+                check("MB/s" in frames[0] and "left" in frames[0], "progress line %r" % frames[0])
+                # The last frame clears the line, and nothing but progress reached the terminal.
+                check(text.endswith("\r\x1b[K") and "\n" not in text,
+                      "terminal run: line not cleared: %r" % text[-200:])
+            else:
+                r = run(argv)
+                check(r.returncode == 0 and r.stderr == b"",
+                      "piped run: exit %d, stderr %r" % (r.returncode, r.stderr[:200]))
+            for ext in (".csv", ".mht"):
+                with open(base + ext, "rb") as f:
+                    reports[name, ext] = f.read().replace(base.encode(), b"BASE")
+        check(reports["terminal", ".csv"] == reports["pipe", ".csv"], "CSV reports differ")
+        check(reports["terminal", ".mht"] == reports["pipe", ".mht"], "web reports differ")
+        # A small log is read too quickly to need a progress line.
+        code, err = run_on_terminal([kestrama32, "/IN:" + os.path.join(samples, SAMPLE),
+                                     "/OUT:" + os.path.join(work, "small"), "/OPTIONS:5130;."])
+        check(code == 0 and err == b"", "small log on a terminal: exit %d, %r" % (code, err))
+
+
 def main():
     mode, args = sys.argv[1], sys.argv[2:]
-    {"no_qt": check_no_qt, "window_part": check_window_part, "installed": check_installed}[mode](*args)
+    {"no_qt": check_no_qt, "window_part": check_window_part, "installed": check_installed,
+     "terminal": check_terminal}[mode](*args)
     print("%s: passed" % mode)
 
 
