@@ -11,6 +11,9 @@ KESTRAMA_PACKAGES=(
     xvfb xauth                     # window tests without a screen
     python3 time                   # report checks, benchmark
     binutils                       # readelf: the batch program's libraries
+    mandoc                         # man page lint
+    desktop-file-utils appstream   # desktop entry and metainfo validators
+    dpkg-dev fakeroot lintian      # Debian packages: library dependencies, build, checks
 )
 
 install_missing_packages() {  # [PACKAGE...], default: those above
