@@ -90,8 +90,13 @@ def leftovers(*folders):
 
 
 def one_error(stderr, prefix, paths):
-    """True when stderr holds exactly one error: its text, then the line naming one of `paths`."""
+    """True when stderr holds exactly one error naming one of `paths`: one line "PREFIX: cannot
+    read PATH: reason" or "PREFIX: cannot write PATH: reason", or (the dummy-log tool) the reason
+    and then a line "PREFIX: at PATH"."""
     lines = stderr.splitlines()
+    if len(lines) == 1:
+        return any(lines[0].startswith("%s: cannot %s %s: " % (prefix, verb, p))
+                   for verb in ("read", "write") for p in paths)
     return (len(lines) == 2 and lines[0].startswith(prefix + ": ") and
             lines[1] in ["%s: at %s" % (prefix, p) for p in paths])
 
