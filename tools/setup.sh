@@ -11,6 +11,7 @@ KESTRAMA_PACKAGES=(
     xvfb xauth                     # window tests without a screen
     python3 time                   # report checks, benchmark
     binutils                       # readelf: the batch program's libraries
+    pkg-config libsqlite3-dev sqlite3  # the history store; sqlite3 in its tests
     mandoc                         # man page lint
     desktop-file-utils appstream   # desktop entry and metainfo validators
     dpkg-dev fakeroot lintian      # Debian packages: library dependencies, build, checks

@@ -127,11 +127,24 @@ void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
     if (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
     state.DebugLogPath = (folder == "/" ? "" : folder) + "/debug32.txt";
-    const std::size_t n = params.size();
+    std::size_t n = params.size();
     if (n == 0)
         return;
+    // An optional last switch, after the three to five of a batch run: keep history.
+    constexpr std::string_view kHistory = "/HISTORY:";
+    if (n >= 4 && n <= 6 && params[n - 1].size() >= kHistory.size() &&
+        UpperCaseText(std::string_view(params[n - 1]).substr(0, kHistory.size())).view() ==
+            kHistory) {
+        state.settings.KeepHistory = true;
+        state.settings.HistoryFile =
+            std::string(TrimBlanks(std::string_view(params[n - 1]).substr(kHistory.size())));
+        --n;
+    }
     if (n < 3 || n > 5) {
-        ShowMessage(state, "Incorrect parameters, running GUI version." + std::to_string(n));
+        state.settings.KeepHistory = false;
+        state.settings.HistoryFile.clear();
+        ShowMessage(state,
+                    "Incorrect parameters, running GUI version." + std::to_string(params.size()));
         return;
     }
     state.WindowMode = false;

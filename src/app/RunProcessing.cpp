@@ -2,11 +2,13 @@
 
 #include "analysis/Sorting.h"
 #include "analysis/Totals.h"
+#include "app/RecordHistory.h"
 #include "logread/ExpireReader.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "logread/UserReaders.h"
 #include "report/CsvReport.h"
+#include "report/HistoryStore.h"
 #include "report/MhtExpireReport.h"
 #include "report/MhtMailboxReport.h"
 #include "report/ResultGrid.h"
@@ -49,12 +51,28 @@ MailboxTable ReadUsersForVersion(RunContext& ctx, AppState& state) {
 // Both reports are written at the same time, each on its own thread into its own temporary
 // file, and then replace the previous pair together: a run that fails on the way leaves both
 // previous reports, never a new CSV beside an old web report.
-void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data) {
+//
+// With history kept, the run's snapshot is recorded in an open transaction and the trend
+// reports are staged beside them; the transaction commits only once every file is in place, and
+// a failed commit puts the previous files back. So a run records its snapshot and replaces its
+// reports, or does neither.
+void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
+                         HistoryStore* store = nullptr, const std::string& logPath = {}) {
     PendingFiles csv, mht;
     RunJobsInOrder(ctx, {[&](RunContext& job) { StageCsvReport(job, data, csv); },
                          [&](RunContext& job) { StageMhtMailboxReport(job, data, mht); }});
     csv.TakeFrom(mht);
-    csv.CommitAll();
+    if (!store) {
+        csv.CommitAll();
+        return;
+    }
+    PendingFiles trends;
+    RecordAndStageTrends(*store, SnapshotOf(data.table, data.summary, logPath),
+                         data.settings.OutputBasePath.str(), data.settings.CSVSeperator.str(),
+                         trends);
+    csv.TakeFrom(trends);
+    csv.CommitAll([store] { store->Commit(); });
+    AddDebugLine(ctx, "History recorded", "yes");
 }
 
 // Once both reports are in place, the window's grid shows what the CSV report holds and the
@@ -87,12 +105,17 @@ void RunMailboxBranch(RunContext& ctx, AppState& state) {
     sum.processedOn = ReadProcessedOn(ctx, header, state.keywords);
     sum.pathToPO = ReadPathToPO(ctx, header, state.keywords);
     sum.postOfficeName = ReadPostOfficeName(ctx, header, state.keywords);
+    // A history store that cannot be used fails the run before the log is read.
+    std::unique_ptr<HistoryStore> store;
+    if (state.settings.KeepHistory)
+        store = OpenHistoryStore(state.settings.HistoryFile);
     MailboxTable table = ReadUsersForVersion(ctx, state);
     SortMailboxes(ctx, table, state.settings.Sort, state.settings.SortDir);
     ComputeTotals(ctx, table, sum);
     AddProgressLine(ctx, "Done processing");
     const std::uint32_t top = SelectAboveValue(ctx, table, state.settings, state.reportTopCount);
-    WriteMailboxReports(ctx, {table, sum, state.settings, ReportRows(top, table.Count())});
+    WriteMailboxReports(ctx, {table, sum, state.settings, ReportRows(top, table.Count())},
+                        store.get(), state.settings.InputPath.str());
     state.log.mailboxes = std::move(table);
     state.reportTopCount = top;
     ShowMailboxReports(ctx, state);

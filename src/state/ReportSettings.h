@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "text/Text.h"
 
@@ -30,6 +31,10 @@ struct ReportSettings {
     std::uint32_t TOPVALUE = 0;  // 0: off
     Text InputPath;
     Text OutputBasePath;
+    // Keeping history: the run is recorded in the history store, and the trend reports are
+    // written beside the two reports. An empty HistoryFile is the default store file.
+    bool KeepHistory = false;
+    std::string HistoryFile;
 };
 
 // Every field to its default; the two paths are not touched.

@@ -36,8 +36,10 @@ class PendingFiles {
     // Puts every file in place, then runs the actions. Raises the input/output error naming the
     // target that could not be replaced; every target is then as it was before, and no
     // temporary file is left. On a file system without hard links a target replaced before the
-    // failing one cannot be restored and keeps its new content.
-    void CommitAll();
+    // failing one cannot be restored and keeps its new content. `lastStep`, when given, runs
+    // once every file is in place (committing a database transaction that belongs with the
+    // files); when it throws, the targets are put back as they were and its error passes on.
+    void CommitAll(const std::function<void()>& lastStep = {});
 
   private:
     std::vector<FinishedFile> files_;

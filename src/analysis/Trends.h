@@ -1,0 +1,71 @@
+#pragma once
+// Trends of one post office over its recorded runs: growth per mailbox against an earlier run,
+// quota bands, the days until each mailbox reaches its limit, mailboxes new and gone, and the
+// post office's totals over time. Plain figures, for the trend reports and the window.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "state/HistoryTypes.h"
+
+namespace k32 {
+
+// Days since 1970-01-01 of an ISO 8601 date-time ("YYYY-MM-DDTHH:MM:SS"), with its fraction.
+std::optional<double> DaysOfIso(const std::string& iso);
+
+// A mailbox compared with an earlier run. Figures that do not exist are empty: no earlier run
+// or the mailbox is new (then), no limit (limit, used), too few runs (days to limit).
+struct GrowthRow {
+    std::string username, fullname;
+    std::optional<double> sizeThen, sizeNow, growthMb, growthPct, limitMb, usedPct, daysToLimit;
+};
+
+enum class QuotaBand { Green, Amber, Red, NoLimit };
+
+struct BandCounts {
+    std::size_t green = 0, amber = 0, red = 0, noLimit = 0;
+};
+
+// Runs needed for a projection, and the days they must span.
+inline constexpr std::size_t kProjectionMinRuns = 3;
+inline constexpr double kProjectionMinDays = 7;
+// Mailboxes reaching their limit within this many days are listed.
+inline constexpr double kProjectionHorizonDays = 90;
+
+// The least-squares line through (day, size) points; the days from `today` until it reaches
+// `limit`. Empty with fewer than kProjectionMinRuns points, a span under kProjectionMinDays, a
+// line that does not rise, or a size already at the limit.
+std::optional<double> DaysToLimit(const std::vector<std::pair<double, double>>& points,
+                                  double limit, double today);
+
+QuotaBand BandOf(const HistoryMailbox& m);
+
+// Everything the trend reports show for one post office. `runs` in time order, the last one
+// being the run just recorded; `mailboxesOf[i]` the mailboxes of runs[i].
+struct PostOfficeTrends {
+    std::vector<HistoryRun> runs;
+    std::optional<std::size_t> previous;   // index of the run before the last
+    std::optional<std::size_t> monthAgo;   // index of the run closest to 30 days before the last
+    std::vector<GrowthRow> sincePrevious;  // every mailbox of the last run, against previous
+    std::vector<GrowthRow> sinceMonthAgo;  // the same against monthAgo
+    BandCounts bands;
+    std::vector<GrowthRow> reachingLimit;                  // within the horizon, soonest first
+    std::vector<std::string> newMailboxes, goneMailboxes;  // usernames, against previous
+};
+
+PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs,
+                               const std::vector<std::vector<HistoryMailbox>>& mailboxesOf);
+
+// The rows with the largest growth in MB, at most `count`, largest first (rows without an
+// earlier size are left out).
+std::vector<GrowthRow> TopGrowers(const std::vector<GrowthRow>& rows, std::size_t count);
+
+// One row of the post-office overview.
+struct PostOfficeSummary {
+    HistoryRun last;
+    std::optional<double> growthMb;  // total since its previous run
+};
+
+}  // namespace k32

@@ -1,0 +1,322 @@
+#include "report/SqliteHistoryStore.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <thread>
+
+#include "text/Errors.h"
+
+namespace k32 {
+
+namespace {
+
+constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS runs (
+    id           INTEGER PRIMARY KEY,
+    po_name      TEXT NOT NULL,
+    po_path      TEXT NOT NULL,
+    gw_version   TEXT NOT NULL,
+    language     TEXT NOT NULL,
+    processed_on TEXT NOT NULL,
+    processed_at TEXT NOT NULL,
+    log_path     TEXT NOT NULL,
+    log_bytes    INTEGER NOT NULL,
+    recorded_at  TEXT NOT NULL,
+    mailboxes    INTEGER NOT NULL,
+    total_mb     REAL NOT NULL,
+    UNIQUE (po_name, po_path, processed_on)
+);
+CREATE TABLE IF NOT EXISTS mailboxes (
+    run_id        INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,
+    username      TEXT NOT NULL,
+    fullname      TEXT NOT NULL,
+    size_mb       REAL,
+    inbox         REAL,
+    outbox        REAL,
+    wastebin      REAL,
+    limit_mb      REAL,
+    threshold_pct REAL,
+    exceeded      TEXT NOT NULL,
+    uid           TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS mailboxes_by_run ON mailboxes (run_id);
+CREATE INDEX IF NOT EXISTS runs_by_post_office ON runs (po_name, po_path, processed_at);
+)";
+
+// A prepared statement that finalizes itself.
+class Statement {
+  public:
+    Statement(sqlite3* db, const char* sql) {
+        if (sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) != SQLITE_OK)
+            st_ = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(st_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    explicit operator bool() const { return st_ != nullptr; }
+    sqlite3_stmt* get() const { return st_; }
+
+    void Text(int i, const std::string& s) {
+        sqlite3_bind_text(st_, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    void Int(int i, std::int64_t v) { sqlite3_bind_int64(st_, i, v); }
+    void Real(int i, std::optional<double> v) {
+        if (v)
+            sqlite3_bind_double(st_, i, *v);
+        else
+            sqlite3_bind_null(st_, i);
+    }
+    std::string ColumnText(int i) const {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st_, i));
+        return t ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(st_, i))) : "";
+    }
+    std::optional<double> ColumnReal(int i) const {
+        if (sqlite3_column_type(st_, i) == SQLITE_NULL)
+            return std::nullopt;
+        return sqlite3_column_double(st_, i);
+    }
+
+  private:
+    sqlite3_stmt* st_ = nullptr;
+};
+
+constexpr const char* kRunColumns =
+    "id, po_name, po_path, gw_version, language, processed_on, processed_at, log_path, "
+    "log_bytes, recorded_at, mailboxes, total_mb";
+
+HistoryRun RunFrom(const Statement& s) {
+    HistoryRun r;
+    r.id = sqlite3_column_int64(s.get(), 0);
+    r.poName = s.ColumnText(1);
+    r.poPath = s.ColumnText(2);
+    r.gwVersion = s.ColumnText(3);
+    r.language = s.ColumnText(4);
+    r.processedOn = s.ColumnText(5);
+    r.processedAt = s.ColumnText(6);
+    r.logPath = s.ColumnText(7);
+    r.logBytes = sqlite3_column_int64(s.get(), 8);
+    r.recordedAt = s.ColumnText(9);
+    r.mailboxes = sqlite3_column_int64(s.get(), 10);
+    r.totalMb = sqlite3_column_double(s.get(), 11);
+    return r;
+}
+
+}  // namespace
+
+SqliteHistoryStore::SqliteHistoryStore(const std::string& path) : path_(path) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK)
+        Fail("cannot open the history database");
+    sqlite3_busy_timeout(db_, 30000);
+    // Reading the schema version is the first read of the file: a file that is no database
+    // fails here, before anything is written to it.
+    int version = 0;
+    {
+        Statement s(db_, "PRAGMA user_version");
+        if (!s || sqlite3_step(s.get()) != SQLITE_ROW)
+            Fail("not a history database");
+        version = sqlite3_column_int(s.get(), 0);
+    }
+    if (version > kHistorySchemaVersion)
+        Fail("history database of a newer version (" + std::to_string(version) +
+             "); this program reads version " + std::to_string(kHistorySchemaVersion));
+    // The journal mode changes only with the file to itself, and the busy timeout does not
+    // cover that wait: another run that is creating the store is waited for here.
+    for (int attempt = 0;; ++attempt) {
+        Statement s(db_, "PRAGMA journal_mode=WAL");
+        const int rc = s ? sqlite3_step(s.get()) : sqlite3_errcode(db_);
+        if (rc == SQLITE_ROW)
+            break;
+        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || attempt == 3000)
+            Fail("cannot use the history database");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Exec("PRAGMA foreign_keys=ON");
+    if (version < kHistorySchemaVersion) {
+        Exec("BEGIN IMMEDIATE");
+        inTransaction_ = true;
+        Exec(kSchema);
+        Exec("PRAGMA user_version=1");
+        Exec("COMMIT");
+        inTransaction_ = false;
+    }
+}
+
+SqliteHistoryStore::~SqliteHistoryStore() {
+    Rollback();
+    sqlite3_close_v2(db_);
+}
+
+void SqliteHistoryStore::Fail(const std::string& what) const {
+    std::string reason = what;
+    if (db_ && sqlite3_errcode(db_) != SQLITE_OK) {
+        const int code = sqlite3_errcode(db_);
+        if (code == SQLITE_FULL)
+            throw KestramaError(ErrorKind::InputOutput, "Disk full", path_);
+        if (code == SQLITE_NOTADB)
+            reason = "not a history database";
+        else if (code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_PERM)
+            reason = what + ": " + sqlite3_errmsg(db_);
+        else
+            reason = what + ": " + sqlite3_errmsg(db_);
+    }
+    throw KestramaError(ErrorKind::InputOutput, reason, path_);
+}
+
+void SqliteHistoryStore::Exec(const char* sql) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        if (inTransaction_) {
+            const std::string message = sqlite3_errmsg(db_);
+            const int code = sqlite3_errcode(db_);
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            inTransaction_ = false;
+            if (code == SQLITE_FULL)
+                throw KestramaError(ErrorKind::InputOutput, "Disk full", path_);
+            throw KestramaError(ErrorKind::InputOutput,
+                                "cannot write the history database: " + message, path_);
+        }
+        Fail("cannot write the history database");
+    }
+}
+
+void SqliteHistoryStore::Begin() {
+    Exec("BEGIN IMMEDIATE");
+    inTransaction_ = true;
+}
+
+std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
+    const HistoryRun& r = snap.run;
+    auto fail = [&] {
+        const int code = sqlite3_errcode(db_);
+        const std::string message = sqlite3_errmsg(db_);
+        Rollback();
+        if (code == SQLITE_FULL)
+            throw KestramaError(ErrorKind::InputOutput, "Disk full", path_);
+        throw KestramaError(ErrorKind::InputOutput, "cannot write the history database: " + message,
+                            path_);
+    };
+    {
+        Statement del(db_, "DELETE FROM runs WHERE po_name=?1 AND po_path=?2 AND processed_on=?3");
+        if (!del)
+            fail();
+        del.Text(1, r.poName);
+        del.Text(2, r.poPath);
+        del.Text(3, r.processedOn);
+        if (sqlite3_step(del.get()) != SQLITE_DONE)
+            fail();
+    }
+    std::int64_t id = 0;
+    {
+        Statement ins(db_,
+                      "INSERT INTO runs (po_name, po_path, gw_version, language, processed_on, "
+                      "processed_at, log_path, log_bytes, recorded_at, mailboxes, total_mb) "
+                      "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+        if (!ins)
+            fail();
+        ins.Text(1, r.poName);
+        ins.Text(2, r.poPath);
+        ins.Text(3, r.gwVersion);
+        ins.Text(4, r.language);
+        ins.Text(5, r.processedOn);
+        ins.Text(6, r.processedAt);
+        ins.Text(7, r.logPath);
+        ins.Int(8, r.logBytes);
+        ins.Text(9, r.recordedAt);
+        ins.Int(10, r.mailboxes);
+        ins.Real(11, r.totalMb);
+        if (sqlite3_step(ins.get()) != SQLITE_DONE)
+            fail();
+        id = sqlite3_last_insert_rowid(db_);
+    }
+    Statement ins(db_,
+                  "INSERT INTO mailboxes (run_id, username, fullname, size_mb, inbox, outbox, "
+                  "wastebin, limit_mb, threshold_pct, exceeded, uid) "
+                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+    if (!ins)
+        fail();
+    for (const HistoryMailbox& m : snap.mailboxes) {
+        ins.Int(1, id);
+        ins.Text(2, m.username);
+        ins.Text(3, m.fullname);
+        ins.Real(4, m.sizeMb);
+        ins.Real(5, m.inbox);
+        ins.Real(6, m.outbox);
+        ins.Real(7, m.wastebin);
+        ins.Real(8, m.limitMb);
+        ins.Real(9, m.thresholdPct);
+        ins.Text(10, m.exceeded);
+        ins.Text(11, m.uid);
+        if (sqlite3_step(ins.get()) != SQLITE_DONE)
+            fail();
+        sqlite3_reset(ins.get());
+    }
+    return id;
+}
+
+void SqliteHistoryStore::Commit() {
+    Exec("COMMIT");
+    inTransaction_ = false;
+}
+
+void SqliteHistoryStore::Rollback() noexcept {
+    if (inTransaction_ && db_)
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    inTransaction_ = false;
+}
+
+std::vector<HistoryRun> SqliteHistoryStore::Runs(const std::string& poName,
+                                                 const std::string& poPath) {
+    const std::string sql = std::string("SELECT ") + kRunColumns +
+                            " FROM runs WHERE po_name=?1 AND po_path=?2 ORDER BY processed_at, id";
+    Statement s(db_, sql.c_str());
+    if (!s)
+        Fail("cannot read the history database");
+    s.Text(1, poName);
+    s.Text(2, poPath);
+    std::vector<HistoryRun> runs;
+    while (sqlite3_step(s.get()) == SQLITE_ROW)
+        runs.push_back(RunFrom(s));
+    return runs;
+}
+
+std::vector<HistoryRun> SqliteHistoryStore::LatestRuns() {
+    const std::string sql = std::string("SELECT ") + kRunColumns +
+                            " FROM runs r WHERE id = (SELECT id FROM runs q WHERE q.po_name = "
+                            "r.po_name AND q.po_path = r.po_path ORDER BY processed_at DESC, id "
+                            "DESC LIMIT 1) ORDER BY po_name, po_path";
+    Statement s(db_, sql.c_str());
+    if (!s)
+        Fail("cannot read the history database");
+    std::vector<HistoryRun> runs;
+    while (sqlite3_step(s.get()) == SQLITE_ROW)
+        runs.push_back(RunFrom(s));
+    return runs;
+}
+
+std::vector<HistoryMailbox> SqliteHistoryStore::Mailboxes(std::int64_t runId) {
+    Statement s(db_,
+                "SELECT username, fullname, size_mb, inbox, outbox, wastebin, limit_mb, "
+                "threshold_pct, exceeded, uid FROM mailboxes WHERE run_id=?1 ORDER BY rowid");
+    if (!s)
+        Fail("cannot read the history database");
+    s.Int(1, runId);
+    std::vector<HistoryMailbox> out;
+    while (sqlite3_step(s.get()) == SQLITE_ROW) {
+        HistoryMailbox m;
+        m.username = s.ColumnText(0);
+        m.fullname = s.ColumnText(1);
+        m.sizeMb = s.ColumnReal(2);
+        m.inbox = s.ColumnReal(3);
+        m.outbox = s.ColumnReal(4);
+        m.wastebin = s.ColumnReal(5);
+        m.limitMb = s.ColumnReal(6);
+        m.thresholdPct = s.ColumnReal(7);
+        m.exceeded = s.ColumnText(8);
+        m.uid = s.ColumnText(9);
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
+}  // namespace k32

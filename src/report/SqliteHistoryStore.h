@@ -1,0 +1,38 @@
+#pragma once
+// The history store in an SQLite file, in WAL mode with a busy timeout, so that several batch
+// runs (of different post offices) may record into one file at the same time.
+
+#include <string>
+
+#include "report/HistoryStore.h"
+
+struct sqlite3;
+
+namespace k32 {
+
+class SqliteHistoryStore : public HistoryStore {
+  public:
+    // Opens or creates the file; raises the input/output error naming it on failure.
+    explicit SqliteHistoryStore(const std::string& path);
+    ~SqliteHistoryStore() override;
+    SqliteHistoryStore(const SqliteHistoryStore&) = delete;
+    SqliteHistoryStore& operator=(const SqliteHistoryStore&) = delete;
+
+    void Begin() override;
+    std::int64_t RecordRun(const HistorySnapshot& snapshot) override;
+    void Commit() override;
+    void Rollback() noexcept override;
+    std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) override;
+    std::vector<HistoryRun> LatestRuns() override;
+    std::vector<HistoryMailbox> Mailboxes(std::int64_t runId) override;
+
+  private:
+    [[noreturn]] void Fail(const std::string& what) const;
+    void Exec(const char* sql);
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+    bool inTransaction_ = false;
+};
+
+}  // namespace k32

@@ -1,0 +1,379 @@
+#include "report/TrendsReport.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "text/LineWriter.h"
+
+namespace k32 {
+
+namespace {
+
+// Windows-1252 bytes (the log's) as UTF-8.
+std::string Utf8Of(std::string_view bytes) {
+    static constexpr std::array<char16_t, 32> k80 = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        char32_t c = b;
+        if (b >= 0x80 && b < 0xA0)
+            c = k80[b - 0x80];
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string Html(std::string_view bytes) {
+    std::string out;
+    for (char c : Utf8Of(bytes)) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// A figure with at most one decimal, none when it is whole.
+std::string Number(double v) {
+    char buf[48];
+    if (std::fabs(v - std::round(v)) < 0.05)
+        std::snprintf(buf, sizeof buf, "%.0f", std::round(v));
+    else
+        std::snprintf(buf, sizeof buf, "%.1f", v);
+    return std::string(buf) == "-0" ? "0" : buf;
+}
+
+std::string Maybe(const std::optional<double>& v) {
+    return v ? Number(*v) : "";
+}
+std::string Days(const std::optional<double>& v) {
+    return v ? Number(std::ceil(*v)) : "";
+}
+
+std::string DateOf(const std::string& iso) {
+    return iso.substr(0, 10);
+}
+
+// A line chart of one figure over the runs, with the dates below.
+std::string LineChart(const std::vector<HistoryRun>& runs, double (*value)(const HistoryRun&),
+                      const std::string& caption) {
+    const double w = 720, h = 220, left = 70, right = 20, top = 20, bottom = 40;
+    double lo = value(runs.front()), hi = lo;
+    for (const HistoryRun& r : runs) {
+        lo = std::min(lo, value(r));
+        hi = std::max(hi, value(r));
+    }
+    if (hi - lo < 1e-9) {
+        hi += 1;
+        lo = std::max(0.0, lo - 1);
+    }
+    const double first = DaysOfIso(runs.front().processedAt).value_or(0);
+    double last = DaysOfIso(runs.back().processedAt).value_or(0);
+    const bool oneDay = last - first < 1e-9;
+    auto x = [&](const HistoryRun& r, std::size_t i) {
+        const double t = oneDay
+                             ? (runs.size() > 1 ? double(i) / double(runs.size() - 1) : 0.5)
+                             : (DaysOfIso(r.processedAt).value_or(first) - first) / (last - first);
+        return left + t * (w - left - right);
+    };
+    auto y = [&](double v) { return top + (1 - (v - lo) / (hi - lo)) * (h - top - bottom); };
+    std::string s =
+        "<figure><svg class=\"chart\" viewBox=\"0 0 720 220\" role=\"img\" aria-label=\"" +
+        caption + "\">\n";
+    s += "<line x1=\"70\" y1=\"180\" x2=\"700\" y2=\"180\" stroke=\"#888\"/>"
+         "<line x1=\"70\" y1=\"20\" x2=\"70\" y2=\"180\" stroke=\"#888\"/>\n";
+    s += "<text x=\"64\" y=\"24\" text-anchor=\"end\">" + Number(hi) + "</text>";
+    s += "<text x=\"64\" y=\"180\" text-anchor=\"end\">" + Number(lo) + "</text>\n";
+    std::string points;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.1f,%.1f ", x(runs[i], i), y(value(runs[i])));
+        points += buf;
+    }
+    s += "<polyline fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"2\" points=\"" + points +
+         "\"/>\n";
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\" fill=\"#1f5fa8\"/>",
+                      x(runs[i], i), y(value(runs[i])));
+        s += buf;
+    }
+    // Dates of the first and the last run, and of a few between.
+    const std::size_t step = std::max<std::size_t>(1, runs.size() / 6);
+    for (std::size_t i = 0; i < runs.size(); i += step) {
+        if (i + step >= runs.size() && i + 1 != runs.size())
+            continue;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.1f", x(runs[i], i));
+        s += "<text x=\"" + std::string(buf) + "\" y=\"200\" text-anchor=\"middle\">" +
+             DateOf(runs[i].processedAt) + "</text>";
+    }
+    if (runs.size() > 1 && (runs.size() - 1) % step != 0) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.1f", x(runs.back(), runs.size() - 1));
+        s += "<text x=\"" + std::string(buf) + "\" y=\"200\" text-anchor=\"middle\">" +
+             DateOf(runs.back().processedAt) + "</text>";
+    }
+    s += "\n</svg><figcaption>" + caption + "</figcaption></figure>\n";
+    return s;
+}
+
+// Horizontal bars of the growth in MB, one per row.
+std::string BarChart(const std::vector<GrowthRow>& rows, const std::string& caption) {
+    double most = 0;
+    for (const GrowthRow& r : rows)
+        most = std::max(most, std::fabs(*r.growthMb));
+    if (most <= 0)
+        most = 1;
+    const int barH = 16, gap = 4, left = 180, width = 480;
+    const int h = static_cast<int>(rows.size()) * (barH + gap) + 10;
+    std::string s = "<figure><svg class=\"chart\" viewBox=\"0 0 720 " + std::to_string(h) +
+                    "\" role=\"img\" aria-label=\"" + caption + "\">\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int yy = 5 + static_cast<int>(i) * (barH + gap);
+        const double len = std::fabs(*rows[i].growthMb) / most * width;
+        char buf[256];
+        std::snprintf(buf, sizeof buf,
+                      "<rect x=\"%d\" y=\"%d\" width=\"%.1f\" height=\"%d\" fill=\"%s\"/>", left,
+                      yy, len, barH, *rows[i].growthMb >= 0 ? "#1f5fa8" : "#999");
+        s += "<text x=\"" + std::to_string(left - 6) + "\" y=\"" + std::to_string(yy + 12) +
+             "\" text-anchor=\"end\">" + Html(rows[i].username) + "</text>" + buf;
+        std::snprintf(buf, sizeof buf, "<text x=\"%.1f\" y=\"%d\">", left + len + 6, yy + 12);
+        s += buf + Number(*rows[i].growthMb) + " MB</text>\n";
+    }
+    s += "</svg><figcaption>" + caption + "</figcaption></figure>\n";
+    return s;
+}
+
+std::string GrowthTable(const std::vector<GrowthRow>& rows) {
+    std::string s =
+        "<table><thead><tr><th>Username</th><th>Full name</th><th>Size then (MB)</th>"
+        "<th>Size now (MB)</th><th>Growth (MB)</th><th>Growth (%)</th></tr></thead><tbody>\n";
+    for (const GrowthRow& r : rows)
+        s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
+             "</td><td class=\"n\">" + Maybe(r.sizeThen) + "</td><td class=\"n\">" +
+             Maybe(r.sizeNow) + "</td><td class=\"n\">" + Maybe(r.growthMb) +
+             "</td><td class=\"n\">" + Maybe(r.growthPct) + "</td></tr>\n";
+    return s + "</tbody></table>\n";
+}
+
+std::string GrowthSection(const PostOfficeTrends& t, const std::optional<std::size_t>& against,
+                          const std::vector<GrowthRow>& rows, const std::string& title) {
+    std::string s = "<h2>" + title + "</h2>\n";
+    if (!against)
+        return s + "<p>No earlier run to compare with.</p>\n";
+    s += "<p>Compared with the run of " + DateOf(t.runs[*against].processedAt) + ".</p>\n";
+    const std::vector<GrowthRow> top = TopGrowers(rows, 20);
+    if (top.empty())
+        return s + "<p>No mailbox of this run was in that run.</p>\n";
+    return s + BarChart(top, "Growth in MB, the 20 mailboxes that grew most") + GrowthTable(top);
+}
+
+double TotalOf(const HistoryRun& r) {
+    return r.totalMb;
+}
+double CountOf(const HistoryRun& r) {
+    return static_cast<double>(r.mailboxes);
+}
+
+std::string CsvField(const std::string& text, const std::string& separator) {
+    const bool quote = text.find_first_of("\"\r\n") != std::string::npos ||
+                       (!separator.empty() && text.find(separator) != std::string::npos);
+    if (!quote)
+        return text;
+    std::string s = "\"";
+    for (char c : text) {
+        if (c == '"')
+            s += '"';
+        s += c;
+    }
+    return s + "\"";
+}
+
+}  // namespace
+
+std::string TrendsCsvHeader(const std::string& separator) {
+    static constexpr std::array<const char*, 9> kFields = {
+        "Username",   "Fullname",   "Size then (MB)", "Size now (MB)", "Growth (MB)",
+        "Growth (%)", "Limit (MB)", "Used (%)",       "Days to limit"};
+    std::string s;
+    for (std::size_t i = 0; i < kFields.size(); ++i)
+        s += (i ? separator : "") + std::string(kFields[i]);
+    return s;
+}
+
+std::vector<std::string> TrendsCsvLines(const TrendsReportData& data) {
+    const std::string& sep = data.csvSeparator;
+    std::vector<std::string> lines{TrendsCsvHeader(sep)};
+    for (const GrowthRow& r : data.trends.sincePrevious) {
+        const std::array<std::string, 9> f = {
+            CsvField(r.username, sep), CsvField(r.fullname, sep), Maybe(r.sizeThen),
+            Maybe(r.sizeNow),          Maybe(r.growthMb),         Maybe(r.growthPct),
+            Maybe(r.limitMb),          Maybe(r.usedPct),          Days(r.daysToLimit)};
+        std::string line;
+        for (std::size_t i = 0; i < f.size(); ++i)
+            line += (i ? sep : "") + f[i];
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::string TrendsHtml(const TrendsReportData& data) {
+    const PostOfficeTrends& t = data.trends;
+    const HistoryRun& now = t.runs.back();
+    const std::string po = Html(now.poName);
+    std::string s =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<title>Trends of post office " +
+        po +
+        "</title>\n"
+        "<style>\n"
+        "@page { margin: 12mm; }\n"
+        "body { font-family: sans-serif; font-size: 10pt; margin: 0 auto; max-width: 190mm; }\n"
+        "h1 { font-size: 16pt; } h2 { font-size: 13pt; margin-top: 1.5em; }\n"
+        "table { border-collapse: collapse; width: 100%; margin: 0.5em 0; }\n"
+        "th, td { border: 1px solid #999; padding: 2px 4px; text-align: left; "
+        "overflow-wrap: anywhere; }\n"
+        "td.n, th.n { text-align: right; }\n"
+        "tr { page-break-inside: avoid; }\n"
+        "svg.chart { width: 100%; height: auto; font-size: 11px; }\n"
+        "figure { margin: 0.5em 0; page-break-inside: avoid; }\n"
+        ".red { background: #f4c7c3; } .amber { background: #fce8b2; } "
+        ".green { background: #d9ead3; }\n"
+        "</style>\n</head>\n<body>\n";
+    s += "<h1>Trends of post office " + po + "</h1>\n";
+    s += "<p>Path: " + Html(now.poPath) + "<br>This run: " + Html(now.processedOn) + " (" +
+         std::to_string(now.mailboxes) + " mailboxes, " + Number(now.totalMb) + " MB)<br>" +
+         "Recorded runs of this post office: " + std::to_string(t.runs.size()) + "</p>\n";
+    if (t.runs.size() < 2)
+        s += "<p><strong>This is the first recorded run of this post office. Trends start with "
+             "the next run.</strong></p>\n";
+
+    s += "<h2>Size and mailboxes over time</h2>\n";
+    s += LineChart(t.runs, TotalOf, "Total size of the post office (MB)");
+    s += LineChart(t.runs, CountOf, "Number of mailboxes");
+
+    s += GrowthSection(t, t.previous, t.sincePrevious, "Growth since the previous run");
+    s += GrowthSection(t, t.monthAgo, t.sinceMonthAgo, "Growth over about 30 days");
+
+    s += "<h2>Quota bands</h2>\n<table><thead><tr><th>Band</th><th class=\"n\">Mailboxes</th>"
+         "</tr></thead><tbody>\n";
+    s += "<tr class=\"red\"><td>Red: at or over the limit, or exceeded</td><td class=\"n\">" +
+         std::to_string(t.bands.red) + "</td></tr>\n";
+    s += "<tr class=\"amber\"><td>Amber: at or over the warning threshold</td><td class=\"n\">" +
+         std::to_string(t.bands.amber) + "</td></tr>\n";
+    s += "<tr class=\"green\"><td>Green: below the threshold</td><td class=\"n\">" +
+         std::to_string(t.bands.green) + "</td></tr>\n";
+    s += "<tr><td>No limit</td><td class=\"n\">" + std::to_string(t.bands.noLimit) +
+         "</td></tr>\n</tbody></table>\n";
+    std::vector<const GrowthRow*> banded;
+    for (const GrowthRow& r : t.sincePrevious)
+        if (r.usedPct)
+            banded.push_back(&r);
+    std::stable_sort(banded.begin(), banded.end(), [](const GrowthRow* a, const GrowthRow* b) {
+        return *a->usedPct > *b->usedPct;
+    });
+    if (banded.size() > 50)
+        banded.resize(50);
+    if (!banded.empty()) {
+        s += "<p>The mailboxes nearest their limit:</p>\n<table><thead><tr><th>Username</th>"
+             "<th>Full name</th><th class=\"n\">Size (MB)</th><th class=\"n\">Limit (MB)</th>"
+             "<th class=\"n\">Used (%)</th></tr></thead><tbody>\n";
+        for (const GrowthRow* r : banded)
+            s += "<tr><td>" + Html(r->username) + "</td><td>" + Html(r->fullname) +
+                 "</td><td class=\"n\">" + Maybe(r->sizeNow) + "</td><td class=\"n\">" +
+                 Maybe(r->limitMb) + "</td><td class=\"n\">" + Maybe(r->usedPct) + "</td></tr>\n";
+        s += "</tbody></table>\n";
+    }
+
+    s += "<h2>Days until the limit</h2>\n";
+    if (t.reachingLimit.empty()) {
+        s += "<p>No mailbox reaches its limit within 90 days at its present growth (a projection "
+             "needs at least 3 runs over at least 7 days).</p>\n";
+    } else {
+        s += "<table><thead><tr><th>Username</th><th>Full name</th><th class=\"n\">Size now (MB)"
+             "</th><th class=\"n\">Limit (MB)</th><th class=\"n\">Days to limit</th></tr></thead>"
+             "<tbody>\n";
+        for (const GrowthRow& r : t.reachingLimit)
+            s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
+                 "</td><td class=\"n\">" + Maybe(r.sizeNow) + "</td><td class=\"n\">" +
+                 Maybe(r.limitMb) + "</td><td class=\"n\">" + Days(r.daysToLimit) + "</td></tr>\n";
+        s += "</tbody></table>\n";
+    }
+
+    s += "<h2>New and gone since the previous run</h2>\n";
+    if (!t.previous) {
+        s += "<p>No earlier run to compare with.</p>\n";
+    } else {
+        auto list = [&](const std::vector<std::string>& names, const std::string& what) {
+            std::string l = "<p>" + what + " (" + std::to_string(names.size()) + ")";
+            if (names.empty())
+                return l + ".</p>\n";
+            l += ": ";
+            for (std::size_t i = 0; i < names.size(); ++i)
+                l += (i ? ", " : "") + Html(names[i]);
+            return l + "</p>\n";
+        };
+        s += list(t.newMailboxes, "New mailboxes");
+        s += list(t.goneMailboxes, "Gone mailboxes");
+    }
+
+    if (data.postOffices.size() > 1) {
+        s += "<h2>Post offices in this history</h2>\n<table><thead><tr><th>Post office</th>"
+             "<th>Path</th><th>Last run</th><th class=\"n\">Mailboxes</th><th class=\"n\">Total "
+             "(MB)</th><th class=\"n\">Growth (MB)</th></tr></thead><tbody>\n";
+        for (const PostOfficeSummary& p : data.postOffices)
+            s += "<tr><td>" + Html(p.last.poName) + "</td><td>" + Html(p.last.poPath) +
+                 "</td><td>" + DateOf(p.last.processedAt) + "</td><td class=\"n\">" +
+                 std::to_string(p.last.mailboxes) + "</td><td class=\"n\">" +
+                 Number(p.last.totalMb) + "</td><td class=\"n\">" + Maybe(p.growthMb) +
+                 "</td></tr>\n";
+        s += "</tbody></table>\n";
+    }
+    s += "</body>\n</html>";
+    return s;
+}
+
+void StageTrendsReports(const TrendsReportData& data, const std::string& basePath,
+                        PendingFiles& pending) {
+    {
+        LineWriter out(basePath + "-trends.html", LineWriter::Mode::Replace);
+        out.Put(TrendsHtml(data));
+        out.EndLine();
+        pending.Add(out.Finish());
+    }
+    LineWriter out(basePath + "-trends.csv", LineWriter::Mode::Replace);
+    for (const std::string& line : TrendsCsvLines(data))
+        out.WriteLine(line);
+    pending.Add(out.Finish());
+}
+
+}  // namespace k32

@@ -1,0 +1,31 @@
+#pragma once
+// The trend reports written beside a mailbox run's two reports when history is kept:
+// <base>-trends.html, one self-contained UTF-8 page with inline SVG charts and no scripts, and
+// <base>-trends.csv, the per-mailbox table for spreadsheets.
+
+#include <string>
+#include <vector>
+
+#include "analysis/Trends.h"
+#include "text/PendingFiles.h"
+
+namespace k32 {
+
+struct TrendsReportData {
+    const PostOfficeTrends& trends;
+    std::vector<PostOfficeSummary> postOffices;  // every post office of the store
+    std::string csvSeparator;
+};
+
+// The CSV's header line, without the separator's choice: fields joined by `separator`.
+std::string TrendsCsvHeader(const std::string& separator);
+
+// Writes both files to temporaries beside `basePath` and hands them to `pending`.
+void StageTrendsReports(const TrendsReportData& data, const std::string& basePath,
+                        PendingFiles& pending);
+
+// The bytes of the HTML page and the CSV, for tests.
+std::string TrendsHtml(const TrendsReportData& data);
+std::vector<std::string> TrendsCsvLines(const TrendsReportData& data);
+
+}  // namespace k32

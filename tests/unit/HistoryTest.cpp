@@ -1,0 +1,322 @@
+// The history store and the trend reports: dates of the three languages, the projection and
+// the quota bands on tables of cases, the store's round trip and its refusals, and batch runs
+// with /HISTORY: (same reports, growth over runs, all or nothing, two runs at once).
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <future>
+
+#include "TestSupport.h"
+#include "analysis/Trends.h"
+#include "report/HistoryStore.h"
+#include "report/SqliteHistoryStore.h"
+#include "text/Errors.h"
+#include "text/LogDates.h"
+
+using namespace k32;
+using namespace k32::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kOptions = "/OPTIONS:5130;.";
+
+std::string Sample(const std::string& name) {
+    return std::string(KESTRAMA_SAMPLES) + "/" + name;
+}
+
+// The English sample with another date and Anna Morgan's size (in MB), for runs over time.
+std::string SampleOn(const std::string& date, int annaMb, bool withBo = true) {
+    std::string log = ReadFile(Sample("english-gw652.log"));
+    auto replace = [&](const std::string& from, const std::string& to) {
+        const auto at = log.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        log.replace(at, from.size(), to);
+    };
+    replace("Monday, March 7, 2005 - 2:15 am", date);
+    replace("210944 kbytes", std::to_string(annaMb * 1024) + " kbytes");
+    if (!withBo)
+        replace("Checking user = BCHEN", "Checking user = BCHEN2");
+    return log;
+}
+
+ProcessResult Batch(const std::string& in, const std::string& out, const std::string& history) {
+    return RunProcess({Kestrama32(), "/IN:" + in, "/OUT:" + out, kOptions, "/HISTORY:" + history});
+}
+
+std::vector<std::string> CsvLines(const std::string& path) {
+    return SplitCrLf(ReadFile(path));
+}
+
+std::string Query(const std::string& db, const std::string& sql) {
+    sqlite3* h = nullptr;
+    sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
+    std::string out;
+    sqlite3_exec(
+        h, sql.c_str(),
+        [](void* o, int n, char** values, char**) {
+            auto& s = *static_cast<std::string*>(o);
+            for (int i = 0; i < n; ++i)
+                s += std::string(i ? "|" : "") + (values[i] ? values[i] : "NULL");
+            s += "\n";
+            return 0;
+        },
+        &out, nullptr);
+    sqlite3_close(h);
+    return out;
+}
+
+}  // namespace
+
+TEST(LogDates, HeaderDatesOfEachLanguage) {
+    struct Case {
+        std::string text;
+        std::optional<std::string> iso;
+    };
+    const std::vector<Case> cases = {
+        {"Monday, March 7, 2005 - 2:15 am", "2005-03-07T02:15:00"},
+        {"Saturday, May 31, 2003 - 1:00 pm", "2003-05-31T13:00:00"},
+        {"Monday, March 7, 2005 - 12:05 am", "2005-03-07T00:05:00"},
+        {"Dienstag, 14. M\xe4rz 2006 - 03:00", "2006-03-14T03:00:00"},
+        {"Freitag, 1. Dezember 2006 - 23:10", "2006-12-01T23:10:00"},
+        {"mercredi 9 avril 2008 - 4:30", "2008-04-09T04:30:00"},
+        {"samedi 16 ao\xfbt 2008 - 18:00", "2008-08-16T18:00:00"},
+        {"jeudi 28 f\xe9vrier 2008", "2008-02-28T00:00:00"},
+        {"Friday, February 30, 2007 - 1:00 am", std::nullopt},  // no such day
+        {"Monday", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseLogDate(c.text), c.iso) << c.text;
+}
+
+TEST(Trends, DaysToLimitByLeastSquares) {
+    using Points = std::vector<std::pair<double, double>>;
+    struct Case {
+        const char* what;
+        Points points;
+        double limit, today;
+        std::optional<double> days;
+    };
+    const std::vector<Case> cases = {
+        {"10 MB a day, 50 MB left", {{0, 100}, {7, 170}, {14, 240}}, 290, 14, 5.0},
+        {"already at the limit", {{0, 100}, {7, 170}, {14, 240}}, 200, 14, 0.0},
+        {"two runs are too few", {{0, 100}, {14, 240}}, 290, 14, std::nullopt},
+        {"three runs within a week", {{0, 100}, {3, 130}, {6, 160}}, 290, 6, std::nullopt},
+        {"not growing", {{0, 100}, {7, 100}, {14, 100}}, 290, 14, std::nullopt},
+        {"shrinking", {{0, 200}, {7, 150}, {14, 100}}, 290, 14, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto got = DaysToLimit(c.points, c.limit, c.today);
+        ASSERT_EQ(got.has_value(), c.days.has_value()) << c.what;
+        if (got) {
+            EXPECT_NEAR(*got, *c.days, 1e-9) << c.what;
+        }
+    }
+    // The noisy line: slope 9.14 MB a day through the mean (10.5 days, 195 MB).
+    const auto noisy = DaysToLimit({{0, 100}, {7, 180}, {14, 200}, {21, 300}}, 400, 21);
+    ASSERT_TRUE(noisy);
+    const double slope =
+        (-10.5 * -95 + -3.5 * -15 + 3.5 * 5 + 10.5 * 105) / (2 * (10.5 * 10.5 + 3.5 * 3.5));
+    EXPECT_NEAR(*noisy, (400 - (195 + slope * 10.5)) / slope, 1e-9);
+}
+
+TEST(Trends, QuotaBands) {
+    struct Case {
+        std::optional<double> size, limit, threshold;
+        const char* exceeded;
+        QuotaBand band;
+    };
+    const std::vector<Case> cases = {
+        {100, 200, 80, "No", QuotaBand::Green},
+        {160, 200, 80, "No", QuotaBand::Amber},
+        {200, 200, 80, "No", QuotaBand::Red},
+        {10, 200, 80, "Size", QuotaBand::Red},
+        {10, std::nullopt, 80, "No", QuotaBand::NoLimit},
+        {10, std::nullopt, std::nullopt, "", QuotaBand::NoLimit},
+        {170, 200, std::nullopt, "No", QuotaBand::Green},
+    };
+    for (const Case& c : cases) {
+        HistoryMailbox m;
+        m.sizeMb = c.size;
+        m.limitMb = c.limit;
+        m.thresholdPct = c.threshold;
+        m.exceeded = c.exceeded;
+        EXPECT_EQ(BandOf(m), c.band) << c.size.value_or(-1) << " of " << c.limit.value_or(-1);
+    }
+}
+
+TEST(HistoryStore, RoundTripAndReplacingARecordedRun) {
+    TempDir dir;
+    const std::string file = dir / "h.sqlite";
+    HistorySnapshot snap;
+    snap.run = {0,
+                "PO",
+                "path",
+                "6.5.2",
+                "English",
+                "Monday",
+                "2005-03-07T02:15:00",
+                "/log",
+                10,
+                "2026-01-01T00:00:00",
+                2,
+                300};
+    snap.mailboxes = {{"A", "Anna", 100, 1, 2, 3, 200, 80, "No", "a1"},
+                      {"B", "Bo", 200, 4, 5, 6, std::nullopt, std::nullopt, "", "b2"}};
+    {
+        SqliteHistoryStore store(file);
+        store.Begin();
+        store.RecordRun(snap);
+        store.Commit();
+        // The same post office and processed-on text again: replaced, not added.
+        snap.mailboxes[0].sizeMb = 150;
+        store.Begin();
+        store.RecordRun(snap);
+        store.Commit();
+        // A run that is rolled back leaves nothing.
+        HistorySnapshot other = snap;
+        other.run.processedOn = "Tuesday";
+        store.Begin();
+        store.RecordRun(other);
+        store.Rollback();
+    }
+    SqliteHistoryStore store(file);
+    const auto runs = store.Runs("PO", "path");
+    ASSERT_EQ(runs.size(), 1u);
+    const auto boxes = store.Mailboxes(runs[0].id);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].sizeMb, 150);
+    EXPECT_EQ(boxes[1].limitMb, std::nullopt);
+    EXPECT_EQ(boxes[1].uid, "b2");
+    EXPECT_EQ(Query(file, "SELECT count(*) FROM mailboxes; PRAGMA user_version"), "2\n1\n");
+}
+
+TEST(HistoryStore, RefusesFilesItCannotUseAndLeavesThemAsTheyWere) {
+    TempDir dir;
+    const std::string notDb = dir / "notes.txt";
+    WriteFile(notDb, std::string(4096, 'x'));
+    const std::string newer = dir / "newer.sqlite";
+    { SqliteHistoryStore store(newer); }
+    sqlite3* h = nullptr;
+    sqlite3_open(newer.c_str(), &h);
+    sqlite3_exec(h, "PRAGMA user_version=7", nullptr, nullptr, nullptr);
+    sqlite3_close(h);
+    const std::string newerBytes = ReadFile(newer);
+    struct Case {
+        std::string file, message;
+    };
+    for (const Case& c : {Case{notDb, "not a history database"},
+                          Case{newer, "history database of a newer version (7)"},
+                          Case{dir / "missing/h.sqlite", "cannot open the history database"}}) {
+        try {
+            SqliteHistoryStore store(c.file);
+            ADD_FAILURE() << c.file << " opened";
+        } catch (const KestramaError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+            EXPECT_EQ(e.where, c.file);
+        }
+    }
+    EXPECT_EQ(ReadFile(notDb), std::string(4096, 'x'));
+    EXPECT_EQ(ReadFile(newer), newerBytes);
+}
+
+TEST(HistoryBatch, ReportsStayTheSameAndTrendsFollowTheRuns) {
+    TempDir dir;
+    const std::string db = dir / "h.sqlite";
+    // Without history, then with: the two reports are the same bytes.
+    // (The web report names its own path, so both runs use the same one.)
+    ASSERT_EQ(RunProcess({Kestrama32(), "/IN:" + Sample("english-gw652.log"),
+                          "/OUT:" + (dir / "po"), kOptions})
+                  .exitCode,
+              0);
+    const std::string plainCsv = ReadFile(dir / "po.csv"), plainMht = ReadFile(dir / "po.mht");
+    ProcessResult r = Batch(Sample("english-gw652.log"), dir / "po", db);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(ReadFile(dir / "po.csv") == plainCsv);
+    EXPECT_TRUE(ReadFile(dir / "po.mht") == plainMht);
+    EXPECT_NE(ReadFile(dir / "po-trends.html").find("Trends start with the next run"),
+              std::string::npos);
+    EXPECT_EQ(CsvLines(dir / "po-trends.csv")[0],
+              "Username;Fullname;Size then (MB);Size now (MB);Growth (MB);Growth (%);Limit (MB);"
+              "Used (%);Days to limit");
+    EXPECT_EQ(Query(db, "SELECT processed_at, mailboxes, total_mb FROM runs"),
+              "2005-03-07T02:15:00|5|784.0\n");
+    // Recording the same log again replaces its run.
+    ASSERT_EQ(Batch(Sample("english-gw652.log"), dir / "po", db).exitCode, 0);
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM runs; SELECT count(*) FROM mailboxes"), "1\n5\n");
+
+    // Two weeks more, Anna growing 30 MB a week towards her 300 MB; Bo gone in the last run.
+    WriteFile(dir / "w2.log", SampleOn("Monday, March 14, 2005 - 2:15 am", 236));
+    WriteFile(dir / "w3.log", SampleOn("Monday, March 21, 2005 - 2:15 am", 266, false));
+    ASSERT_EQ(Batch(dir / "w2.log", dir / "po", db).exitCode, 0);
+    r = Batch(dir / "w3.log", dir / "po", db);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto lines = CsvLines(dir / "po-trends.csv");
+    // 206, 236, 266 MB a week apart: 30/7 MB a day, 34 MB left, 7.9 days.
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "AMORGAN;Anna Morgan;236;266;30;12.7;300;88.7;8"),
+        lines.end());
+    const std::string html = ReadFile(dir / "po-trends.html");
+    for (const char* part : {"New mailboxes (1): BCHEN2", "Gone mailboxes (1): BCHEN", "<polyline",
+                             "Days until the limit", "AMORGAN"})
+        EXPECT_NE(html.find(part), std::string::npos) << part;
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+}
+
+TEST(HistoryBatch, AHistoryThatCannotBeWrittenFailsTheRunAndChangesNothing) {
+    TempDir dir;
+    WriteFile(dir / "po.csv", "previous\r\n");
+    WriteFile(dir / "po.mht", "previous\r\n");
+    WriteFile(dir / "bad.sqlite", "not a database, and long enough to be read as one........");
+    struct Case {
+        std::string history, message;
+    };
+    for (const Case& c : {Case{dir / "bad.sqlite", "not a history database"},
+                          Case{dir / "nofolder/h.sqlite", "cannot open the history database"}}) {
+        const ProcessResult r = Batch(Sample("english-gw652.log"), dir / "po", c.history);
+        EXPECT_EQ(r.exitCode, 1) << c.history;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.history), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(ReadFile(dir / "po.csv"), "previous\r\n");
+        EXPECT_EQ(ReadFile(dir / "po.mht"), "previous\r\n");
+        EXPECT_FALSE(fs::exists(dir / "po-trends.html"));
+    }
+}
+
+TEST(HistoryBatch, TwoPostOfficesRecordIntoOneFileAtOnce) {
+    TempDir dir;
+    const std::string db = dir / "h.sqlite";
+    // Two post offices: the same sample under another post-office name.
+    std::string other = ReadFile(Sample("english-gw652.log"));
+    other.replace(other.find("Post Office= Harbour"), 20, "Post Office= Lighthouse");
+    WriteFile(dir / "other.log", other);
+    for (int round = 0; round < 3; ++round) {
+        auto a = std::async(std::launch::async,
+                            [&] { return Batch(Sample("english-gw652.log"), dir / "a", db); });
+        auto b =
+            std::async(std::launch::async, [&] { return Batch(dir / "other.log", dir / "b", db); });
+        const ProcessResult ra = a.get(), rb = b.get();
+        EXPECT_EQ(ra.exitCode, 0) << ra.err;
+        EXPECT_EQ(rb.exitCode, 0) << rb.err;
+    }
+    EXPECT_EQ(Query(db, "SELECT po_name, mailboxes FROM runs ORDER BY po_name"),
+              "Harbour|5\nLighthouse|5\n");
+    // With several post offices, each trend report lists them all.
+    ASSERT_EQ(Batch(dir / "other.log", dir / "b", db).exitCode, 0);
+    EXPECT_NE(ReadFile(dir / "b-trends.html").find("Post offices in this history"),
+              std::string::npos);
+}
+
+TEST(HistoryBatch, TheDefaultFileFollowsXdgDataHome) {
+    TempDir dir;
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    EXPECT_EQ(DefaultHistoryFile(), dir / "data/kestrama32/history.sqlite");
+    const ProcessResult r = RunProcess({Kestrama32(), "/IN:" + Sample("english-gw652.log"),
+                                        "/OUT:" + (dir / "po"), kOptions, "/HISTORY:"});
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir / "data/kestrama32/history.sqlite"));
+}
