@@ -72,7 +72,6 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
                          trends);
     csv.TakeFrom(trends);
     csv.CommitAll([store] { store->Commit(); });
-    AddDebugLine(ctx, "History recorded", "yes");
 }
 
 // Once both reports are in place, the window's grid shows what the CSV report holds and the

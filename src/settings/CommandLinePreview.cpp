@@ -149,6 +149,10 @@ std::string BuildCommandLinePreview(const ReportSettings& s) {
     line += ShellWord(ColumnGroup(s, notes));
     if (s.TOP != 0 || s.TOPVALUE != 0)
         line += " /TOP:" + std::to_string(s.TOP) + ",ABOVE:" + std::to_string(s.TOPVALUE);
+    // Keeping history: the store file, or the default one when none is chosen.
+    if (s.KeepHistory)
+        line +=
+            " /HISTORY:" + (s.HistoryFile.empty() ? std::string() : DoubleQuoted(s.HistoryFile));
     if (!notes.items.empty()) {
         line += " # not as set here: ";
         for (std::size_t i = 0; i < notes.items.size(); ++i)

@@ -3,7 +3,7 @@
 // the Settings tab so that it can be pasted into a POSIX shell or a cron job:
 //
 //   kestrama32 /IN:"<log>" /OUT:"<base>" /OPTIONS:"5110;." /COLUMN:0123456789,HTML:...,CSV:...
-//   [/TOP:<count>,ABOVE:<value>]
+//   [/TOP:<count>,ABOVE:<value>] [/HISTORY:"<store file>"]
 //
 // The paths and the options group are double-quoted, with "$", "`", "\" and "\"" escaped and
 // "!" set in single quotes, so that the shell hands the program exactly the settings' bytes
@@ -11,7 +11,8 @@
 // character a shell would act on. In the options and column groups a byte above 127 (a
 // separator such as "§" in the log's code page) is written as $(printf '\ooo'), so that it
 // reaches the program as that one byte and not as its two-byte UTF-8 form. The top group
-// follows only when TOP or TOPVALUE is not 0.
+// follows only when TOP or TOPVALUE is not 0, the history switch only when history is kept
+// (without a file for the default store).
 //
 // The switches are read by fixed positions, so every value must fit its position exactly. A
 // value that cannot (possible only with a missing or hand-edited stored value) never shortens

@@ -137,6 +137,61 @@ def sweep_batch(root):
     print("batch run: %d calls swept with %s" % (calls, ", ".join(ERRNOS)))
 
 
+def recorded_runs(db):
+    """The number of runs in a history store; 0 when it does not exist or holds no table."""
+    if not os.path.exists(db):
+        return 0
+    import sqlite3
+    try:
+        with sqlite3.connect(db) as c:
+            return c.execute("SELECT count(*) FROM runs").fetchone()[0]
+    except sqlite3.Error:
+        return 0
+
+
+def sweep_history(root):
+    """A batch run that keeps history: at every failing call, either the run succeeds with the
+    reports of a clean run and its run recorded, or it fails with both reports and the store as
+    they were (nothing recorded, no trend report)."""
+    box = Sandbox(os.path.join(root, "history"), KESTRAMA32)
+    db = os.path.join(box.root, "history.sqlite")
+    args = box.batch_args() + ["/HISTORY:" + db]
+
+    def fresh():
+        box.reset_outputs()
+        for suffix in ("", "-wal", "-shm", "-journal"):
+            if os.path.exists(db + suffix):
+                os.remove(db + suffix)
+
+    fresh()
+    trace = os.path.join(root, "history-trace")
+    code, err, calls = box.run(args, trace=trace)
+    if not check(code == 0 and err == "" and recorded_runs(db) == 1,
+                 "clean history run: exit %s, %r" % (code, err)):
+        return
+    reference = box.outputs()
+    check("po1-trends.html" in reference and "po1-trends.csv" in reference,
+          "clean history run wrote %s" % list(reference))
+    names = [box.input, box.base + ".csv", box.base + ".mht", box.base + "-trends.html",
+             box.base + "-trends.csv", box.debug_log, box.fallback_log, db, box.root]
+    for n in range(1, calls + 1):
+        for errno_name in ERRNOS:
+            where = "history run, %s with %s" % (describe(trace, n), errno_name)
+            fresh()
+            code, err, _ = box.run(args, n, errno_name)
+            check(code in (0, 1), "%s: exit %s (signal or hang)" % (where, code))
+            if code == 1:
+                check(one_error(err, "kestrama32", names), "%s: stderr %r" % (where, err))
+                check(box.outputs() == PREVIOUS, "%s: previous reports changed" % where)
+                check(recorded_runs(db) == 0, "%s: a failed run was recorded" % where)
+            elif code == 0:
+                check(err == "", "%s: stderr %r" % (where, err))
+                check(box.outputs() == reference, "%s: reports differ from a clean run" % where)
+                check(recorded_runs(db) == 1, "%s: the run was not recorded" % where)
+            check(not leftovers(box.out, box.bin), "%s: left %s" % (where, leftovers(box.out, box.bin)))
+    print("history run: %d calls swept with %s" % (calls, ", ".join(ERRNOS)))
+
+
 def sweep_dummy_log(root):
     box = Sandbox(os.path.join(root, "dummy"), DUMMYLOG)
     box.reset_outputs()
@@ -275,7 +330,7 @@ def file_cases(root):
 
 
 with tempfile.TemporaryDirectory(prefix="k32-iofault-") as root:
-    for step in (sweep_batch, sweep_dummy_log, debug_log_faults, file_cases):
+    for step in (sweep_batch, sweep_history, sweep_dummy_log, debug_log_faults, file_cases):
         step(root)
 for f in failures[:40]:
     print("FAIL:", f)

@@ -36,6 +36,15 @@ TEST(CommandLinePreviewTest, TextForTheUsualSettings) {
          R"(kestrama32 /IN:"" /OUT:"" /OPTIONS:"5110;." /COLUMN:0123456789,HTML:1111111111,CSV:1111111111 /TOP:0,ABOVE:5)"},
         {"top count only", [](ReportSettings& s) { s.TOP = 10; },
          R"(kestrama32 /IN:"" /OUT:"" /OPTIONS:"5110;." /COLUMN:0123456789,HTML:1111111111,CSV:1111111111 /TOP:10,ABOVE:0)"},
+        {"history in the default store", [](ReportSettings& s) { s.KeepHistory = true; },
+         R"(kestrama32 /IN:"" /OUT:"" /OPTIONS:"5110;." /COLUMN:0123456789,HTML:1111111111,CSV:1111111111 /HISTORY:)"},
+        {"history in a file, after the top group",
+         [](ReportSettings& s) {
+             s.TOP = 10;
+             s.KeepHistory = true;
+             s.HistoryFile = "/var/lib/k32/h $1.sqlite";
+         },
+         R"(kestrama32 /IN:"" /OUT:"" /OPTIONS:"5110;." /COLUMN:0123456789,HTML:1111111111,CSV:1111111111 /TOP:10,ABOVE:0 /HISTORY:"/var/lib/k32/h \$1.sqlite")"},
         {"comma as decimal separator", [](ReportSettings& s) { s.DECSeperator = ","; },
          R"(kestrama32 /IN:"" /OUT:"" /OPTIONS:"5110;," /COLUMN:0123456789,HTML:1111111111,CSV:1111111111)"},
         {"no HTML columns",
@@ -197,6 +206,13 @@ TEST(CommandLinePreviewTest, AShellAndTheParserGiveBackTheSettings) {
     }
     s.TOP = 4294967295u;
     s.TOPVALUE = 123456;
+    ExpectRoundTrip(s, [](ReportSettings&) {});
+    // History kept, with and without the top group, in the default store and in a file.
+    s.KeepHistory = true;
+    ExpectRoundTrip(s, [](ReportSettings&) {});
+    s.HistoryFile = "/tmp/his tory/$h.sqlite";
+    ExpectRoundTrip(s, [](ReportSettings&) {});
+    s.TOP = s.TOPVALUE = 0;
     ExpectRoundTrip(s, [](ReportSettings&) {});
 
     // Stand-ins come back as stand-ins, and behave as the values they replace.

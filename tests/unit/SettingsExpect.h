@@ -23,6 +23,8 @@ inline void ExpectSameSettings(const ReportSettings& a, const ReportSettings& b)
     EXPECT_EQ(a.TOPVALUE, b.TOPVALUE);
     EXPECT_EQ(a.InputPath.str(), b.InputPath.str());
     EXPECT_EQ(a.OutputBasePath.str(), b.OutputBasePath.str());
+    EXPECT_EQ(a.KeepHistory, b.KeepHistory);
+    EXPECT_EQ(a.HistoryFile, b.HistoryFile);
 }
 
 }  // namespace k32::test
