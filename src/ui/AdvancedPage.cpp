@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "state/AppState.h"
+#include "state/DebugLog.h"
 #include "testlog/DummyLog.h"
 #include "text/Text.h"
 #include "ui/Form1.h"
@@ -70,6 +72,14 @@ void Form1::ButtonAdvGWClick() {
         const std::string path = Text(EditAdvGW->text().toUtf8().toStdString()).str();
         const auto version = static_cast<DummyVersion>(ComboAdvGW->currentIndex() + 1);
         WriteDummyLog(path, version, count, CheckBoxProblem->isChecked());
+        const QString typed = EditAdvGWNr->text().trimmed();
+        bool isNumber = false;
+        const qlonglong asTyped = typed.toLongLong(&isNumber);
+        std::string line = "Dummy log written: " + path + ", " + std::to_string(count) +
+                           " mailboxes, " + ComboAdvGW->currentText().toStdString();
+        if (isNumber && asTyped < count)
+            line += " (" + typed.toStdString() + " mailboxes raised to 10, the smallest log)";
+        AddProgressLine(state, line);
         // Only a complete file becomes the input log.
         EditOpen->setText(QString::fromUtf8(path.data(), static_cast<int>(path.size())));
     } catch (const std::exception& e) {

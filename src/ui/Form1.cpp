@@ -128,6 +128,13 @@ void Form1::CreatePages() {
     StringGridCSV->horizontalHeader()->setDefaultSectionSize(100);
     StringGridCSV->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGridCSV->horizontalHeader()->setFont(fixed);
+    LabelCsvExpire = Named<QLabel>(TabControl1, "LabelCsvExpire");
+    LabelCsvExpire->setText(
+        "An expire log has no CSV report: its statistics are in the web report on the "
+        "\"Output HTML\" tab.\nA CSV file beside the web report is from an earlier run.");
+    LabelCsvExpire->setAlignment(Qt::AlignCenter);
+    LabelCsvExpire->setWordWrap(true);
+    LabelCsvExpire->setVisible(false);
 
     PanelSettings = Named<QFrame>(TabControl1, "PanelSettings");
     PanelSettings->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -163,7 +170,7 @@ void Form1::ConnectHandlers() {
 }
 
 void Form1::ShowTabPage() {
-    const std::array<QWidget*, 6> pages = {MemoMainLog,   StringGridCSV, PanelAdv,
+    const std::array<QWidget*, 7> pages = {MemoMainLog,   StringGridCSV, LabelCsvExpire, PanelAdv,
                                            PanelSettings, PanelWEB,      PanelHelp};
     for (QWidget* page : pages)
         page->setVisible(false);
@@ -175,11 +182,13 @@ void Form1::ShowTabPage() {
             break;
         case kTabHtml:
             PanelWEB->setVisible(true);
-            ButtonPrint->setEnabled(true);
-            ButtonPrintPreview->setEnabled(true);
+            // Only a report can be printed: not the empty page before a run, nor a notice.
+            ButtonPrint->setEnabled(reportShown_);
+            ButtonPrintPreview->setEnabled(reportShown_);
             break;
         case kTabCsv:
-            StringGridCSV->setVisible(true);
+            (expireShown_ ? static_cast<QWidget*>(LabelCsvExpire) : StringGridCSV)
+                ->setVisible(true);
             break;
         case kTabSettings:
             // A run under way keeps the settings buttons off until it ends.
@@ -294,8 +303,12 @@ void Form1::ShowMessageBox(const QString& text) {
 
 void Form1::ShowError(const std::exception& e) {
     const QString what = DecodeForDisplay(e.what());
-    if (const auto* k = dynamic_cast<const KestramaError*>(&e); k && !k->where.empty())
+    // The failing file or folder (or the log's line) stands on the line below the message.
+    if (const auto* k = dynamic_cast<const KestramaError*>(&e); k && !k->where.empty()) {
         AddProgressLine(state, "at " + k->where);
+        ShowMessageBox(what + "\n" + DecodeForDisplay(k->where));
+        return;
+    }
     ShowMessageBox(what);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "state/ReportSettings.h"
@@ -62,6 +63,8 @@ class Form1 : public QWidget {
     QFrame* PanelWEB;
     QWebEngineView* WebBrowserOutput;
     QTableView* StringGridCSV;
+    // Stands in for the grid after an expire run, which writes no CSV report.
+    QLabel* LabelCsvExpire;
     QFrame* PanelSettings;
     QFrame* PanelAdv;
     QFrame* PanelHelp;
@@ -131,6 +134,8 @@ class Form1 : public QWidget {
     // A report above this size is not loaded; a short page says where it is instead.
     qint64 ReportViewerLimitBytes = 24 * 1024 * 1024;
     void ShowReportTooLarge(const QString& path, qint64 bytes);
+    // True while the Output HTML tab holds a report (not an empty page or a notice).
+    bool ReportShown() const { return reportShown_; }
     void ButtonPrintClick();
     void ButtonPrintPreviewClick();
     // The view that Print and Print Preview act on: the report or the manual; null elsewhere.
@@ -174,9 +179,12 @@ class Form1 : public QWidget {
     void BeginBusy();
     void EndBusy();
     // Runs one action that may be stopped by closing the window; errors go to a message box.
-    void RunGuarded(void (*action)(AppState&));
+    void RunGuarded(const std::function<void(AppState&)>& action);
 
     bool busy_ = false;
+    bool reportShown_ = false;
+    // The last completed run read an expire log: the CSV tab says why it shows no grid.
+    bool expireShown_ = false;
     bool closeAfterRun_ = false;
     bool quitDone_ = false;
     // The Settings tab's button states to give back when the run ends.

@@ -39,7 +39,7 @@ void Form1::EndBusy() {
     ButtonSaveSettings->setEnabled(settingsButtonsBeforeBusy_.save);
 }
 
-void Form1::RunGuarded(void (*action)(AppState&)) {
+void Form1::RunGuarded(const std::function<void(AppState&)>& action) {
     BeginBusy();
     try {
         action(state);
@@ -64,13 +64,18 @@ void Form1::ButtonGoClick() {
     TabControl1->setCurrentIndex(kTabLog);
     ShowTabPage();
     ButtonGo->setText("Please wait");
-    RunGuarded([](AppState& s) { RunProcessing(s); });
+    bool completed = false;
+    RunGuarded(
+        [&completed](AppState& s) { completed = RunProcessing(s) == RunOutcome::ReportsWritten; });
+    // A failed run changes nothing the window shows, the CSV tab's notice included.
+    if (completed)
+        expireShown_ = !state.mailboxRunComplete;
     if (!busy_ && !closeAfterRun_)
         EnableRunButtons();
 }
 
 void Form1::ButtonReSortClick() {
-    if (busy_)
+    if (busy_ || !state.mailboxRunComplete)
         return;
     RunGuarded(ReSortAndRewrite);
 }

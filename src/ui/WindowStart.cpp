@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSysInfo>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QWebEngineView>
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
@@ -49,10 +52,15 @@ void HookWindow(AppState& state, Form1* form) {
     };
     state.ui.gridChanged = [form, &state] {
         form->gridModel->Refill();
-        // With no record the widths are never worked out, and the columns keep theirs.
+        // With no record the widths are never worked out, and the columns keep theirs. A
+        // column is drawn at least as wide as its caption; the widths row keeps the figures.
+        QHeaderView* header = form->StringGridCSV->horizontalHeader();
         if (state.log.mailboxes.Count() > 0)
-            for (std::size_t c = 0; c < kGridColumns; ++c)
-                form->StringGridCSV->setColumnWidth(static_cast<int>(c), state.grid.widths[c]);
+            for (std::size_t c = 0; c < kGridColumns; ++c) {
+                const int column = static_cast<int>(c);
+                form->StringGridCSV->setColumnWidth(
+                    column, std::max<int>(state.grid.widths[c], header->sectionSizeHint(column)));
+            }
     };
     state.ui.showReport = [form](const std::string& path) { form->ShowReportInViewer(path); };
 }
@@ -64,6 +72,22 @@ void ShowErrorOf(AppState& state, Step step) {
     } catch (const std::exception& e) {
         ShowMessage(state, e.what());
     }
+}
+
+// Loads the manual and waits for it (at most ten seconds), so that the Help tab is ready before
+// the first run can start: a run keeps the window's thread busy between its event pumps.
+void LoadManual(QWebEngineView* view, const std::string& path) {
+    bool finished = false;
+    QEventLoop loop;
+    const auto done = QObject::connect(view, &QWebEngineView::loadFinished, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    view->load(QUrl::fromLocalFile(QString::fromStdString(path)));
+    if (!finished)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QObject::disconnect(done);
 }
 
 bool DisplayAvailable() {
@@ -102,8 +126,7 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
     form->TabControl1->setCurrentIndex(kTabLog);
     form->ShowTabPage();
     form->WebBrowserOutput->load(QUrl("about:blank"));
-    form->WebBrowserHelp->load(
-        QUrl::fromLocalFile(QString::fromStdString(ManualPath(programFolder))));
+    LoadManual(form->WebBrowserHelp, ManualPath(programFolder));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = form->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

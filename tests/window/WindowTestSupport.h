@@ -46,6 +46,7 @@ class MessageBoxAnswerer {
                 auto* box = qobject_cast<QMessageBox*>(w);
                 if (box && box->isVisible()) {
                     texts.append(box->text());
+                    widths.append(box->width());
                     box->accept();
                 }
             }
@@ -53,6 +54,7 @@ class MessageBoxAnswerer {
         timer_.start();
     }
     QStringList texts;
+    QList<int> widths;
 
   private:
     QTimer timer_;

@@ -2,6 +2,7 @@
 // then "Write File"; the file written, the input path it becomes, and a run with "Go" on it.
 
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QtTest>
 
 #include "UserInput.h"
@@ -99,6 +100,14 @@ class AdvancedTabTest : public QObject {
         QCOMPARE(f.CheckBoxProblem->isEnabled(), version != 0);
         QCOMPARE(f.CheckBoxProblem->isChecked(), problems);
         QVERIFY(f.ButtonAdvGW->isEnabled());
+        // The Log tab says what was written, and that a small count was raised.
+        const QString logText = f.MemoMainLog->toPlainText();
+        QVERIFY2(logText.contains(QString("Dummy log written: %1, %2 mailboxes, %3")
+                                      .arg(path)
+                                      .arg(mailboxes)
+                                      .arg(f.ComboAdvGW->itemText(version))),
+                 qPrintable(logText));
+        QCOMPARE(logText.contains(count + " mailboxes raised to 10"), count.toInt() < 10);
 
         const QByteArray file = ReadAll(path);
         QCOMPARE(file.count("\r\n"), lines);
@@ -156,7 +165,7 @@ class AdvancedTabTest : public QObject {
             << "1x0" << false << "'1x0' is not a valid integer value";
         QTest::addRow("a count with a blank")
             << " 12" << false << "' 12' is not a valid integer value";
-        QTest::addRow("a folder that does not exist") << "12" << true << "Path not found";
+        QTest::addRow("a folder that does not exist") << "12" << true << "Path not found\n<path>";
     }
 
     void failedWrite() {
@@ -178,7 +187,7 @@ class AdvancedTabTest : public QObject {
         answers.texts.clear();  // the first-run notice
         WriteFile(f, path, count, 2, true);
         QVERIFY(WaitUntil([&] { return !answers.texts.isEmpty(); }, 3000));
-        QCOMPARE(answers.texts, QStringList{error});
+        QCOMPARE(answers.texts, QStringList{QString(error).replace("<path>", path)});
         QCOMPARE(ReadAll(path), missingFolder ? QByteArray() : QByteArray("kept as it was\n"));
         QVERIFY(!QFile::exists(path) || !missingFolder);
         QCOMPARE(f.EditOpen->text(), earlier);

@@ -2,7 +2,10 @@
 // read the grid and the web report; "Re-sort" after a change of the sort field; runs that end
 // in an error; and the run guarded against a second run, a re-sort and the window closing.
 
+#include <QAbstractItemModelTester>
 #include <QDir>
+#include <QHeaderView>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTextBlock>
@@ -91,6 +94,8 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
+        QAbstractItemModelTester tester(f.StringGridCSV->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         Retype(f.EditOpen, log);
         Retype(f.EditSave, base);
         ClickTab(f, k32::kTabCsv);
@@ -124,8 +129,9 @@ class RunTest : public QObject {
         QVERIFY(f.ButtonGo->isEnabled());
         QVERIFY(f.ButtonReSort->isEnabled());
 
-        // The grid: every mailbox once, numbered, and each column as wide as its longest text
-        // (8 pixels a character and 10 more; full names without their outer blanks).
+        // The grid: every mailbox once, numbered; the widths row gives each column's longest
+        // text (8 pixels a character and 10 more; full names without their outer blanks), and
+        // a column is drawn that wide, or wider where its caption needs it.
         const QTableView* grid = f.StringGridCSV;
         QAbstractItemModel* model = grid->model();
         QCOMPARE(model->rowCount(), mailboxes + 1);
@@ -153,15 +159,21 @@ class RunTest : public QObject {
                     cell = cell.trimmed();
                 widest = std::max(widest, 8 * int(cell.size()) + 10);
             }
-            QCOMPARE(grid->columnWidth(c), widest);
+            QCOMPARE(grid->columnWidth(c),
+                     std::max(widest, grid->horizontalHeader()->sectionSizeHint(c)));
+            QVERIFY(grid->columnWidth(c) >
+                    grid->horizontalHeader()->fontMetrics().horizontalAdvance(captions[c]));
             QCOMPARE(model->index(mailboxes, c).data().toString(), QString::number(widest));
         }
-        QCOMPARE(grid->columnWidth(0), 8 * 3 + 10);   // "300"
-        QCOMPARE(grid->columnWidth(1), 8 * 11 + 10);  // "Username300"
-        QCOMPARE(grid->columnWidth(2), 8 * 26 + 10);  // "Firstname300 Lastname300[]"
+        QCOMPARE(model->index(mailboxes, 0).data().toString(), "34");   // "300"
+        QCOMPARE(model->index(mailboxes, 1).data().toString(), "98");   // "Username300"
+        QCOMPARE(model->index(mailboxes, 2).data().toString(), "218");  // "Firstname300 ..."
+        QCOMPARE(grid->columnWidth(2), 218);
 
         // The web report, with both images loaded, lists the mailboxes in the grid's order.
         ClickTab(f, k32::kTabHtml);
+        QVERIFY(f.ButtonPrint->isEnabled());
+        QVERIFY(f.ButtonPrintPreview->isEnabled());
         QWebEngineView* view = f.WebBrowserOutput;
         QVERIFY(WaitUntil([&] { return view->url() == QUrl::fromLocalFile(base + ".mht"); }));
         QVERIFY(WaitUntil([&] { return ImageWidths(view) == QVariantList({468, 85}); }));
@@ -207,6 +219,9 @@ class RunTest : public QObject {
                 .contains(base + ".mht");
         }));
         QVERIFY(!view->url().isLocalFile());
+        ClickTab(f, k32::kTabHtml);  // a notice, not a report: nothing to print
+        QVERIFY(!f.ButtonPrint->isEnabled());
+        QVERIFY(!f.ButtonPrintPreview->isEnabled());
         QCOMPARE(answers.texts.size(), 1);  // the first-run notice only: no error box
     }
 
@@ -215,7 +230,7 @@ class RunTest : public QObject {
         QTest::addColumn<QByteArray>("logText");  // empty: no log file at all
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("logLine");
-        QTest::addRow("log missing") << QByteArray() << "File not found"
+        QTest::addRow("log missing") << QByteArray() << "File not found\n<log>"
                                      << "File not found";
         QTest::addRow("no statistics")
             << QByteArray("Novell GroupWise - GWCHKSRV - Version 6.5.2\r\nnothing else\r\n")
@@ -241,13 +256,122 @@ class RunTest : public QObject {
         Retype(f.EditSave, dir.filePath("po1"));
         Click(f.ButtonGo);
         QVERIFY(WaitUntil([&] { return answers.texts.size() == 2; }));
-        QVERIFY2(answers.texts[1].startsWith(message), qPrintable(answers.texts[1]));
+        QCOMPARE(answers.texts[1], QString(message).replace("<log>", log));
         QVERIFY2(f.MemoMainLog->toPlainText().contains(logLine),
                  qPrintable(f.MemoMainLog->toPlainText()));
         QCOMPARE(f.ButtonGo->text(), QString("Go"));
         QVERIFY(f.ButtonGo->isEnabled());
         QVERIFY(!f.Busy());
         QCOMPARE(FilesIn(dir), logText.isEmpty() ? QStringList() : QStringList{"po1.log"});
+    }
+
+    // Re-sort rewrites only a completed mailbox run. After a run of a sample log, a run that
+    // does not complete, or that reads an expire log, leaves Re-sort off; neither the button
+    // nor its handler then writes the first log's mailboxes under the new paths.
+    void reSortOnlyAfterMailboxRun_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("blockCsv");  // a folder where the CSV report would go
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<bool>("csvNotice");
+        const QString samples = KESTRAMA_SAMPLES;
+        QTest::addRow("no statistics") << "/etc/passwd" << false << QStringList{} << false;
+        QTest::addRow("failed part-way")
+            << samples + "/english-gw652.log" << true << QStringList{} << false;
+        QTest::addRow("expire log")
+            << samples + "/english-gw652-expire.log" << false << QStringList{"po2.mht"} << true;
+    }
+
+    void reSortOnlyAfterMailboxRun() {
+        QFETCH(QString, input);
+        QFETCH(bool, blockCsv);
+        QFETCH(QStringList, written);
+        QFETCH(bool, csvNotice);
+        QTemporaryDir dir;
+        const QString newFolder = dir.filePath("new");
+        QVERIFY(QDir().mkpath(newFolder));
+        if (blockCsv)
+            QVERIFY(QDir().mkpath(newFolder + "/po2.csv"));
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(f.EditOpen, QString(KESTRAMA_SAMPLES) + "/english-gw652.log");
+        Retype(f.EditSave, dir.filePath("po1"));
+        Click(f.ButtonGo);
+        QVERIFY(f.ButtonReSort->isEnabled());
+        const int firstRows = f.StringGridCSV->model()->rowCount();
+
+        Retype(f.EditOpen, input);
+        Retype(f.EditSave, newFolder + "/po2");
+        Click(f.ButtonGo);
+        QVERIFY(f.ButtonGo->isEnabled());
+        QVERIFY(!f.ButtonReSort->isEnabled());
+        QTest::mouseClick(f.ButtonReSort, Qt::LeftButton);
+        f.ButtonReSortClick();
+        QCOMPARE(QDir(newFolder).entryList(QDir::Files, QDir::Name), written);
+        QVERIFY(!f.ButtonReSort->isEnabled());
+
+        // The grid keeps the first log's rows; after an expire run the CSV tab says why no
+        // grid belongs to it.
+        QCOMPARE(f.StringGridCSV->model()->rowCount(), firstRows);
+        ClickTab(f, k32::kTabCsv);
+        QCOMPARE(f.LabelCsvExpire->isVisible(), csvNotice);
+        QCOMPARE(f.StringGridCSV->isVisible(), !csvNotice);
+        if (csvNotice) {
+            QVERIFY(f.LabelCsvExpire->text().contains("An expire log has no CSV report"));
+            QVERIFY(f.LabelCsvExpire->text().contains("from an earlier run"));
+            // The next mailbox run shows the grid again.
+            Retype(f.EditOpen, QString(KESTRAMA_SAMPLES) + "/english-gw652.log");
+            Click(f.ButtonGo);
+            QVERIFY(f.ButtonReSort->isEnabled());
+            ClickTab(f, k32::kTabCsv);
+            QVERIFY(f.StringGridCSV->isVisible());
+            QVERIFY(!f.LabelCsvExpire->isVisible());
+        }
+    }
+
+    // A missing reports' folder is found before the log is read: the box names the folder on
+    // its second line and is wide enough for its whole title.
+    void missingDestinationFolder() {
+        QTemporaryDir dir;
+        const QString log = MakeLog(dir, "po1.log", 20);
+        const QString folder = dir.filePath("missing");
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(f.EditOpen, log);
+        Retype(f.EditSave, folder + "/po1");
+        Click(f.ButtonGo);
+        QVERIFY(WaitUntil([&] { return answers.texts.size() == 2; }));
+        QCOMPARE(answers.texts[1], "Path not found\n" + folder);
+        QCOMPARE(CountLines(f, "Reading file header."), 0);
+        QVERIFY(f.ButtonGo->isEnabled());
+        QVERIFY(!f.ButtonReSort->isEnabled());
+        const int titleWidth =
+            QFontMetrics(QApplication::font()).horizontalAdvance("Kestrama 32 for Windows");
+        for (int width : answers.widths)
+            QVERIFY2(width >= titleWidth + 100, qPrintable(QString::number(width)));
+    }
+
+    // Print and Print Preview act on a report or the manual only; the manual is loaded before
+    // the window takes its first click.
+    void printOnlyWithAPage() {
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        const QUrl manual = QUrl::fromLocalFile(QString(KESTRAMA_PROGRAM_DIR) + "/manual.mht");
+        QCOMPARE(f.WebBrowserHelp->url(), manual);
+        QVERIFY(Evaluate(f.WebBrowserHelp->page(), "document.body.innerText")
+                    .toString()
+                    .contains("Kestrama 32 user manual"));
+        const QList<std::pair<int, bool>> tabs = {{k32::kTabLog, false},
+                                                  {k32::kTabHtml, false},
+                                                  {k32::kTabCsv, false},
+                                                  {k32::kTabHelp, true}};
+        for (const auto& [tab, printable] : tabs) {
+            ClickTab(f, tab);
+            QCOMPARE(f.ButtonPrint->isEnabled(), printable);
+            QCOMPARE(f.ButtonPrintPreview->isEnabled(), printable);
+        }
     }
 
     // During a run neither "Go" nor "Re-sort" can start anything, by mouse or by a direct call of
@@ -340,6 +464,7 @@ class RunTest : public QObject {
         QVERIFY(!f.Busy());
         QVERIFY(f.QuitDone());
         QVERIFY(!f.isVisible());
+        QVERIFY(!f.ButtonReSort->isEnabled());  // the stopped run's table is not whole
         QCOMPARE(CountLines(f, "Run stopped, the window is closing"), 1);
         QCOMPARE(CountLines(f, "Quiting"), 1);
         QCOMPARE(CountLines(f, "Done writing files"), 1);
