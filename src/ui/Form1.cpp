@@ -21,6 +21,7 @@
 #include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "text/Errors.h"
+#include "ui/AdvancedPage.h"
 #include "ui/Logo.h"
 #include "ui/MessageBox.h"
 #include "ui/PrintHandler.h"
@@ -52,7 +53,6 @@ Form1::Form1(AppState& s, std::string folder) : state(s), programFolder(std::mov
     CreateTopArea();
     CreatePages();
     CreateSettingsPage();
-    CreateAdvancedPage();
     ConnectHandlers();
     ConnectSettingsHandlers();
 }
@@ -138,8 +138,7 @@ void Form1::CreatePages() {
 
     PanelSettings = Named<QFrame>(TabControl1, "PanelSettings");
     PanelSettings->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    PanelAdv = Named<QFrame>(TabControl1, "PanelAdv");
-    PanelAdv->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    PanelAdv = new AdvancedPage(TabControl1);
 
     PanelHelp = Named<QFrame>(TabControl1, "PanelHelp");
     WebBrowserHelp = Named<QWebEngineView>(PanelHelp, "WebBrowserHelp");
@@ -160,8 +159,13 @@ void Form1::ConnectHandlers() {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(EditOpen, &QLineEdit::textChanged, this, [this] { EditOpenChange(); });
     connect(EditSave, &QLineEdit::textChanged, this, [this] { EditSaveChange(); });
-    connect(ButtonAdvGW, &QPushButton::clicked, this, [this] { ButtonAdvGWClick(); });
-    connect(ComboAdvGW, &QComboBox::currentIndexChanged, this, [this] { ComboAdvGWChange(); });
+    // A written dummy log becomes the input log, so that "Go" reads it at once.
+    connect(PanelAdv, &AdvancedPage::logWritten, this,
+            [this](const QString& path, const QString& summary) {
+                EditOpen->setText(path);
+                AddProgressLine(state, summary.toUtf8().toStdString());
+            });
+    connect(PanelAdv, &AdvancedPage::writeFailed, this, &Form1::ShowFailure);
     connect(WebBrowserOutput, &QWebEngineView::loadFinished, this, [this](bool ok) {
         const QUrl url = WebBrowserOutput->url();
         if (!ok && url.isLocalFile())
@@ -301,15 +305,18 @@ void Form1::ShowMessageBox(const QString& text) {
     ShowTitledMessage(this, text);
 }
 
-void Form1::ShowError(const std::exception& e) {
-    const QString what = DecodeForDisplay(e.what());
-    // The failing file or folder (or the log's line) stands on the line below the message.
-    if (const auto* k = dynamic_cast<const KestramaError*>(&e); k && !k->where.empty()) {
-        AddProgressLine(state, "at " + k->where);
-        ShowMessageBox(what + "\n" + DecodeForDisplay(k->where));
+void Form1::ShowFailure(const QString& message, const QString& where) {
+    if (where.isEmpty()) {
+        ShowMessageBox(message);
         return;
     }
-    ShowMessageBox(what);
+    AddProgressLine(state, "at " + where.toUtf8().toStdString());
+    ShowMessageBox(message + "\n" + where);
+}
+
+void Form1::ShowError(const std::exception& e) {
+    const auto* k = dynamic_cast<const KestramaError*>(&e);
+    ShowFailure(DecodeForDisplay(e.what()), k ? DecodeForDisplay(k->where) : QString());
 }
 
 }  // namespace k32

@@ -24,6 +24,7 @@ class QWebEngineView;
 namespace k32 {
 
 struct AppState;
+class AdvancedPage;
 class ResultGridModel;
 class PrintHandler;
 
@@ -66,7 +67,7 @@ class Form1 : public QWidget {
     // Stands in for the grid after an expire run, which writes no CSV report.
     QLabel* LabelCsvExpire;
     QFrame* PanelSettings;
-    QFrame* PanelAdv;
+    AdvancedPage* PanelAdv;
     QFrame* PanelHelp;
     QWebEngineView* WebBrowserHelp;
 
@@ -84,13 +85,6 @@ class Form1 : public QWidget {
     std::array<QComboBox*, kColumnSlots> ComboBoxSettingsC{};
     std::array<QCheckBox*, kColumnSlots> CheckBoxSettingsHTML{};
     std::array<QCheckBox*, kColumnSlots> CheckBoxSettingsCSV{};
-
-    // Advanced page.
-    QLabel *LabelAdvInfo, *LabelPath, *LabelNr, *LabelVer;
-    QLineEdit *EditAdvGW, *EditAdvGWNr;
-    QComboBox* ComboAdvGW;
-    QCheckBox* CheckBoxProblem;
-    QPushButton* ButtonAdvGW;
 
     ResultGridModel* gridModel;
     PrintHandler* printHandler;
@@ -153,12 +147,11 @@ class Form1 : public QWidget {
     void ButtonDefaultsClick();
     void RebuildCommandLinePreview();
 
-    // --- Advanced page (AdvancedPage.cpp) ---
-    void ButtonAdvGWClick();
-    void ComboAdvGWChange();
-
     // Shows an error's text in a message box and names its place in the Log tab.
     void ShowError(const std::exception& e);
+    // Shows a failure's message in a message box with the failing path or place on the line
+    // below it, and names that place in the Log tab.
+    void ShowFailure(const QString& message, const QString& where);
     // A modal message box titled with the application's title.
     void ShowMessageBox(const QString& text);
 
@@ -170,7 +163,6 @@ class Form1 : public QWidget {
     void CreateTopArea();
     void CreatePages();
     void CreateSettingsPage();
-    void CreateAdvancedPage();
     void ConnectHandlers();
     void ConnectSettingsHandlers();
 

@@ -16,6 +16,7 @@
 
 #include "state/AppState.h"
 #include "state/DebugLog.h"
+#include "ui/AdvancedPage.h"
 #include "ui/Form1.h"
 
 namespace k32 {
@@ -132,15 +133,7 @@ void Form1::LayoutAdvancedPanel() {
     TraceLayout(state, "Advanced tab position procedure", "");
     const int tabWidth = TabControl1->width(), tabHeight = TabControl1->height();
     PanelAdv->setGeometry(M, 2 * M, tabWidth - 2 * M, tabHeight - 3 * M);
-    LabelAdvInfo->move(M / 2, 2 * M);
-    LabelPath->move(M / 2, 2 * M + H);
-    LabelNr->move(M / 2, 2 * M + 2 * H);
-    LabelVer->move(M / 2, 2 * M + 3 * H);
-    CheckBoxProblem->move(M / 2, 2 * M + 4 * H);
-    EditAdvGW->setGeometry(M / 2 + 120, 2 * M + H, W, H);
-    EditAdvGWNr->move(M / 2 + 120, 2 * M + 2 * H);
-    ComboAdvGW->setGeometry(M / 2 + 120, 2 * M + 3 * H, W, H);
-    ButtonAdvGW->setGeometry(M / 2, 2 * M + 5 * H, W, H);
+    PanelAdv->LayoutControls();
 }
 
 }  // namespace k32

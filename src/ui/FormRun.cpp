@@ -10,6 +10,7 @@
 #include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
+#include "ui/AdvancedPage.h"
 #include "ui/Form1.h"
 
 namespace k32 {
@@ -19,7 +20,7 @@ void Form1::BeginBusy() {
     state.stopRequested = false;
     ButtonGo->setEnabled(false);
     ButtonReSort->setEnabled(false);
-    ButtonAdvGW->setEnabled(false);
+    PanelAdv->SetBusy(true);
     settingsButtonsBeforeBusy_ = {ButtonApply->isEnabled(), ButtonDefaults->isEnabled(),
                                   ButtonSaveSettings->isEnabled()};
     ButtonApply->setEnabled(false);
@@ -33,7 +34,7 @@ void Form1::EndBusy() {
     ButtonGo->setText("Go");
     ButtonGo->setEnabled(true);
     ButtonReSort->setEnabled(state.mailboxRunComplete);
-    ButtonAdvGW->setEnabled(true);
+    PanelAdv->SetBusy(false);
     ButtonApply->setEnabled(settingsButtonsBeforeBusy_.apply);
     ButtonDefaults->setEnabled(settingsButtonsBeforeBusy_.defaults);
     ButtonSaveSettings->setEnabled(settingsButtonsBeforeBusy_.save);

@@ -22,6 +22,16 @@
 
 namespace k32test {
 
+// The window's control of that objectName (the control's name); the test program stops when
+// there is none, since every later step would use it.
+template <typename T>
+T* Child(const QObject& form, const char* name) {
+    T* control = form.findChild<T*>(QString::fromLatin1(name));
+    if (!control)
+        qFatal("no control named %s", name);
+    return control;
+}
+
 // Runs the event loop until `done` holds or `ms` pass; true when it holds.
 inline bool WaitUntil(const std::function<bool()>& done, int ms = 15000) {
     QElapsedTimer t;

@@ -1,8 +1,13 @@
 // The Advanced tab driven as a user drives it: a path, a count, a version and the problem box,
 // then "Write File"; the file written, the input path it becomes, and a run with "Go" on it.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QtTest>
 
 #include "UserInput.h"
@@ -28,12 +33,13 @@ QList<QByteArray> Lines(const QByteArray& file) {
 // Fills in the page and presses "Write File".
 void WriteFile(Form1& f, const QString& path, const QString& count, int version, bool problems) {
     ClickTab(f, k32::kTabAdvanced);
-    Retype(f.EditAdvGW, path);
-    Retype(f.EditAdvGWNr, count);
+    Retype(Child<QLineEdit>(f, "EditAdvGW"), path);
+    Retype(Child<QLineEdit>(f, "EditAdvGWNr"), count);
     if (problems)
-        Click(f.CheckBoxProblem);  // before the version: a later switch to 5.5.x keeps the tick
-    Choose(f.ComboAdvGW, version);
-    Click(f.ButtonAdvGW);
+        Click(Child<QCheckBox>(
+            f, "CheckBoxProblem"));  // before the version: a later switch to 5.5.x keeps the tick
+    Choose(Child<QComboBox>(f, "ComboAdvGW"), version);
+    Click(Child<QPushButton>(f, "ButtonAdvGW"));
 }
 
 }  // namespace
@@ -49,12 +55,12 @@ class AdvancedTabTest : public QObject {
         Program p;
         Form1& f = *p.form;
         ClickTab(f, k32::kTabAdvanced);
-        QCOMPARE(f.EditAdvGW->text(), QDir::homePath() + "/dummy.log");
-        QCOMPARE(f.EditAdvGWNr->text(), QString("100"));
-        QCOMPARE(f.ComboAdvGW->currentText(), QString("Groupwise 6.5"));
-        QVERIFY(f.CheckBoxProblem->isEnabled());
-        QVERIFY(!f.CheckBoxProblem->isChecked());
-        QVERIFY(f.ButtonAdvGW->isEnabled());
+        QCOMPARE(Child<QLineEdit>(f, "EditAdvGW")->text(), QDir::homePath() + "/dummy.log");
+        QCOMPARE(Child<QLineEdit>(f, "EditAdvGWNr")->text(), QString("100"));
+        QCOMPARE(Child<QComboBox>(f, "ComboAdvGW")->currentText(), QString("Groupwise 6.5"));
+        QVERIFY(Child<QCheckBox>(f, "CheckBoxProblem")->isEnabled());
+        QVERIFY(!Child<QCheckBox>(f, "CheckBoxProblem")->isChecked());
+        QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
     }
 
     void writeFile_data() {
@@ -97,15 +103,15 @@ class AdvancedTabTest : public QObject {
         const QString path = p.dir.filePath("test logs/dummy 1.log");
         QVERIFY(QDir(p.dir.path()).mkpath("test logs"));
         WriteFile(f, path, count, version, problems);
-        QCOMPARE(f.CheckBoxProblem->isEnabled(), version != 0);
-        QCOMPARE(f.CheckBoxProblem->isChecked(), problems);
-        QVERIFY(f.ButtonAdvGW->isEnabled());
+        QCOMPARE(Child<QCheckBox>(f, "CheckBoxProblem")->isEnabled(), version != 0);
+        QCOMPARE(Child<QCheckBox>(f, "CheckBoxProblem")->isChecked(), problems);
+        QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
         // The Log tab says what was written, and that a small count was raised.
         const QString logText = f.MemoMainLog->toPlainText();
         QVERIFY2(logText.contains(QString("Dummy log written: %1, %2 mailboxes, %3")
                                       .arg(path)
                                       .arg(mailboxes)
-                                      .arg(f.ComboAdvGW->itemText(version))),
+                                      .arg(Child<QComboBox>(f, "ComboAdvGW")->itemText(version))),
                  qPrintable(logText));
         QCOMPARE(logText.contains(count + " mailboxes raised to 10"), count.toInt() < 10);
 
@@ -192,7 +198,7 @@ class AdvancedTabTest : public QObject {
         QVERIFY(!QFile::exists(path) || !missingFolder);
         QCOMPARE(f.EditOpen->text(), earlier);
         QCOMPARE(QString::fromStdString(p.state.settings.InputPath.str()), earlier);
-        QVERIFY(f.ButtonAdvGW->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
         QVERIFY(f.ButtonGo->isEnabled());
 
         // Mended, the next press writes the file.

@@ -19,8 +19,9 @@ using k32::Form1;
 namespace {
 
 QWidget* Page(const Form1& f, int tab) {
-    const std::array<QWidget*, 6> pages = {f.MemoMainLog,   f.PanelWEB, f.StringGridCSV,
-                                           f.PanelSettings, f.PanelAdv, f.PanelHelp};
+    const std::array<QWidget*, 6> pages = {
+        f.MemoMainLog, f.PanelWEB, f.StringGridCSV, f.PanelSettings, Child<QFrame>(f, "PanelAdv"),
+        f.PanelHelp};
     return pages.at(static_cast<std::size_t>(tab));
 }
 

@@ -271,7 +271,8 @@ class SettingsTabTest : public QObject {
         QStringList during;
         auto progressLine = p.state.ui.progressLine;
         p.state.ui.progressLine = [&, progressLine](std::string_view line) {
-            during << SettingsButtons(f) + (f.ButtonAdvGW->isEnabled() ? " on" : " off");
+            during << SettingsButtons(f) +
+                          (Child<QPushButton>(f, "ButtonAdvGW")->isEnabled() ? " on" : " off");
             progressLine(line);
         };
         TypePaths(f, KESTRAMA_SAMPLES "/english-gw652.log", p.dir.filePath("po1"));
@@ -281,7 +282,7 @@ class SettingsTabTest : public QObject {
         QCOMPARE(during.count("off off off off"), during.size());
         QVERIFY(QFile::exists(p.dir.filePath("po1.csv")));
         QCOMPARE(SettingsButtons(f), QString("on on on"));
-        QVERIFY(f.ButtonAdvGW->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
     }
 
     // After "Defaults" without "Apply" the next run writes what a batch run with the default
