@@ -26,6 +26,7 @@
 #include "ui/MessageBox.h"
 #include "ui/PrintHandler.h"
 #include "ui/ResultGridModel.h"
+#include "ui/SettingsPage.h"
 #include "ui/TextDecode.h"
 
 namespace k32 {
@@ -52,9 +53,7 @@ Form1::Form1(AppState& s, std::string folder) : state(s), programFolder(std::mov
     setFont(small);
     CreateTopArea();
     CreatePages();
-    CreateSettingsPage();
     ConnectHandlers();
-    ConnectSettingsHandlers();
 }
 
 Form1::~Form1() {
@@ -136,8 +135,7 @@ void Form1::CreatePages() {
     LabelCsvExpire->setWordWrap(true);
     LabelCsvExpire->setVisible(false);
 
-    PanelSettings = Named<QFrame>(TabControl1, "PanelSettings");
-    PanelSettings->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    PanelSettings = new SettingsPage(state, TabControl1);
     PanelAdv = new AdvancedPage(TabControl1);
 
     PanelHelp = Named<QFrame>(TabControl1, "PanelHelp");
@@ -166,6 +164,7 @@ void Form1::ConnectHandlers() {
                 AddProgressLine(state, summary.toUtf8().toStdString());
             });
     connect(PanelAdv, &AdvancedPage::writeFailed, this, &Form1::ShowFailure);
+    connect(PanelSettings, &SettingsPage::failed, this, &Form1::ShowFailure);
     connect(WebBrowserOutput, &QWebEngineView::loadFinished, this, [this](bool ok) {
         const QUrl url = WebBrowserOutput->url();
         if (!ok && url.isLocalFile())
@@ -195,12 +194,7 @@ void Form1::ShowTabPage() {
                 ->setVisible(true);
             break;
         case kTabSettings:
-            // A run under way keeps the settings buttons off until it ends.
-            if (!busy_)
-                ButtonDefaults->setEnabled(true);
-            else
-                settingsButtonsBeforeBusy_.defaults = true;
-            RefreshSettingsPage();
+            PanelSettings->Shown();
             PanelSettings->setVisible(true);
             break;
         case kTabAdvanced:
@@ -258,12 +252,12 @@ void Form1::ButtonSelectDestinationClick() {
 
 void Form1::EditOpenChange() {
     state.settings.InputPath = EditOpen->text().toUtf8().toStdString();
-    RebuildCommandLinePreview();
+    PanelSettings->RebuildCommandLinePreview();
 }
 
 void Form1::EditSaveChange() {
     state.settings.OutputBasePath = EditSave->text().toUtf8().toStdString();
-    RebuildCommandLinePreview();
+    PanelSettings->RebuildCommandLinePreview();
 }
 
 void Form1::ButtonQuitClick() {

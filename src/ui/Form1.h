@@ -25,6 +25,7 @@ namespace k32 {
 
 struct AppState;
 class AdvancedPage;
+class SettingsPage;
 class ResultGridModel;
 class PrintHandler;
 
@@ -66,25 +67,10 @@ class Form1 : public QWidget {
     QTableView* StringGridCSV;
     // Stands in for the grid after an expire run, which writes no CSV report.
     QLabel* LabelCsvExpire;
-    QFrame* PanelSettings;
+    SettingsPage* PanelSettings;
     AdvancedPage* PanelAdv;
     QFrame* PanelHelp;
     QWebEngineView* WebBrowserHelp;
-
-    // Settings page.
-    QLineEdit *EditSort, *EditSortDir, *EditDebug, *EditCSV, *EditDecSep, *EditCSVHeader;
-    QLineEdit *EditSettingsTopLabel, *EditSettingsValue;
-    QComboBox *ComboBoxSort, *ComboBoxSortDir, *ComboBoxDebug, *ComboBoxCSV, *ComboBoxDecSep;
-    QComboBox* ComboBoxCSVHeader;
-    QLineEdit *EditSettingsTOP, *EditSettingsValueEdit;
-    QPushButton *ButtonApply, *ButtonDefaults, *ButtonSaveSettings;
-    QLabel* LabelCMDLine;
-    QLineEdit* EditCMDLine;
-    QLabel *LabelSettingsColumn, *LabelSettingsHTML, *LabelSettingsCSV;
-    std::array<QLineEdit*, kColumnSlots> EditSettingsC{};
-    std::array<QComboBox*, kColumnSlots> ComboBoxSettingsC{};
-    std::array<QCheckBox*, kColumnSlots> CheckBoxSettingsHTML{};
-    std::array<QCheckBox*, kColumnSlots> CheckBoxSettingsCSV{};
 
     ResultGridModel* gridModel;
     PrintHandler* printHandler;
@@ -92,9 +78,6 @@ class Form1 : public QWidget {
     // The outer size the last layout pass worked from.
     int WindowWidth = 0;
     int WindowHeight = 0;
-
-    // While true, a change of a Settings-tab control is not a user's change.
-    bool UpdatingControls = false;
 
     // --- Top area and tabs (Form1.cpp) ---
     void ShowTabPage();
@@ -135,18 +118,6 @@ class Form1 : public QWidget {
     // The view that Print and Print Preview act on: the report or the manual; null elsewhere.
     QWebEngineView* PrintableView() const;
 
-    // --- Settings page (SettingsPage.cpp) ---
-    void RefreshSettingsPage();
-    void SettingsToControls();
-    void ControlsToSettings();
-    void MarkSettingsChanged();
-    void UpdateAboveLabel(int sortIndex);
-    void NumberBoxChange(QLineEdit* box);
-    void ButtonApplyClick();
-    void ButtonSaveSettingsClick();
-    void ButtonDefaultsClick();
-    void RebuildCommandLinePreview();
-
     // Shows an error's text in a message box and names its place in the Log tab.
     void ShowError(const std::exception& e);
     // Shows a failure's message in a message box with the failing path or place on the line
@@ -162,9 +133,7 @@ class Form1 : public QWidget {
   private:
     void CreateTopArea();
     void CreatePages();
-    void CreateSettingsPage();
     void ConnectHandlers();
-    void ConnectSettingsHandlers();
 
     // Disables everything that could start a second run or change its inputs' files, and
     // restores it afterwards.
@@ -179,11 +148,6 @@ class Form1 : public QWidget {
     bool expireShown_ = false;
     bool closeAfterRun_ = false;
     bool quitDone_ = false;
-    // The Settings tab's button states to give back when the run ends.
-    struct SettingsButtons {
-        bool apply = false, defaults = false, save = false;
-    } settingsButtonsBeforeBusy_;
-    std::string lastSlotError_;
 };
 
 }  // namespace k32

@@ -12,6 +12,7 @@
 #include "state/EventPump.h"
 #include "ui/AdvancedPage.h"
 #include "ui/Form1.h"
+#include "ui/SettingsPage.h"
 
 namespace k32 {
 
@@ -21,11 +22,7 @@ void Form1::BeginBusy() {
     ButtonGo->setEnabled(false);
     ButtonReSort->setEnabled(false);
     PanelAdv->SetBusy(true);
-    settingsButtonsBeforeBusy_ = {ButtonApply->isEnabled(), ButtonDefaults->isEnabled(),
-                                  ButtonSaveSettings->isEnabled()};
-    ButtonApply->setEnabled(false);
-    ButtonDefaults->setEnabled(false);
-    ButtonSaveSettings->setEnabled(false);
+    PanelSettings->SetBusy(true);
 }
 
 void Form1::EndBusy() {
@@ -35,9 +32,7 @@ void Form1::EndBusy() {
     ButtonGo->setEnabled(true);
     ButtonReSort->setEnabled(state.mailboxRunComplete);
     PanelAdv->SetBusy(false);
-    ButtonApply->setEnabled(settingsButtonsBeforeBusy_.apply);
-    ButtonDefaults->setEnabled(settingsButtonsBeforeBusy_.defaults);
-    ButtonSaveSettings->setEnabled(settingsButtonsBeforeBusy_.save);
+    PanelSettings->SetBusy(false);
 }
 
 void Form1::RunGuarded(const std::function<void(AppState&)>& action) {

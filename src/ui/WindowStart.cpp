@@ -25,6 +25,7 @@
 #include "ui/Form1.h"
 #include "ui/MessageBox.h"
 #include "ui/ResultGridModel.h"
+#include "ui/SettingsPage.h"
 #include "ui/TextDecode.h"
 
 namespace k32 {
@@ -140,7 +141,7 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
                       out = state.settings.OutputBasePath.str();
     form->EditOpen->setText(QString::fromUtf8(in.data(), static_cast<int>(in.size())));
     form->EditSave->setText(QString::fromUtf8(out.data(), static_cast<int>(out.size())));
-    form->RebuildCommandLinePreview();
+    form->PanelSettings->RebuildCommandLinePreview();
     return form;
 }
 

@@ -25,11 +25,17 @@ namespace k32test {
 // The window's control of that objectName (the control's name); the test program stops when
 // there is none, since every later step would use it.
 template <typename T>
-T* Child(const QObject& form, const char* name) {
-    T* control = form.findChild<T*>(QString::fromLatin1(name));
+T* Child(const QObject& form, const QString& name) {
+    T* control = form.findChild<T*>(name);
     if (!control)
-        qFatal("no control named %s", name);
+        qFatal("no control named %s", qPrintable(name));
     return control;
+}
+
+// One of the ten column slots' controls (slot 0 is "…01").
+template <typename T>
+T* Slot(const QObject& form, const char* prefix, int slot) {
+    return Child<T>(form, QString::asprintf("%s%02d", prefix, slot + 1));
 }
 
 // Runs the event loop until `done` holds or `ms` pass; true when it holds.

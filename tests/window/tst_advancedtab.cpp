@@ -153,7 +153,7 @@ class AdvancedTabTest : public QObject {
         QCOMPARE(f.EditOpen->text(), path);
         QCOMPARE(QString::fromStdString(p.state.settings.InputPath.str()), path);
         ClickTab(f, k32::kTabSettings);
-        QVERIFY(f.EditCMDLine->text().contains("/IN:\"" + path + "\""));
+        QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text().contains("/IN:\"" + path + "\""));
         Retype(f.EditSave, p.dir.filePath("test logs/report"));
         Click(f.ButtonGo);
         QCOMPARE(int(p.state.log.mailboxes.Count()), mailboxes);

@@ -19,9 +19,12 @@ using k32::Form1;
 namespace {
 
 QWidget* Page(const Form1& f, int tab) {
-    const std::array<QWidget*, 6> pages = {
-        f.MemoMainLog, f.PanelWEB, f.StringGridCSV, f.PanelSettings, Child<QFrame>(f, "PanelAdv"),
-        f.PanelHelp};
+    const std::array<QWidget*, 6> pages = {f.MemoMainLog,
+                                           f.PanelWEB,
+                                           f.StringGridCSV,
+                                           Child<QFrame>(f, "PanelSettings"),
+                                           Child<QFrame>(f, "PanelAdv"),
+                                           f.PanelHelp};
     return pages.at(static_cast<std::size_t>(tab));
 }
 
@@ -99,7 +102,7 @@ class LayoutTest : public QObject {
             QCOMPARE(Page(f, tab)->geometry(), QRect(16, 32, 720, 399));
         QCOMPARE(f.WebBrowserOutput->geometry(), QRect(0, 0, 720, 399));
         QCOMPARE(f.WebBrowserHelp->geometry(), QRect(0, 0, 720, 399));
-        QCOMPARE(f.CheckBoxSettingsHTML[0]->x(), 376 + 200);
+        QCOMPARE(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", 0)->x(), 376 + 200);
     }
 
     void geometry1024x768() {
@@ -109,13 +112,13 @@ class LayoutTest : public QObject {
         QCOMPARE(f.EditSave->width(), 821);
         QCOMPARE(f.TabControl1->size(), QSize(976, 615));
         QCOMPARE(Page(f, k32::kTabSettings)->size(), QSize(944, 567));
-        QCOMPARE(f.LabelSettingsColumn->x(), 488 + 8);
-        QCOMPARE(f.EditSettingsC[0]->x(), 488 + 8);
-        QCOMPARE(f.ComboBoxSettingsC[9]->x(), 488 + 80);
-        QCOMPARE(f.CheckBoxSettingsHTML[4]->x(), 488 + 200);
-        QCOMPARE(f.CheckBoxSettingsCSV[9]->x(), 488 + 240);
-        QCOMPARE(f.ButtonApply->y(), 615 - 80);
-        QCOMPARE(f.EditCMDLine->geometry(), QRect(8, 615 - 125, 976 - 48, 25));
+        QCOMPARE(Child<QLabel>(f, "LabelSettingsColumn")->x(), 488 + 8);
+        QCOMPARE(Slot<QLineEdit>(f, "EditSettingsC", 0)->x(), 488 + 8);
+        QCOMPARE(Slot<QComboBox>(f, "ComboBoxSettingsC", 9)->x(), 488 + 80);
+        QCOMPARE(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", 4)->x(), 488 + 200);
+        QCOMPARE(Slot<QCheckBox>(f, "CheckBoxSettingsCSV", 9)->x(), 488 + 240);
+        QCOMPARE(Child<QPushButton>(f, "ButtonApply")->y(), 615 - 80);
+        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->geometry(), QRect(8, 615 - 125, 976 - 48, 25));
         ResizeTo(f, 800, 600);
     }
 
