@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFrame>
@@ -15,7 +16,10 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
+#include <QUrl>
 #include <QWebEngineView>
+#include <algorithm>
 
 #include "settings/StoredSettings.h"
 #include "state/AppState.h"
@@ -30,6 +34,26 @@
 #include "ui/TextDecode.h"
 
 namespace k32 {
+
+namespace {
+
+// Loads the manual and waits for it (at most ten seconds), so that the Help tab is ready before
+// the first run can start: a run keeps the window's thread busy between its event pumps.
+void LoadManual(QWebEngineView* view, const std::string& path) {
+    bool finished = false;
+    QEventLoop loop;
+    const auto done = QObject::connect(view, &QWebEngineView::loadFinished, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    view->load(QUrl::fromLocalFile(QString::fromStdString(path)));
+    if (!finished)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QObject::disconnect(done);
+}
+
+}  // namespace
 
 namespace {
 
@@ -293,6 +317,37 @@ void Form1::closeEvent(QCloseEvent* event) {
     }
     QuitApplication();
     event->accept();
+}
+
+void Form1::AppendLogLine(const QString& line) {
+    MemoMainLog->appendPlainText(line);
+}
+
+void Form1::RefreshGrid() {
+    gridModel->Refill();
+    // With no record the widths are never worked out, and the columns keep theirs. A column is
+    // drawn at least as wide as its caption; the widths row keeps the figures.
+    if (state.log.mailboxes.Count() == 0)
+        return;
+    QHeaderView* header = StringGridCSV->horizontalHeader();
+    for (std::size_t c = 0; c < kGridColumns; ++c) {
+        const int column = static_cast<int>(c);
+        StringGridCSV->setColumnWidth(
+            column, std::max<int>(state.grid.widths[c], header->sectionSizeHint(column)));
+    }
+}
+
+void Form1::StartPages(const std::string& manualPath) {
+    TabControl1->setCurrentIndex(kTabLog);
+    ShowTabPage();
+    WebBrowserOutput->load(QUrl("about:blank"));
+    LoadManual(WebBrowserHelp, manualPath);
+}
+
+void Form1::ShowPaths(const QString& input, const QString& output) {
+    EditOpen->setText(input);
+    EditSave->setText(output);
+    PanelSettings->RebuildCommandLinePreview();
 }
 
 void Form1::ShowMessageBox(const QString& text) {

@@ -45,24 +45,13 @@ void HookBeforeWindow(AppState& state, std::shared_ptr<QStringList> pending) {
 
 void HookWindow(AppState& state, Form1* form) {
     state.ui.progressLine = [form](std::string_view line) {
-        form->MemoMainLog->appendPlainText(DecodeForDisplay(line));
+        form->AppendLogLine(DecodeForDisplay(line));
     };
     state.ui.pumpEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     state.ui.messageBox = [form](std::string_view text) {
         form->ShowMessageBox(DecodeForDisplay(text));
     };
-    state.ui.gridChanged = [form, &state] {
-        form->gridModel->Refill();
-        // With no record the widths are never worked out, and the columns keep theirs. A
-        // column is drawn at least as wide as its caption; the widths row keeps the figures.
-        QHeaderView* header = form->StringGridCSV->horizontalHeader();
-        if (state.log.mailboxes.Count() > 0)
-            for (std::size_t c = 0; c < kGridColumns; ++c) {
-                const int column = static_cast<int>(c);
-                form->StringGridCSV->setColumnWidth(
-                    column, std::max<int>(state.grid.widths[c], header->sectionSizeHint(column)));
-            }
-    };
+    state.ui.gridChanged = [form] { form->RefreshGrid(); };
     state.ui.showReport = [form](const std::string& path) { form->ShowReportInViewer(path); };
 }
 
@@ -73,22 +62,6 @@ void ShowErrorOf(AppState& state, Step step) {
     } catch (const std::exception& e) {
         ShowMessage(state, e.what());
     }
-}
-
-// Loads the manual and waits for it (at most ten seconds), so that the Help tab is ready before
-// the first run can start: a run keeps the window's thread busy between its event pumps.
-void LoadManual(QWebEngineView* view, const std::string& path) {
-    bool finished = false;
-    QEventLoop loop;
-    const auto done = QObject::connect(view, &QWebEngineView::loadFinished, &loop, [&] {
-        finished = true;
-        loop.quit();
-    });
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    view->load(QUrl::fromLocalFile(QString::fromStdString(path)));
-    if (!finished)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    QObject::disconnect(done);
 }
 
 bool DisplayAvailable() {
@@ -118,16 +91,13 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
     form->setEnabled(false);
     HookWindow(state, form.get());
     for (const QString& line : *pending)
-        form->MemoMainLog->appendPlainText(line);
+        form->AppendLogLine(line);
 
     form->resize(800, 600);
     form->FormResize();
     AddProgressLine(state, "Welcome at Kestrama 32 for Windows");
     AddProgressLine(state, "System: " + QSysInfo::prettyProductName().toStdString());
-    form->TabControl1->setCurrentIndex(kTabLog);
-    form->ShowTabPage();
-    form->WebBrowserOutput->load(QUrl("about:blank"));
-    LoadManual(form->WebBrowserHelp, ManualPath(programFolder));
+    form->StartPages(ManualPath(programFolder));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = form->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -139,9 +109,8 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
 
     const std::string in = state.settings.InputPath.str(),
                       out = state.settings.OutputBasePath.str();
-    form->EditOpen->setText(QString::fromUtf8(in.data(), static_cast<int>(in.size())));
-    form->EditSave->setText(QString::fromUtf8(out.data(), static_cast<int>(out.size())));
-    form->PanelSettings->RebuildCommandLinePreview();
+    form->ShowPaths(QString::fromUtf8(in.data(), static_cast<int>(in.size())),
+                    QString::fromUtf8(out.data(), static_cast<int>(out.size())));
     return form;
 }
 

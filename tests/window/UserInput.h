@@ -20,7 +20,7 @@ namespace k32test {
 
 // Clicks the tab's caption in the tab strip.
 inline void ClickTab(k32::Form1& form, int index) {
-    QTabBar* bar = form.TabControl1->tabBar();
+    QTabBar* bar = Child<QTabWidget>(form, "TabControl1")->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
     QCoreApplication::processEvents();
 }
@@ -33,7 +33,7 @@ inline void Click(QAbstractButton* button) {
 // Presses "Quit": the close routine runs and the window closes (the test programs keep running
 // with no window, as they do not quit on the last window closed).
 inline void Quit(k32::Form1& form) {
-    Click(form.ButtonQuit);
+    Click(Child<QPushButton>(form, "ButtonQuit"));
 }
 
 // Picks item `index` of a pick-only list with the keyboard (Home, then Down), as a user does:

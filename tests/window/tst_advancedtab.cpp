@@ -107,7 +107,7 @@ class AdvancedTabTest : public QObject {
         QCOMPARE(Child<QCheckBox>(f, "CheckBoxProblem")->isChecked(), problems);
         QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
         // The Log tab says what was written, and that a small count was raised.
-        const QString logText = f.MemoMainLog->toPlainText();
+        const QString logText = Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText();
         QVERIFY2(logText.contains(QString("Dummy log written: %1, %2 mailboxes, %3")
                                       .arg(path)
                                       .arg(mailboxes)
@@ -150,12 +150,12 @@ class AdvancedTabTest : public QObject {
             QVERIFY(text.contains("      700 kbytes in use by user's mail"));
 
         // The file is the input log now; "Go" reads one record per mailbox.
-        QCOMPARE(f.EditOpen->text(), path);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), path);
         QCOMPARE(QString::fromStdString(p.state.settings.InputPath.str()), path);
         ClickTab(f, k32::kTabSettings);
         QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text().contains("/IN:\"" + path + "\""));
-        Retype(f.EditSave, p.dir.filePath("test logs/report"));
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditSave"), p.dir.filePath("test logs/report"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
         QCOMPARE(int(p.state.log.mailboxes.Count()), mailboxes);
         QVERIFY(QFile::exists(p.dir.filePath("test logs/report.csv")));
         QCOMPARE(answers.texts, QStringList{"First run, settings default settings."});
@@ -182,7 +182,7 @@ class AdvancedTabTest : public QObject {
         Program p;
         Form1& f = *p.form;
         const QString earlier = p.dir.filePath("earlier.log");
-        Retype(f.EditOpen, earlier);
+        Retype(Child<QLineEdit>(f, "EditOpen"), earlier);
         const QString path = missingFolder ? p.dir.filePath("no such folder/dummy.log")
                                            : p.dir.filePath("dummy.log");
         if (!missingFolder) {
@@ -196,17 +196,17 @@ class AdvancedTabTest : public QObject {
         QCOMPARE(answers.texts, QStringList{QString(error).replace("<path>", path)});
         QCOMPARE(ReadAll(path), missingFolder ? QByteArray() : QByteArray("kept as it was\n"));
         QVERIFY(!QFile::exists(path) || !missingFolder);
-        QCOMPARE(f.EditOpen->text(), earlier);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), earlier);
         QCOMPARE(QString::fromStdString(p.state.settings.InputPath.str()), earlier);
         QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
-        QVERIFY(f.ButtonGo->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
 
         // Mended, the next press writes the file.
         const QString good = p.dir.filePath("dummy 2.log");
         WriteFile(f, good, "10", 2, false);
         QCOMPARE(answers.texts.size(), 1);
         QCOMPARE(ReadAll(good).count("\r\n"), 330);
-        QCOMPARE(f.EditOpen->text(), good);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), good);
     }
 };
 

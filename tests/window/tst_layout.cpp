@@ -19,12 +19,12 @@ using k32::Form1;
 namespace {
 
 QWidget* Page(const Form1& f, int tab) {
-    const std::array<QWidget*, 6> pages = {f.MemoMainLog,
-                                           f.PanelWEB,
-                                           f.StringGridCSV,
+    const std::array<QWidget*, 6> pages = {Child<QPlainTextEdit>(f, "MemoMainLog"),
+                                           Child<QFrame>(f, "PanelWEB"),
+                                           Child<QTableView>(f, "StringGridCSV"),
                                            Child<QFrame>(f, "PanelSettings"),
                                            Child<QFrame>(f, "PanelAdv"),
-                                           f.PanelHelp};
+                                           Child<QFrame>(f, "PanelHelp")};
     return pages.at(static_cast<std::size_t>(tab));
 }
 
@@ -73,44 +73,45 @@ class LayoutTest : public QObject {
         // Come from a tab with the other print state, so that the change is seen.
         ClickTab(f, printable ? k32::kTabCsv : k32::kTabHelp);
         ClickTab(f, tab);
-        QCOMPARE(f.TabControl1->currentIndex(), tab);
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->currentIndex(), tab);
         for (int other = 0; other < 6; ++other)
             QVERIFY2(Page(f, other)->isVisible() == (other == tab),
                      qPrintable(Page(f, other)->objectName()));
-        QCOMPARE(f.ButtonPrint->isEnabled(), printable);
-        QCOMPARE(f.ButtonPrintPreview->isEnabled(), printable);
-        QVERIFY(!f.Button1->isVisible());
+        QCOMPARE(Child<QPushButton>(f, "ButtonPrint")->isEnabled(), printable);
+        QCOMPARE(Child<QPushButton>(f, "ButtonPrintPreview")->isEnabled(), printable);
+        QVERIFY(!Child<QPushButton>(f, "Button1")->isVisible());
     }
 
     void geometry800x600() {
         Form1& f = *program_->form;
         ResizeTo(f, 800, 600);
-        QCOMPARE(f.ButtonSelectSource->geometry(), QRect(16, 16, 145, 25));
-        QCOMPARE(f.ButtonSelectDestination->geometry(), QRect(16, 51, 145, 25));
-        QCOMPARE(f.ButtonGo->geometry(), QRect(16, 86, 145, 25));
-        QCOMPARE(f.ButtonReSort->geometry(), QRect(177, 86, 72, 25));
-        QCOMPARE(f.ButtonPrint->geometry(), QRect(257, 86, 72, 25));
-        QCOMPARE(f.ButtonPrintPreview->geometry(), QRect(337, 86, 72, 25));
-        QCOMPARE(f.ButtonQuit->geometry(), QRect(417, 86, 72, 25));
-        QCOMPARE(f.Image1->pos(), QPoint(499, 86));
-        QCOMPARE(f.Image1->size(), QSize(265, 49));
-        QCOMPARE(f.Image1->pixmap().size(), QSize(265, 34));
-        QCOMPARE(f.EditOpen->geometry(), QRect(171, 16, 597, 25));
-        QCOMPARE(f.EditSave->geometry(), QRect(171, 51, 597, 25));
-        QCOMPARE(f.TabControl1->geometry(), QRect(16, 121, 752, 447));
+        QCOMPARE(Child<QPushButton>(f, "ButtonSelectSource")->geometry(), QRect(16, 16, 145, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonSelectDestination")->geometry(),
+                 QRect(16, 51, 145, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonGo")->geometry(), QRect(16, 86, 145, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonReSort")->geometry(), QRect(177, 86, 72, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonPrint")->geometry(), QRect(257, 86, 72, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonPrintPreview")->geometry(), QRect(337, 86, 72, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonQuit")->geometry(), QRect(417, 86, 72, 25));
+        QCOMPARE(Child<QLabel>(f, "Image1")->pos(), QPoint(499, 86));
+        QCOMPARE(Child<QLabel>(f, "Image1")->size(), QSize(265, 49));
+        QCOMPARE(Child<QLabel>(f, "Image1")->pixmap().size(), QSize(265, 34));
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->geometry(), QRect(171, 16, 597, 25));
+        QCOMPARE(Child<QLineEdit>(f, "EditSave")->geometry(), QRect(171, 51, 597, 25));
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->geometry(), QRect(16, 121, 752, 447));
         for (int tab = 0; tab < 6; ++tab)
             QCOMPARE(Page(f, tab)->geometry(), QRect(16, 32, 720, 399));
-        QCOMPARE(f.WebBrowserOutput->geometry(), QRect(0, 0, 720, 399));
-        QCOMPARE(f.WebBrowserHelp->geometry(), QRect(0, 0, 720, 399));
+        QCOMPARE(Child<QWebEngineView>(f, "WebBrowserOutput")->geometry(), QRect(0, 0, 720, 399));
+        QCOMPARE(Child<QWebEngineView>(f, "WebBrowserHelp")->geometry(), QRect(0, 0, 720, 399));
         QCOMPARE(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", 0)->x(), 376 + 200);
     }
 
     void geometry1024x768() {
         Form1& f = *program_->form;
         ResizeTo(f, 1024, 768);
-        QCOMPARE(f.EditOpen->width(), 821);
-        QCOMPARE(f.EditSave->width(), 821);
-        QCOMPARE(f.TabControl1->size(), QSize(976, 615));
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->width(), 821);
+        QCOMPARE(Child<QLineEdit>(f, "EditSave")->width(), 821);
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->size(), QSize(976, 615));
         QCOMPARE(Page(f, k32::kTabSettings)->size(), QSize(944, 567));
         QCOMPARE(Child<QLabel>(f, "LabelSettingsColumn")->x(), 488 + 8);
         QCOMPARE(Slot<QLineEdit>(f, "EditSettingsC", 0)->x(), 488 + 8);
@@ -127,7 +128,7 @@ class LayoutTest : public QObject {
         Form1& f = *program_->form;
         ResizeTo(f, 700, 500);
         QCOMPARE(f.size(), QSize(800, 580));
-        QCOMPARE(f.TabControl1->geometry(), QRect(16, 121, 752, 427));
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->geometry(), QRect(16, 121, 752, 427));
         ResizeTo(f, 800, 600);
     }
 
@@ -153,8 +154,8 @@ class LayoutTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         const QString chosen = openDialog ? log : dir.filePath("monday");
-        Retype(f.EditOpen, "/before/in.log");
-        Retype(f.EditSave, "/before/out");
+        Retype(Child<QLineEdit>(f, "EditOpen"), "/before/in.log");
+        Retype(Child<QLineEdit>(f, "EditSave"), "/before/out");
 
         QString dialogName;
         bool nonNative = false;
@@ -173,14 +174,15 @@ class LayoutTest : public QObject {
                 d->reject();
             }
         });
-        Click(openDialog ? f.ButtonSelectSource : f.ButtonSelectDestination);
+        Click(openDialog ? Child<QPushButton>(f, "ButtonSelectSource")
+                         : Child<QPushButton>(f, "ButtonSelectDestination"));
         QCOMPARE(dialogName, QString(openDialog ? "OpenDialog1" : "SaveDialog1"));
         QVERIFY(nonNative);
 
         const QString in = confirm && openDialog ? chosen : "/before/in.log";
         const QString out = confirm ? chosen : "/before/out";
-        QCOMPARE(f.EditOpen->text(), in);
-        QCOMPARE(f.EditSave->text(), out);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), in);
+        QCOMPARE(Child<QLineEdit>(f, "EditSave")->text(), out);
         QCOMPARE(QString::fromStdString(state.settings.InputPath.str()), in);
         QCOMPARE(QString::fromStdString(state.settings.OutputBasePath.str()), out);
     }

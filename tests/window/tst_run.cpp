@@ -48,7 +48,7 @@ QVariantList ImageWidths(QWebEngineView* view) {
 }
 
 int CountLines(const Form1& f, const QString& text) {
-    return f.MemoMainLog->toPlainText().count(text);
+    return Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText().count(text);
 }
 
 QStringList FilesIn(const QTemporaryDir& dir) {
@@ -58,11 +58,15 @@ QStringList FilesIn(const QTemporaryDir& dir) {
 // Records, for every line the Log tab gets, the line and the state of "Go" at that moment.
 struct GoWatcher {
     explicit GoWatcher(Form1& f) {
-        QObject::connect(f.MemoMainLog, &QPlainTextEdit::textChanged, f.MemoMainLog, [this, &f] {
-            const QString last = f.MemoMainLog->document()->lastBlock().text();
-            lines << last;
-            goStates << (f.ButtonGo->text() + (f.ButtonGo->isEnabled() ? " on" : " off"));
-        });
+        QObject::connect(
+            Child<QPlainTextEdit>(f, "MemoMainLog"), &QPlainTextEdit::textChanged,
+            Child<QPlainTextEdit>(f, "MemoMainLog"), [this, &f] {
+                const QString last =
+                    Child<QPlainTextEdit>(f, "MemoMainLog")->document()->lastBlock().text();
+                lines << last;
+                goStates << (Child<QPushButton>(f, "ButtonGo")->text() +
+                             (Child<QPushButton>(f, "ButtonGo")->isEnabled() ? " on" : " off"));
+            });
     }
     // The index of the first line from `from` on that holds `text`; -1 if none.
     int Find(const QString& text, int from = 0) const {
@@ -92,14 +96,14 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, base);
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
         ClickTab(f, k32::kTabCsv);
 
         GoWatcher watch(f);
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         QCOMPARE(answers.texts, QStringList{"First run, settings default settings."});
-        QCOMPARE(f.TabControl1->currentIndex(), int(k32::kTabLog));
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->currentIndex(), int(k32::kTabLog));
         const QStringList order = {"Opening file: " + log,
                                    "Source FileSize : " + QString::number(QFileInfo(log).size()),
                                    "Reading file header.",
@@ -119,9 +123,9 @@ class RunTest : public QObject {
             if (!line.startsWith("Done writing"))
                 QCOMPARE(watch.goStates[at], QString("Please wait off"));
         }
-        QCOMPARE(f.ButtonGo->text(), QString("Go"));
-        QVERIFY(f.ButtonGo->isEnabled());
-        QVERIFY(f.ButtonReSort->isEnabled());
+        QCOMPARE(Child<QPushButton>(f, "ButtonGo")->text(), QString("Go"));
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
     }
 
     // The grid lists every mailbox once, numbered. The widths row gives each column's longest
@@ -135,13 +139,13 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        const QTableView* grid = f.StringGridCSV;
+        const QTableView* grid = Child<QTableView>(f, "StringGridCSV");
         QAbstractItemModel* model = grid->model();
         QAbstractItemModelTester tester(model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, dir.filePath("po1"));
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
 
         QCOMPARE(model->rowCount(), mailboxes + 1);
         QCOMPARE(model->columnCount(), 11);
@@ -189,17 +193,18 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, base);
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
+        Click(Child<QPushButton>(f, "ButtonGo"));
 
         ClickTab(f, k32::kTabHtml);
-        QVERIFY(f.ButtonPrint->isEnabled());
-        QVERIFY(f.ButtonPrintPreview->isEnabled());
-        QWebEngineView* view = f.WebBrowserOutput;
+        QVERIFY(Child<QPushButton>(f, "ButtonPrint")->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonPrintPreview")->isEnabled());
+        QWebEngineView* view = Child<QWebEngineView>(f, "WebBrowserOutput");
         QVERIFY(WaitUntil([&] { return view->url() == QUrl::fromLocalFile(base + ".mht"); }));
         QVERIFY(WaitUntil([&] { return ImageWidths(view) == QVariantList({468, 85}); }));
-        QCOMPARE(PageUserNames(view), GridColumn(f.StringGridCSV, 1, mailboxes));
+        QCOMPARE(PageUserNames(view),
+                 GridColumn(Child<QTableView>(f, "StringGridCSV"), 1, mailboxes));
     }
 
     // Re-sort by user name, ascending, after a run: the grid and the page show the new order
@@ -211,12 +216,12 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, dir.filePath("po1"));
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
         ClickTab(f, k32::kTabHtml);
-        QWebEngineView* view = f.WebBrowserOutput;
-        const QTableView* grid = f.StringGridCSV;
+        QWebEngineView* view = Child<QWebEngineView>(f, "WebBrowserOutput");
+        const QTableView* grid = Child<QTableView>(f, "StringGridCSV");
         const QStringList names = GridColumn(grid, 1, mailboxes);
         QVERIFY(WaitUntil([&] { return PageUserNames(view) == names; }));
 
@@ -224,7 +229,7 @@ class RunTest : public QObject {
         connect(view, &QWebEngineView::loadFinished, this, [&] { ++loads; });
         p.state.settings.Sort = 0;
         p.state.settings.SortDir = 0;
-        Click(f.ButtonReSort);
+        Click(Child<QPushButton>(f, "ButtonReSort"));
         const QStringList resorted = GridColumn(grid, 1, mailboxes);
         QVERIFY(resorted != names);
         QVERIFY(std::is_sorted(resorted.begin(), resorted.end()));
@@ -232,7 +237,7 @@ class RunTest : public QObject {
         QVERIFY(WaitUntil([&] { return loads > 0; }));
         QVERIFY(WaitUntil([&] { return PageUserNames(view) == resorted; }));
         QCOMPARE(ImageWidths(view), QVariantList({468, 85}));
-        QVERIFY(f.ButtonReSort->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
         QCOMPARE(answers.texts.size(), 1);
     }
 
@@ -246,13 +251,14 @@ class RunTest : public QObject {
         Program p;
         Form1& f = *p.form;
         f.ReportViewerLimitBytes = 1000;
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, base);
-        Click(f.ButtonGo);
-        QVERIFY(WaitUntil([&] { return !f.Busy() && f.ButtonGo->text() == "Go"; }));
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(WaitUntil(
+            [&] { return !f.Busy() && Child<QPushButton>(f, "ButtonGo")->text() == "Go"; }));
         QVERIFY(QFileInfo(base + ".mht").size() > 1000);
         QVERIFY(CountLines(f, "Web report too large to show here") == 1);
-        QWebEngineView* view = f.WebBrowserOutput;
+        QWebEngineView* view = Child<QWebEngineView>(f, "WebBrowserOutput");
         QVERIFY(WaitUntil([&] {
             return Evaluate(view->page(), "document.body ? document.body.innerText : ''")
                 .toString()
@@ -260,8 +266,8 @@ class RunTest : public QObject {
         }));
         QVERIFY(!view->url().isLocalFile());
         ClickTab(f, k32::kTabHtml);  // a notice, not a report: nothing to print
-        QVERIFY(!f.ButtonPrint->isEnabled());
-        QVERIFY(!f.ButtonPrintPreview->isEnabled());
+        QVERIFY(!Child<QPushButton>(f, "ButtonPrint")->isEnabled());
+        QVERIFY(!Child<QPushButton>(f, "ButtonPrintPreview")->isEnabled());
         QCOMPARE(answers.texts.size(), 1);  // the first-run notice only: no error box
     }
 
@@ -292,15 +298,15 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, dir.filePath("po1"));
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
         QVERIFY(WaitUntil([&] { return answers.texts.size() == 2; }));
         QCOMPARE(answers.texts[1], QString(message).replace("<log>", log));
-        QVERIFY2(f.MemoMainLog->toPlainText().contains(logLine),
-                 qPrintable(f.MemoMainLog->toPlainText()));
-        QCOMPARE(f.ButtonGo->text(), QString("Go"));
-        QVERIFY(f.ButtonGo->isEnabled());
+        QVERIFY2(Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText().contains(logLine),
+                 qPrintable(Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText()));
+        QCOMPARE(Child<QPushButton>(f, "ButtonGo")->text(), QString("Go"));
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
         QVERIFY(!f.Busy());
         QCOMPARE(FilesIn(dir), logText.isEmpty() ? QStringList() : QStringList{"po1.log"});
     }
@@ -334,38 +340,41 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, QString(KESTRAMA_SAMPLES) + "/english-gw652.log");
-        Retype(f.EditSave, dir.filePath("po1"));
-        Click(f.ButtonGo);
-        QVERIFY(f.ButtonReSort->isEnabled());
-        const int firstRows = f.StringGridCSV->model()->rowCount();
+        Retype(Child<QLineEdit>(f, "EditOpen"), QString(KESTRAMA_SAMPLES) + "/english-gw652.log");
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+        const int firstRows = Child<QTableView>(f, "StringGridCSV")->model()->rowCount();
 
-        Retype(f.EditOpen, input);
-        Retype(f.EditSave, newFolder + "/po2");
-        Click(f.ButtonGo);
-        QVERIFY(f.ButtonGo->isEnabled());
-        QVERIFY(!f.ButtonReSort->isEnabled());
-        QTest::mouseClick(f.ButtonReSort, Qt::LeftButton);
+        Retype(Child<QLineEdit>(f, "EditOpen"), input);
+        Retype(Child<QLineEdit>(f, "EditSave"), newFolder + "/po2");
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
+        QVERIFY(!Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+        QTest::mouseClick(Child<QPushButton>(f, "ButtonReSort"), Qt::LeftButton);
         f.ButtonReSortClick();
         QCOMPARE(QDir(newFolder).entryList(QDir::Files, QDir::Name), written);
-        QVERIFY(!f.ButtonReSort->isEnabled());
+        QVERIFY(!Child<QPushButton>(f, "ButtonReSort")->isEnabled());
 
         // The grid keeps the first log's rows; after an expire run the CSV tab says why no
         // grid belongs to it.
-        QCOMPARE(f.StringGridCSV->model()->rowCount(), firstRows);
+        QCOMPARE(Child<QTableView>(f, "StringGridCSV")->model()->rowCount(), firstRows);
         ClickTab(f, k32::kTabCsv);
-        QCOMPARE(f.LabelCsvExpire->isVisible(), csvNotice);
-        QCOMPARE(f.StringGridCSV->isVisible(), !csvNotice);
+        QCOMPARE(Child<QLabel>(f, "LabelCsvExpire")->isVisible(), csvNotice);
+        QCOMPARE(Child<QTableView>(f, "StringGridCSV")->isVisible(), !csvNotice);
         if (csvNotice) {
-            QVERIFY(f.LabelCsvExpire->text().contains("An expire log has no CSV report"));
-            QVERIFY(f.LabelCsvExpire->text().contains("from an earlier run"));
+            QVERIFY(Child<QLabel>(f, "LabelCsvExpire")
+                        ->text()
+                        .contains("An expire log has no CSV report"));
+            QVERIFY(Child<QLabel>(f, "LabelCsvExpire")->text().contains("from an earlier run"));
             // The next mailbox run shows the grid again.
-            Retype(f.EditOpen, QString(KESTRAMA_SAMPLES) + "/english-gw652.log");
-            Click(f.ButtonGo);
-            QVERIFY(f.ButtonReSort->isEnabled());
+            Retype(Child<QLineEdit>(f, "EditOpen"),
+                   QString(KESTRAMA_SAMPLES) + "/english-gw652.log");
+            Click(Child<QPushButton>(f, "ButtonGo"));
+            QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
             ClickTab(f, k32::kTabCsv);
-            QVERIFY(f.StringGridCSV->isVisible());
-            QVERIFY(!f.LabelCsvExpire->isVisible());
+            QVERIFY(Child<QTableView>(f, "StringGridCSV")->isVisible());
+            QVERIFY(!Child<QLabel>(f, "LabelCsvExpire")->isVisible());
         }
     }
 
@@ -378,14 +387,14 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, folder + "/po1");
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), folder + "/po1");
+        Click(Child<QPushButton>(f, "ButtonGo"));
         QVERIFY(WaitUntil([&] { return answers.texts.size() == 2; }));
         QCOMPARE(answers.texts[1], "Path not found\n" + folder);
         QCOMPARE(CountLines(f, "Reading file header."), 0);
-        QVERIFY(f.ButtonGo->isEnabled());
-        QVERIFY(!f.ButtonReSort->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
+        QVERIFY(!Child<QPushButton>(f, "ButtonReSort")->isEnabled());
         const int titleWidth =
             QFontMetrics(QApplication::font()).horizontalAdvance("Kestrama 32 for Windows");
         for (int width : answers.widths)
@@ -399,18 +408,19 @@ class RunTest : public QObject {
         Program p;
         Form1& f = *p.form;
         const QUrl manual = QUrl::fromLocalFile(QString(KESTRAMA_PROGRAM_DIR) + "/manual.mht");
-        QCOMPARE(f.WebBrowserHelp->url(), manual);
-        QVERIFY(Evaluate(f.WebBrowserHelp->page(), "document.body.innerText")
-                    .toString()
-                    .contains("Kestrama 32 user manual"));
+        QCOMPARE(Child<QWebEngineView>(f, "WebBrowserHelp")->url(), manual);
+        QVERIFY(
+            Evaluate(Child<QWebEngineView>(f, "WebBrowserHelp")->page(), "document.body.innerText")
+                .toString()
+                .contains("Kestrama 32 user manual"));
         const QList<std::pair<int, bool>> tabs = {{k32::kTabLog, false},
                                                   {k32::kTabHtml, false},
                                                   {k32::kTabCsv, false},
                                                   {k32::kTabHelp, true}};
         for (const auto& [tab, printable] : tabs) {
             ClickTab(f, tab);
-            QCOMPARE(f.ButtonPrint->isEnabled(), printable);
-            QCOMPARE(f.ButtonPrintPreview->isEnabled(), printable);
+            QCOMPARE(Child<QPushButton>(f, "ButtonPrint")->isEnabled(), printable);
+            QCOMPARE(Child<QPushButton>(f, "ButtonPrintPreview")->isEnabled(), printable);
         }
     }
 
@@ -425,12 +435,13 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, small);
-        Retype(f.EditSave, base);
-        Click(f.ButtonGo);
-        QVERIFY(f.ButtonReSort->isEnabled());  // a table to re-sort from now on
+        Retype(Child<QLineEdit>(f, "EditOpen"), small);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(
+            Child<QPushButton>(f, "ButtonReSort")->isEnabled());  // a table to re-sort from now on
 
-        Retype(f.EditOpen, big);
+        Retype(Child<QLineEdit>(f, "EditOpen"), big);
         int tries = 0;
         QStringList seen;
         QTimer poke;
@@ -440,15 +451,15 @@ class RunTest : public QObject {
                 return;
             ++tries;
             seen << QString("go %1 resort %2")
-                        .arg(f.ButtonGo->isEnabled())
-                        .arg(f.ButtonReSort->isEnabled());
-            QTest::mouseClick(f.ButtonGo, Qt::LeftButton);
-            QTest::mouseClick(f.ButtonReSort, Qt::LeftButton);
+                        .arg(Child<QPushButton>(f, "ButtonGo")->isEnabled())
+                        .arg(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+            QTest::mouseClick(Child<QPushButton>(f, "ButtonGo"), Qt::LeftButton);
+            QTest::mouseClick(Child<QPushButton>(f, "ButtonReSort"), Qt::LeftButton);
             f.ButtonGoClick();
             f.ButtonReSortClick();
         });
         poke.start();
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         poke.stop();
         QVERIFY2(tries > 0, "the run ended before it could be disturbed");
         seen.removeDuplicates();
@@ -456,9 +467,9 @@ class RunTest : public QObject {
         QCOMPARE(CountLines(f, "Opening file: "), 2);
         QCOMPARE(CountLines(f, "Sorting."), 2);
         QCOMPARE(CountLines(f, "Writing to CSV file: "), 2);
-        QCOMPARE(f.StringGridCSV->model()->rowCount(), mailboxes + 1);
-        QVERIFY(f.ButtonGo->isEnabled());
-        QVERIFY(f.ButtonReSort->isEnabled());
+        QCOMPARE(Child<QTableView>(f, "StringGridCSV")->model()->rowCount(), mailboxes + 1);
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
         QCOMPARE(answers.texts.size(), 1);
     }
 
@@ -480,14 +491,14 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, small);
-        Retype(f.EditSave, base);
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditOpen"), small);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         const QByteArray csv = ReadAll(base + ".csv"), mht = ReadAll(base + ".mht");
         QVERIFY(csv.contains("Username20"));
         const QStringList before = FilesIn(dir);
 
-        Retype(f.EditOpen, big);
+        Retype(Child<QLineEdit>(f, "EditOpen"), big);
         bool closedDuringRun = false;
         QTimer closer;
         closer.setInterval(5);
@@ -498,13 +509,14 @@ class RunTest : public QObject {
             }
         });
         closer.start();
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         closer.stop();
         QVERIFY2(closedDuringRun, "the run ended before the window could be closed");
         QVERIFY(!f.Busy());
         QVERIFY(f.QuitDone());
         QVERIFY(!f.isVisible());
-        QVERIFY(!f.ButtonReSort->isEnabled());  // the stopped run's table is not whole
+        QVERIFY(!Child<QPushButton>(f, "ButtonReSort")
+                     ->isEnabled());  // the stopped run's table is not whole
         QCOMPARE(CountLines(f, "Run stopped, the window is closing"), 1);
         QCOMPARE(CountLines(f, "Quiting"), 1);
         QCOMPARE(CountLines(f, "Done writing files"), 1);

@@ -25,8 +25,8 @@ const QString kDefaultPreview =
 
 // Makes the window read the sample log and write its reports to `base`.
 void TypePaths(Form1& form, const QString& log, const QString& base) {
-    Retype(form.EditOpen, log);
-    Retype(form.EditSave, base);
+    Retype(Child<QLineEdit>(form, "EditOpen"), log);
+    Retype(Child<QLineEdit>(form, "EditSave"), base);
 }
 
 // The two reports of `base`, read and then removed, so that a later run must write them anew.
@@ -278,7 +278,7 @@ class SettingsTabTest : public QObject {
             progressLine(line);
         };
         TypePaths(f, KESTRAMA_SAMPLES "/english-gw652.log", p.dir.filePath("po1"));
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         p.state.ui.progressLine = progressLine;
         QVERIFY(!during.isEmpty());
         QCOMPARE(during.count("off off off off"), during.size());
@@ -302,7 +302,7 @@ class SettingsTabTest : public QObject {
         Click(Child<QPushButton>(f, "ButtonApply"));
         Click(Child<QPushButton>(f, "ButtonDefaults"));
         QVERIFY(Child<QPushButton>(f, "ButtonApply")->isEnabled());
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         const QList<QByteArray> window = TakeReports(base);
         QVERIFY(!window[0].isEmpty());
 
@@ -368,8 +368,8 @@ class SettingsTabTest : public QObject {
         MessageBoxAnswerer answers;
         Program again(store);
         Form1& f = *again.form;
-        QCOMPARE(f.EditOpen->text(), log);
-        QCOMPARE(f.EditSave->text(), base);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), log);
+        QCOMPARE(Child<QLineEdit>(f, "EditSave")->text(), base);
         ClickTab(f, k32::kTabSettings);
         QCOMPARE(PageShows(f), DefaultPage());
     }
@@ -424,7 +424,7 @@ class SettingsTabTest : public QObject {
         edits(f);
         Click(Child<QPushButton>(f, "ButtonApply"));
         const QStringList applied = PageShows(f);
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         const QList<QByteArray> window = TakeReports(base);
         QVERIFY(window[0].count('\n') > 1);
         // A run changes nothing the tab shows, the top count included.
