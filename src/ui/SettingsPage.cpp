@@ -353,8 +353,9 @@ void SettingsPage::ButtonDefaultsClick() {
 void SettingsPage::LayoutControls(int tabWidth, int tabHeight) {
     constexpr int M = LayoutMargin, W = ControlWidth, H = ControlHeight, S = ControlGap;
 
-    // Left block: eight rows of caption box and value control.
-    const std::array<std::pair<QWidget*, QWidget*>, 8> rows = {{
+    // Left block: rows of caption and value control, one under the other; a new setting is
+    // one more row here.
+    const std::pair<QWidget*, QWidget*> rows[] = {
         {EditSort, ComboBoxSort},
         {EditSortDir, ComboBoxSortDir},
         {EditDebug, ComboBoxDebug},
@@ -363,11 +364,12 @@ void SettingsPage::LayoutControls(int tabWidth, int tabHeight) {
         {EditCSVHeader, ComboBoxCSVHeader},
         {EditSettingsTopLabel, EditSettingsTOP},
         {EditSettingsValue, EditSettingsValueEdit},
-    }};
-    for (int r = 0; r < 8; ++r) {
-        const int top = 2 * M + r * H;
-        rows[r].first->setGeometry(M / 2, top, W, rows[r].first->height());
-        rows[r].second->setGeometry(M / 2 + W + S, top, W, rows[r].second->height());
+    };
+    int top = 2 * M;
+    for (const auto& [caption, value] : rows) {
+        caption->setGeometry(M / 2, top, W, caption->height());
+        value->setGeometry(M / 2 + W + S, top, W, value->height());
+        top += H;
     }
 
     const int buttonTop = tabHeight - 5 * M;
