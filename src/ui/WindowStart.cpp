@@ -22,6 +22,7 @@
 #include "settings/StoredSettings.h"
 #include "state/AppState.h"
 #include "state/DebugLog.h"
+#include "text/Errors.h"
 #include "ui/Form1.h"
 #include "ui/MessageBox.h"
 #include "ui/ResultGridModel.h"
@@ -59,6 +60,10 @@ template <typename Step>
 void ShowErrorOf(AppState& state, Step step) {
     try {
         step();
+    } catch (const KestramaError& e) {
+        // As in the window: the failing file or place on the line below the message.
+        ShowMessage(state, e.where.empty() ? std::string(e.what())
+                                           : std::string(e.what()) + "\n" + e.where);
     } catch (const std::exception& e) {
         ShowMessage(state, e.what());
     }

@@ -140,8 +140,8 @@ class StartupTest : public QObject {
         QCOMPARE(store.value("OUT"), QString("/srv/reports/po1"));
     }
 
-    // A number that is not one ends the read with the conversion error; the window still comes
-    // up, takes a path and runs a report.
+    // A number that is not one ends the read with the conversion error, naming the store and
+    // the value; the window still comes up, takes a path and runs a report.
     void damagedNumber_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("value");
@@ -169,7 +169,8 @@ class StartupTest : public QObject {
         MessageBoxAnswerer answers;
         Program p(path);
         Form1& f = *p.form;
-        QCOMPARE(answers.texts, QStringList{message});
+        // The box names the store and the value on the line below the message.
+        QCOMPARE(answers.texts, QStringList{message + "\n" + path + ", value " + name});
         QVERIFY(f.isVisible());
         QVERIFY(f.isEnabled());
         QCOMPARE(f.size(), QSize(800, 600));
