@@ -34,6 +34,15 @@
 
 namespace {
 
+// The window's control of that objectName.
+template <typename T>
+T* Control(const QObject& form, const char* name) {
+    T* control = form.findChild<T*>(QString::fromLatin1(name));
+    if (!control)
+        qFatal("no control named %s", name);
+    return control;
+}
+
 double ResidentMB() {
     malloc_trim(0);
     std::ifstream statm("/proc/self/statm");
@@ -84,8 +93,8 @@ double BatchSeconds(const QString& program, const QString& log, const QString& b
 // Presses "Go" on `log` and returns the run's seconds; counts event-loop turns meanwhile.
 double WindowRun(k32::Form1& form, const QString& log, const QString& base, long* turns,
                  double* longestGapMs) {
-    form.EditOpen->setText(log);
-    form.EditSave->setText(base);
+    Control<QLineEdit>(form, "EditOpen")->setText(log);
+    Control<QLineEdit>(form, "EditSave")->setText(base);
     QElapsedTimer clock, gap;
     long count = 0;
     double longest = 0;
@@ -99,7 +108,7 @@ double WindowRun(k32::Form1& form, const QString& log, const QString& base, long
     clock.start();
     gap.start();
     turn.start();
-    form.ButtonGo->click();
+    Control<QPushButton>(form, "ButtonGo")->click();
     turn.stop();
     const double seconds = clock.elapsed() / 1000.0;
     longest = std::max(longest, gap.nsecsElapsed() / 1e6);
@@ -157,14 +166,14 @@ int main(int argc, char** argv) {
         fillMs = t.nsecsElapsed() / 1e6;
         afterFill = ResidentMB();
     };
-    form->TabControl1->setCurrentIndex(k32::kTabLog);
+    Control<QTabWidget>(*form, "TabControl1")->setCurrentIndex(k32::kTabLog);
     const double startMB = ResidentMB();
     const double gridRun = WindowRun(*form, gridLog, work + "/grid", nullptr, nullptr);
-    QTableView* grid = form->StringGridCSV;
+    QTableView* grid = Control<QTableView>(*form, "StringGridCSV");
     PaintWaiter painted(grid->viewport());
     QElapsedTimer t;
     t.start();
-    form->TabControl1->setCurrentIndex(k32::kTabCsv);
+    Control<QTabWidget>(*form, "TabControl1")->setCurrentIndex(k32::kTabCsv);
     painted.Wait();
     const double showMs = t.nsecsElapsed() / 1e6;
     t.restart();

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFrame>
@@ -15,19 +16,44 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
+#include <QUrl>
 #include <QWebEngineView>
+#include <algorithm>
 
 #include "settings/StoredSettings.h"
 #include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "text/Errors.h"
+#include "ui/AdvancedPage.h"
 #include "ui/Logo.h"
 #include "ui/MessageBox.h"
 #include "ui/PrintHandler.h"
 #include "ui/ResultGridModel.h"
+#include "ui/SettingsPage.h"
 #include "ui/TextDecode.h"
 
 namespace k32 {
+
+namespace {
+
+// Loads the manual and waits for it (at most ten seconds), so that the Help tab is ready before
+// the first run can start: a run keeps the window's thread busy between its event pumps.
+void LoadManual(QWebEngineView* view, const std::string& path) {
+    bool finished = false;
+    QEventLoop loop;
+    const auto done = QObject::connect(view, &QWebEngineView::loadFinished, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    view->load(QUrl::fromLocalFile(QString::fromStdString(path)));
+    if (!finished)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QObject::disconnect(done);
+}
+
+}  // namespace
 
 namespace {
 
@@ -51,10 +77,7 @@ Form1::Form1(AppState& s, std::string folder) : state(s), programFolder(std::mov
     setFont(small);
     CreateTopArea();
     CreatePages();
-    CreateSettingsPage();
-    CreateAdvancedPage();
     ConnectHandlers();
-    ConnectSettingsHandlers();
 }
 
 Form1::~Form1() {
@@ -128,11 +151,16 @@ void Form1::CreatePages() {
     StringGridCSV->horizontalHeader()->setDefaultSectionSize(100);
     StringGridCSV->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGridCSV->horizontalHeader()->setFont(fixed);
+    LabelCsvExpire = Named<QLabel>(TabControl1, "LabelCsvExpire");
+    LabelCsvExpire->setText(
+        "An expire log has no CSV report: its statistics are in the web report on the "
+        "\"Output HTML\" tab.\nA CSV file beside the web report is from an earlier run.");
+    LabelCsvExpire->setAlignment(Qt::AlignCenter);
+    LabelCsvExpire->setWordWrap(true);
+    LabelCsvExpire->setVisible(false);
 
-    PanelSettings = Named<QFrame>(TabControl1, "PanelSettings");
-    PanelSettings->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    PanelAdv = Named<QFrame>(TabControl1, "PanelAdv");
-    PanelAdv->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    PanelSettings = new SettingsPage(state, TabControl1);
+    PanelAdv = new AdvancedPage(TabControl1);
 
     PanelHelp = Named<QFrame>(TabControl1, "PanelHelp");
     WebBrowserHelp = Named<QWebEngineView>(PanelHelp, "WebBrowserHelp");
@@ -153,8 +181,14 @@ void Form1::ConnectHandlers() {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(EditOpen, &QLineEdit::textChanged, this, [this] { EditOpenChange(); });
     connect(EditSave, &QLineEdit::textChanged, this, [this] { EditSaveChange(); });
-    connect(ButtonAdvGW, &QPushButton::clicked, this, [this] { ButtonAdvGWClick(); });
-    connect(ComboAdvGW, &QComboBox::currentIndexChanged, this, [this] { ComboAdvGWChange(); });
+    // A written dummy log becomes the input log, so that "Go" reads it at once.
+    connect(PanelAdv, &AdvancedPage::logWritten, this,
+            [this](const QString& path, const QString& summary) {
+                EditOpen->setText(path);
+                AddProgressLine(state, summary.toUtf8().toStdString());
+            });
+    connect(PanelAdv, &AdvancedPage::writeFailed, this, &Form1::ShowFailure);
+    connect(PanelSettings, &SettingsPage::failed, this, &Form1::ShowFailure);
     connect(WebBrowserOutput, &QWebEngineView::loadFinished, this, [this](bool ok) {
         const QUrl url = WebBrowserOutput->url();
         if (!ok && url.isLocalFile())
@@ -163,7 +197,7 @@ void Form1::ConnectHandlers() {
 }
 
 void Form1::ShowTabPage() {
-    const std::array<QWidget*, 6> pages = {MemoMainLog,   StringGridCSV, PanelAdv,
+    const std::array<QWidget*, 7> pages = {MemoMainLog,   StringGridCSV, LabelCsvExpire, PanelAdv,
                                            PanelSettings, PanelWEB,      PanelHelp};
     for (QWidget* page : pages)
         page->setVisible(false);
@@ -175,19 +209,16 @@ void Form1::ShowTabPage() {
             break;
         case kTabHtml:
             PanelWEB->setVisible(true);
-            ButtonPrint->setEnabled(true);
-            ButtonPrintPreview->setEnabled(true);
+            // Only a report can be printed: not the empty page before a run, nor a notice.
+            ButtonPrint->setEnabled(reportShown_);
+            ButtonPrintPreview->setEnabled(reportShown_);
             break;
         case kTabCsv:
-            StringGridCSV->setVisible(true);
+            (expireShown_ ? static_cast<QWidget*>(LabelCsvExpire) : StringGridCSV)
+                ->setVisible(true);
             break;
         case kTabSettings:
-            // A run under way keeps the settings buttons off until it ends.
-            if (!busy_)
-                ButtonDefaults->setEnabled(true);
-            else
-                settingsButtonsBeforeBusy_.defaults = true;
-            RefreshSettingsPage();
+            PanelSettings->Shown();
             PanelSettings->setVisible(true);
             break;
         case kTabAdvanced:
@@ -245,12 +276,12 @@ void Form1::ButtonSelectDestinationClick() {
 
 void Form1::EditOpenChange() {
     state.settings.InputPath = EditOpen->text().toUtf8().toStdString();
-    RebuildCommandLinePreview();
+    PanelSettings->RebuildCommandLinePreview();
 }
 
 void Form1::EditSaveChange() {
     state.settings.OutputBasePath = EditSave->text().toUtf8().toStdString();
-    RebuildCommandLinePreview();
+    PanelSettings->RebuildCommandLinePreview();
 }
 
 void Form1::ButtonQuitClick() {
@@ -288,15 +319,53 @@ void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void Form1::AppendLogLine(const QString& line) {
+    MemoMainLog->appendPlainText(line);
+}
+
+void Form1::RefreshGrid() {
+    gridModel->Refill();
+    // With no record the widths are never worked out, and the columns keep theirs. A column is
+    // drawn at least as wide as its caption; the widths row keeps the figures.
+    if (state.log.mailboxes.Count() == 0)
+        return;
+    QHeaderView* header = StringGridCSV->horizontalHeader();
+    for (std::size_t c = 0; c < kGridColumns; ++c) {
+        const int column = static_cast<int>(c);
+        StringGridCSV->setColumnWidth(
+            column, std::max<int>(state.grid.widths[c], header->sectionSizeHint(column)));
+    }
+}
+
+void Form1::StartPages(const std::string& manualPath) {
+    TabControl1->setCurrentIndex(kTabLog);
+    ShowTabPage();
+    WebBrowserOutput->load(QUrl("about:blank"));
+    LoadManual(WebBrowserHelp, manualPath);
+}
+
+void Form1::ShowPaths(const QString& input, const QString& output) {
+    EditOpen->setText(input);
+    EditSave->setText(output);
+    PanelSettings->RebuildCommandLinePreview();
+}
+
 void Form1::ShowMessageBox(const QString& text) {
     ShowTitledMessage(this, text);
 }
 
+void Form1::ShowFailure(const QString& message, const QString& where) {
+    if (where.isEmpty()) {
+        ShowMessageBox(message);
+        return;
+    }
+    AddProgressLine(state, "at " + where.toUtf8().toStdString());
+    ShowMessageBox(message + "\n" + where);
+}
+
 void Form1::ShowError(const std::exception& e) {
-    const QString what = DecodeForDisplay(e.what());
-    if (const auto* k = dynamic_cast<const KestramaError*>(&e); k && !k->where.empty())
-        AddProgressLine(state, "at " + k->where);
-    ShowMessageBox(what);
+    const auto* k = dynamic_cast<const KestramaError*>(&e);
+    ShowFailure(DecodeForDisplay(e.what()), k ? DecodeForDisplay(k->where) : QString());
 }
 
 }  // namespace k32

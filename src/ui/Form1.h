@@ -1,10 +1,12 @@
 #pragma once
-// The one main window. It owns every control; each control's objectName is its name, so that
-// tests and people can find it. The handlers are plain member functions named by control and
-// event; what a run, the Settings tab or the Advanced tab does lives in their own files.
+// The one main window. It owns every control, privately; each control's objectName is its name,
+// so that tests and people can find it. The handlers are plain member functions named by control
+// and event; what a run does lives in its own file, and the Settings and Advanced tabs are pages
+// of their own.
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "state/ReportSettings.h"
@@ -23,6 +25,8 @@ class QWebEngineView;
 namespace k32 {
 
 struct AppState;
+class AdvancedPage;
+class SettingsPage;
 class ResultGridModel;
 class PrintHandler;
 
@@ -43,6 +47,45 @@ class Form1 : public QWidget {
     AppState& state;
     const std::string programFolder;
 
+    // --- Start-up and the run's hooks (WindowStart.cpp calls these) ---
+    // Adds one line to the Log tab.
+    void AppendLogLine(const QString& line);
+    // Shows the run's table in the grid, each column at least as wide as its caption.
+    void RefreshGrid();
+    // The Log tab in front, an empty report view, and the manual loaded (waiting for it, so
+    // that the Help tab is ready before the first run can start).
+    void StartPages(const std::string& manualPath);
+    // The input log and output base path as the settings give them.
+    void ShowPaths(const QString& input, const QString& output);
+    void FormResize();
+    void ShowReportInViewer(const std::string& path);
+    // A modal message box titled with the application's title.
+    void ShowMessageBox(const QString& text);
+
+    // --- Runs ---
+    // "Go" and "Re-sort"; each does nothing while a run is under way.
+    void ButtonGoClick();
+    void ButtonReSortClick();
+    // True while a run, a re-sort or a dummy-log write is under way.
+    bool Busy() const { return busy_; }
+    bool QuitDone() const { return quitDone_; }
+
+    // --- Viewers ---
+    // The web view lays a page out whole in memory: a report of 60 MB (some 100,000
+    // mailboxes) used up its page process's memory after a minute of work, one of 17 MB showed.
+    // A report above this size is not loaded; a short page says where it is instead.
+    qint64 ReportViewerLimitBytes = 24 * 1024 * 1024;
+    // True while the Output HTML tab holds a report (not an empty page or a notice).
+    bool ReportShown() const { return reportShown_; }
+    // The view that Print and Print Preview act on: the report or the manual; null elsewhere.
+    QWebEngineView* PrintableView() const;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // The controls; each one's objectName is its name, so that tests and people find it.
     // Top area.
     QPushButton* ButtonSelectSource;
     QPushButton* ButtonSelectDestination;
@@ -62,32 +105,12 @@ class Form1 : public QWidget {
     QFrame* PanelWEB;
     QWebEngineView* WebBrowserOutput;
     QTableView* StringGridCSV;
-    QFrame* PanelSettings;
-    QFrame* PanelAdv;
+    // Stands in for the grid after an expire run, which writes no CSV report.
+    QLabel* LabelCsvExpire;
+    SettingsPage* PanelSettings;
+    AdvancedPage* PanelAdv;
     QFrame* PanelHelp;
     QWebEngineView* WebBrowserHelp;
-
-    // Settings page.
-    QLineEdit *EditSort, *EditSortDir, *EditDebug, *EditCSV, *EditDecSep, *EditCSVHeader;
-    QLineEdit *EditSettingsTopLabel, *EditSettingsValue;
-    QComboBox *ComboBoxSort, *ComboBoxSortDir, *ComboBoxDebug, *ComboBoxCSV, *ComboBoxDecSep;
-    QComboBox* ComboBoxCSVHeader;
-    QLineEdit *EditSettingsTOP, *EditSettingsValueEdit;
-    QPushButton *ButtonApply, *ButtonDefaults, *ButtonSaveSettings;
-    QLabel* LabelCMDLine;
-    QLineEdit* EditCMDLine;
-    QLabel *LabelSettingsColumn, *LabelSettingsHTML, *LabelSettingsCSV;
-    std::array<QLineEdit*, kColumnSlots> EditSettingsC{};
-    std::array<QComboBox*, kColumnSlots> ComboBoxSettingsC{};
-    std::array<QCheckBox*, kColumnSlots> CheckBoxSettingsHTML{};
-    std::array<QCheckBox*, kColumnSlots> CheckBoxSettingsCSV{};
-
-    // Advanced page.
-    QLabel *LabelAdvInfo, *LabelPath, *LabelNr, *LabelVer;
-    QLineEdit *EditAdvGW, *EditAdvGWNr;
-    QComboBox* ComboAdvGW;
-    QCheckBox* CheckBoxProblem;
-    QPushButton* ButtonAdvGW;
 
     ResultGridModel* gridModel;
     PrintHandler* printHandler;
@@ -96,10 +119,10 @@ class Form1 : public QWidget {
     int WindowWidth = 0;
     int WindowHeight = 0;
 
-    // While true, a change of a Settings-tab control is not a user's change.
-    bool UpdatingControls = false;
-
     // --- Top area and tabs (Form1.cpp) ---
+    void CreateTopArea();
+    void CreatePages();
+    void ConnectHandlers();
     void ShowTabPage();
     void TabControl1Change();
     void EnableRunButtons();
@@ -109,81 +132,38 @@ class Form1 : public QWidget {
     void EditSaveChange();
     void ButtonQuitClick();
     void QuitApplication();
-    bool QuitDone() const { return quitDone_; }
 
     // --- Runs (FormRun.cpp) ---
-    void ButtonGoClick();
-    void ButtonReSortClick();
     void Button1Click();
-    // True while a run, a re-sort or a dummy-log write is under way.
-    bool Busy() const { return busy_; }
-
-    // --- Layout (FormLayout.cpp) ---
-    void FormResize();
-    void LayoutWindow();
-    void LayoutSettingsPanel();
-    void LayoutAdvancedPanel();
-
-    // --- Viewers and printing (FormViewers.cpp) ---
-    void ShowReportInViewer(const std::string& path);
-    // The web view lays a page out whole in memory: a report of 60 MB (some 100,000
-    // mailboxes) used up its page process's memory after a minute of work, one of 17 MB showed.
-    // A report above this size is not loaded; a short page says where it is instead.
-    qint64 ReportViewerLimitBytes = 24 * 1024 * 1024;
-    void ShowReportTooLarge(const QString& path, qint64 bytes);
-    void ButtonPrintClick();
-    void ButtonPrintPreviewClick();
-    // The view that Print and Print Preview act on: the report or the manual; null elsewhere.
-    QWebEngineView* PrintableView() const;
-
-    // --- Settings page (SettingsPage.cpp) ---
-    void RefreshSettingsPage();
-    void SettingsToControls();
-    void ControlsToSettings();
-    void MarkSettingsChanged();
-    void UpdateAboveLabel(int sortIndex);
-    void NumberBoxChange(QLineEdit* box);
-    void ButtonApplyClick();
-    void ButtonSaveSettingsClick();
-    void ButtonDefaultsClick();
-    void RebuildCommandLinePreview();
-
-    // --- Advanced page (AdvancedPage.cpp) ---
-    void ButtonAdvGWClick();
-    void ComboAdvGWChange();
-
-    // Shows an error's text in a message box and names its place in the Log tab.
-    void ShowError(const std::exception& e);
-    // A modal message box titled with the application's title.
-    void ShowMessageBox(const QString& text);
-
-  protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-  private:
-    void CreateTopArea();
-    void CreatePages();
-    void CreateSettingsPage();
-    void CreateAdvancedPage();
-    void ConnectHandlers();
-    void ConnectSettingsHandlers();
-
     // Disables everything that could start a second run or change its inputs' files, and
     // restores it afterwards.
     void BeginBusy();
     void EndBusy();
     // Runs one action that may be stopped by closing the window; errors go to a message box.
-    void RunGuarded(void (*action)(AppState&));
+    void RunGuarded(const std::function<void(AppState&)>& action);
+
+    // --- Layout (FormLayout.cpp) ---
+    void LayoutWindow();
+    void LayoutSettingsPanel();
+    void LayoutAdvancedPanel();
+
+    // --- Viewers and printing (FormViewers.cpp) ---
+    void ShowReportTooLarge(const QString& path, qint64 bytes);
+    void ButtonPrintClick();
+    void ButtonPrintPreviewClick();
+
+    // Shows an error's text in a message box and names its place in the Log tab.
+    void ShowError(const std::exception& e);
+    // Shows a failure's message in a message box with the failing path or place on the line
+    // below it, and names that place in the Log tab.
+    void ShowFailure(const QString& message, const QString& where);
 
     bool busy_ = false;
+    bool reportShown_ = false;
+    // The last completed run read an expire log: the CSV tab says why it shows no grid.
+    bool expireShown_ = false;
     bool closeAfterRun_ = false;
     bool quitDone_ = false;
-    // The Settings tab's button states to give back when the run ends.
-    struct SettingsButtons {
-        bool apply = false, defaults = false, save = false;
-    } settingsButtonsBeforeBusy_;
-    std::string lastSlotError_;
 };
 
 }  // namespace k32

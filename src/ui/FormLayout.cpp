@@ -16,7 +16,9 @@
 
 #include "state/AppState.h"
 #include "state/DebugLog.h"
+#include "ui/AdvancedPage.h"
 #include "ui/Form1.h"
+#include "ui/SettingsPage.h"
 
 namespace k32 {
 
@@ -73,9 +75,10 @@ void Form1::LayoutWindow() {
     TabControl1->setGeometry(tabLeft, tabTop, WindowWidth - tabLeft - 2 * M,
                              WindowHeight - tabTop - 2 * M);
     const int tabWidth = TabControl1->width(), tabHeight = TabControl1->height();
-    for (QWidget* page : {static_cast<QWidget*>(MemoMainLog), static_cast<QWidget*>(PanelWEB),
-                          static_cast<QWidget*>(PanelHelp), static_cast<QWidget*>(StringGridCSV),
-                          static_cast<QWidget*>(PanelSettings)})
+    for (QWidget* page :
+         {static_cast<QWidget*>(MemoMainLog), static_cast<QWidget*>(PanelWEB),
+          static_cast<QWidget*>(PanelHelp), static_cast<QWidget*>(StringGridCSV),
+          static_cast<QWidget*>(LabelCsvExpire), static_cast<QWidget*>(PanelSettings)})
         page->setGeometry(M, 2 * M, tabWidth - 2 * M, tabHeight - 3 * M);
     WebBrowserOutput->setGeometry(0, 0, PanelWEB->width(), PanelWEB->height());
     WebBrowserHelp->setGeometry(0, 0, PanelHelp->width(), PanelHelp->height());
@@ -85,61 +88,14 @@ void Form1::LayoutWindow() {
 }
 
 void Form1::LayoutSettingsPanel() {
-    const int tabWidth = TabControl1->width(), tabHeight = TabControl1->height();
-
-    // Left block: eight rows of caption box and value control.
-    const std::array<std::pair<QWidget*, QWidget*>, 8> rows = {{
-        {EditSort, ComboBoxSort},
-        {EditSortDir, ComboBoxSortDir},
-        {EditDebug, ComboBoxDebug},
-        {EditCSV, ComboBoxCSV},
-        {EditDecSep, ComboBoxDecSep},
-        {EditCSVHeader, ComboBoxCSVHeader},
-        {EditSettingsTopLabel, EditSettingsTOP},
-        {EditSettingsValue, EditSettingsValueEdit},
-    }};
-    for (int r = 0; r < 8; ++r) {
-        const int top = 2 * M + r * H;
-        rows[r].first->setGeometry(M / 2, top, W, rows[r].first->height());
-        rows[r].second->setGeometry(M / 2 + W + S, top, W, rows[r].second->height());
-    }
-
-    const int buttonTop = tabHeight - 5 * M;
-    ButtonApply->setGeometry(M / 2, buttonTop, W, H);
-    ButtonDefaults->setGeometry(M / 2 + W + M, buttonTop, W, H);
-    ButtonSaveSettings->setGeometry(M / 2 + 2 * W + 2 * M, buttonTop, W, H);
-    EditCMDLine->setGeometry(M / 2, tabHeight - 5 * H, tabWidth - 3 * M, H);
-    LabelCMDLine->setGeometry(M / 2, tabHeight - 6 * H, tabWidth - 4 * M, H);
-
-    // Column block, from the middle of the tab strip.
-    const int x0 = tabWidth / 2;
-    LabelSettingsColumn->move(x0 + M / 2, LabelSettingsColumn->y());
-    LabelSettingsHTML->move(x0 + 200, LabelSettingsHTML->y());
-    LabelSettingsCSV->move(x0 + 240, LabelSettingsCSV->y());
-    for (std::size_t i = 0; i < kColumnSlots; ++i) {
-        const int top = 2 * M + static_cast<int>(i) * H;
-        EditSettingsC[i]->setGeometry(x0 + M / 2, top, 60, EditSettingsC[i]->height());
-        ComboBoxSettingsC[i]->setGeometry(x0 + 80, top, 100, ComboBoxSettingsC[i]->height());
-        CheckBoxSettingsHTML[i]->setGeometry(x0 + 200, top + 2, 18, 18);
-        CheckBoxSettingsCSV[i]->setGeometry(x0 + 240, top + 2, 18, 18);
-    }
-    // A layout pass only places the controls: the choices they show are the settings', so that a
-    // resize never changes what "Apply" would store.
+    PanelSettings->LayoutControls(TabControl1->width(), TabControl1->height());
 }
 
 void Form1::LayoutAdvancedPanel() {
     TraceLayout(state, "Advanced tab position procedure", "");
     const int tabWidth = TabControl1->width(), tabHeight = TabControl1->height();
     PanelAdv->setGeometry(M, 2 * M, tabWidth - 2 * M, tabHeight - 3 * M);
-    LabelAdvInfo->move(M / 2, 2 * M);
-    LabelPath->move(M / 2, 2 * M + H);
-    LabelNr->move(M / 2, 2 * M + 2 * H);
-    LabelVer->move(M / 2, 2 * M + 3 * H);
-    CheckBoxProblem->move(M / 2, 2 * M + 4 * H);
-    EditAdvGW->setGeometry(M / 2 + 120, 2 * M + H, W, H);
-    EditAdvGWNr->move(M / 2 + 120, 2 * M + 2 * H);
-    ComboAdvGW->setGeometry(M / 2 + 120, 2 * M + 3 * H, W, H);
-    ButtonAdvGW->setGeometry(M / 2, 2 * M + 5 * H, W, H);
+    PanelAdv->LayoutControls();
 }
 
 }  // namespace k32

@@ -10,7 +10,9 @@
 #include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "state/EventPump.h"
+#include "ui/AdvancedPage.h"
 #include "ui/Form1.h"
+#include "ui/SettingsPage.h"
 
 namespace k32 {
 
@@ -19,12 +21,8 @@ void Form1::BeginBusy() {
     state.stopRequested = false;
     ButtonGo->setEnabled(false);
     ButtonReSort->setEnabled(false);
-    ButtonAdvGW->setEnabled(false);
-    settingsButtonsBeforeBusy_ = {ButtonApply->isEnabled(), ButtonDefaults->isEnabled(),
-                                  ButtonSaveSettings->isEnabled()};
-    ButtonApply->setEnabled(false);
-    ButtonDefaults->setEnabled(false);
-    ButtonSaveSettings->setEnabled(false);
+    PanelAdv->SetBusy(true);
+    PanelSettings->SetBusy(true);
 }
 
 void Form1::EndBusy() {
@@ -33,13 +31,11 @@ void Form1::EndBusy() {
     ButtonGo->setText("Go");
     ButtonGo->setEnabled(true);
     ButtonReSort->setEnabled(state.mailboxRunComplete);
-    ButtonAdvGW->setEnabled(true);
-    ButtonApply->setEnabled(settingsButtonsBeforeBusy_.apply);
-    ButtonDefaults->setEnabled(settingsButtonsBeforeBusy_.defaults);
-    ButtonSaveSettings->setEnabled(settingsButtonsBeforeBusy_.save);
+    PanelAdv->SetBusy(false);
+    PanelSettings->SetBusy(false);
 }
 
-void Form1::RunGuarded(void (*action)(AppState&)) {
+void Form1::RunGuarded(const std::function<void(AppState&)>& action) {
     BeginBusy();
     try {
         action(state);
@@ -64,13 +60,18 @@ void Form1::ButtonGoClick() {
     TabControl1->setCurrentIndex(kTabLog);
     ShowTabPage();
     ButtonGo->setText("Please wait");
-    RunGuarded([](AppState& s) { RunProcessing(s); });
+    bool completed = false;
+    RunGuarded(
+        [&completed](AppState& s) { completed = RunProcessing(s) == RunOutcome::ReportsWritten; });
+    // A failed run changes nothing the window shows, the CSV tab's notice included.
+    if (completed)
+        expireShown_ = !state.mailboxRunComplete;
     if (!busy_ && !closeAfterRun_)
         EnableRunButtons();
 }
 
 void Form1::ButtonReSortClick() {
-    if (busy_)
+    if (busy_ || !state.mailboxRunComplete)
         return;
     RunGuarded(ReSortAndRewrite);
 }

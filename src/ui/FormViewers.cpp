@@ -19,6 +19,9 @@ void Form1::ShowReportInViewer(const std::string& path) {
         ShowReportTooLarge(file.absoluteFilePath(), file.size());
         return;
     }
+    reportShown_ = true;
+    if (TabControl1->currentIndex() == kTabHtml)
+        ShowTabPage();
     // Loaded afresh, so that a re-sort's new order shows without the user reloading.
     const QUrl url = QUrl::fromLocalFile(file.absoluteFilePath());
     if (WebBrowserOutput->url() == url)
@@ -28,6 +31,9 @@ void Form1::ShowReportInViewer(const std::string& path) {
 }
 
 void Form1::ShowReportTooLarge(const QString& path, qint64 bytes) {
+    reportShown_ = false;
+    if (TabControl1->currentIndex() == kTabHtml)
+        ShowTabPage();
     const QString megabytes = QString::number(bytes / (1024 * 1024));
     AddProgressLine(state, "Web report too large to show here (" + megabytes.toStdString() +
                                " MB): " + path.toUtf8().toStdString());

@@ -1,11 +1,10 @@
-// The Settings tab: the report settings in editable controls, "Apply", "Save Settings",
-// "Defaults", and the batch command line that reproduces the current settings. A list's item
-// index is the stored number.
+// A list's item index is the stored number.
+
+#include "ui/SettingsPage.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -88,8 +87,15 @@ void SetBoxColour(QLineEdit* box, bool valid) {
 
 }  // namespace
 
-void Form1::CreateSettingsPage() {
-    QWidget* page = PanelSettings;
+SettingsPage::SettingsPage(AppState& state, QWidget* parent) : QFrame(parent), state(state) {
+    setObjectName("PanelSettings");
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    CreateControls();
+    ConnectHandlers();
+}
+
+void SettingsPage::CreateControls() {
+    QWidget* page = this;
     EditSort = CaptionBox(page, "EditSort", "Sort by item");
     EditSortDir = CaptionBox(page, "EditSortDir", "Sort direction");
     EditDebug = CaptionBox(page, "EditDebug", "Debug mode");
@@ -149,7 +155,7 @@ void Form1::CreateSettingsPage() {
     }
 }
 
-void Form1::ConnectSettingsHandlers() {
+void SettingsPage::ConnectHandlers() {
     // Only the user's own edits count as changes: "activated" and "clicked" are not sent when
     // the program sets a choice or a tick.
     connect(ComboBoxSort, &QComboBox::activated, this, [this](int index) {
@@ -176,18 +182,44 @@ void Form1::ConnectSettingsHandlers() {
     connect(ButtonDefaults, &QPushButton::clicked, this, [this] { ButtonDefaultsClick(); });
 }
 
-void Form1::RefreshSettingsPage() {
+void SettingsPage::Shown() {
+    // A run under way keeps the buttons off until it ends.
+    if (!busy_)
+        ButtonDefaults->setEnabled(true);
+    else
+        buttonsBeforeBusy_.defaults = true;
+    Refresh();
+}
+
+void SettingsPage::SetBusy(bool busy) {
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    if (busy) {
+        buttonsBeforeBusy_ = {ButtonApply->isEnabled(), ButtonDefaults->isEnabled(),
+                              ButtonSaveSettings->isEnabled()};
+        ButtonApply->setEnabled(false);
+        ButtonDefaults->setEnabled(false);
+        ButtonSaveSettings->setEnabled(false);
+    } else {
+        ButtonApply->setEnabled(buttonsBeforeBusy_.apply);
+        ButtonDefaults->setEnabled(buttonsBeforeBusy_.defaults);
+        ButtonSaveSettings->setEnabled(buttonsBeforeBusy_.save);
+    }
+}
+
+void SettingsPage::Refresh() {
     RebuildCommandLinePreview();
     SettingsToControls();
     UpdateAboveLabel(ComboBoxSort->currentIndex());
 }
 
-void Form1::RebuildCommandLinePreview() {
+void SettingsPage::RebuildCommandLinePreview() {
     EditCMDLine->setText(DecodeForDisplay(BuildCommandLinePreview(state.settings)));
     EditCMDLine->setCursorPosition(0);
 }
 
-void Form1::SettingsToControls() {
+void SettingsPage::SettingsToControls() {
     const ReportSettings& s = state.settings;
     ComboBoxSort->setCurrentIndex(s.Sort < kSortItems.size() ? s.Sort : -1);
     ComboBoxSortDir->setCurrentIndex(s.SortDir < 2 ? s.SortDir : -1);
@@ -224,11 +256,11 @@ void Form1::SettingsToControls() {
         ComboBoxSettingsC[i]->setCurrentIndex(index >= 0 && index < 10 ? index : -1);
     }
     if (!badText.empty() && badText != lastSlotError_)
-        ShowMessageBox(DecodeForDisplay(badText));
+        emit failed(DecodeForDisplay(badText), {});
     lastSlotError_ = badText;
 }
 
-void Form1::ControlsToSettings() {
+void SettingsPage::ControlsToSettings() {
     ReportSettings& s = state.settings;
     if (ComboBoxSort->currentIndex() >= 0)
         s.Sort = static_cast<std::uint8_t>(ComboBoxSort->currentIndex());
@@ -256,12 +288,12 @@ void Form1::ControlsToSettings() {
     s.TOPVALUE = NumberBoxValue(EditSettingsValueEdit->text(), value) ? value : 0;
 }
 
-void Form1::MarkSettingsChanged() {
+void SettingsPage::MarkSettingsChanged() {
     if (UpdatingControls)
         return;
-    if (Busy()) {
+    if (busy_) {
         // The buttons stay off until the run ends, and come back as this change asks.
-        settingsButtonsBeforeBusy_ = {true, true, true};
+        buttonsBeforeBusy_ = {true, true, true};
         return;
     }
     ButtonApply->setEnabled(true);
@@ -269,7 +301,7 @@ void Form1::MarkSettingsChanged() {
     ButtonSaveSettings->setEnabled(true);
 }
 
-void Form1::UpdateAboveLabel(int sortIndex) {
+void SettingsPage::UpdateAboveLabel(int sortIndex) {
     static const char* const kAboveFields[] = {nullptr,    nullptr, "Inbox", "Outbox",
                                                "Wastebin", "Size",  nullptr};
     const char* field = sortIndex >= 0 && sortIndex < 7 ? kAboveFields[sortIndex] : nullptr;
@@ -278,7 +310,7 @@ void Form1::UpdateAboveLabel(int sortIndex) {
                                      : QString("Above items: (disabled)"));
 }
 
-void Form1::NumberBoxChange(QLineEdit* box) {
+void SettingsPage::NumberBoxChange(QLineEdit* box) {
     std::uint32_t value = 0;
     const bool valid = NumberBoxValue(box->text(), value);
     SetBoxColour(box, valid);
@@ -286,33 +318,81 @@ void Form1::NumberBoxChange(QLineEdit* box) {
         MarkSettingsChanged();
 }
 
-void Form1::ButtonApplyClick() {
+void SettingsPage::ButtonApplyClick() {
     ControlsToSettings();
     RebuildCommandLinePreview();
     ButtonApply->setEnabled(false);
     ButtonSaveSettings->setEnabled(true);
 }
 
-void Form1::ButtonSaveSettingsClick() {
+void SettingsPage::ButtonSaveSettingsClick() {
     ControlsToSettings();
     RebuildCommandLinePreview();
     ButtonApply->setEnabled(false);
     try {
         SaveAllSettings(state);
-    } catch (const std::exception& e) {
+    } catch (const KestramaError& e) {
         // Not stored: "Save Settings" stays usable for another try.
-        ShowError(e);
+        emit failed(DecodeForDisplay(e.what()), DecodeForDisplay(e.where));
+        return;
+    } catch (const std::exception& e) {
+        emit failed(DecodeForDisplay(e.what()), {});
         return;
     }
     ButtonSaveSettings->setEnabled(false);
 }
 
-void Form1::ButtonDefaultsClick() {
+void SettingsPage::ButtonDefaultsClick() {
     SetDefaultSettings(state.settings);
     MarkSettingsChanged();
     SettingsToControls();
     UpdateAboveLabel(ComboBoxSort->currentIndex());
     ButtonDefaults->setEnabled(false);
+}
+
+void SettingsPage::LayoutControls(int tabWidth, int tabHeight) {
+    constexpr int M = LayoutMargin, W = ControlWidth, H = ControlHeight, S = ControlGap;
+
+    // Left block: rows of caption and value control, one under the other; a new setting is
+    // one more row here.
+    const std::pair<QWidget*, QWidget*> rows[] = {
+        {EditSort, ComboBoxSort},
+        {EditSortDir, ComboBoxSortDir},
+        {EditDebug, ComboBoxDebug},
+        {EditCSV, ComboBoxCSV},
+        {EditDecSep, ComboBoxDecSep},
+        {EditCSVHeader, ComboBoxCSVHeader},
+        {EditSettingsTopLabel, EditSettingsTOP},
+        {EditSettingsValue, EditSettingsValueEdit},
+    };
+    int top = 2 * M;
+    for (const auto& [caption, value] : rows) {
+        caption->setGeometry(M / 2, top, W, caption->height());
+        value->setGeometry(M / 2 + W + S, top, W, value->height());
+        top += H;
+    }
+
+    const int buttonTop = tabHeight - 5 * M;
+    ButtonApply->setGeometry(M / 2, buttonTop, W, H);
+    ButtonDefaults->setGeometry(M / 2 + W + M, buttonTop, W, H);
+    ButtonSaveSettings->setGeometry(M / 2 + 2 * W + 2 * M, buttonTop, W, H);
+    EditCMDLine->setGeometry(M / 2, tabHeight - 5 * H, tabWidth - 3 * M, H);
+    LabelCMDLine->setGeometry(M / 2, tabHeight - 6 * H, tabWidth - 4 * M, H);
+
+    // Column block, from the middle of the tab strip.
+    const int x0 = tabWidth / 2;
+    LabelSettingsColumn->move(x0 + M / 2, LabelSettingsColumn->y());
+    LabelSettingsHTML->move(x0 + 200, LabelSettingsHTML->y());
+    LabelSettingsCSV->move(x0 + 240, LabelSettingsCSV->y());
+    for (std::size_t i = 0; i < kColumnSlots; ++i) {
+        const int top = 2 * M + static_cast<int>(i) * H;
+        EditSettingsC[i]->setGeometry(x0 + M / 2, top, 60, EditSettingsC[i]->height());
+        ComboBoxSettingsC[i]->setGeometry(x0 + 80, top, 100, ComboBoxSettingsC[i]->height());
+        CheckBoxSettingsHTML[i]->setGeometry(x0 + 200, top + 2, 18, 18);
+        CheckBoxSettingsCSV[i]->setGeometry(x0 + 240, top + 2, 18, 18);
+    }
+    // A layout pass only places the controls: the choices they show are the settings', so that a
+    // resize never changes what "Apply" would store.
 }
 
 }  // namespace k32

@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSysInfo>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QWebEngineView>
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
@@ -19,9 +22,11 @@
 #include "settings/StoredSettings.h"
 #include "state/AppState.h"
 #include "state/DebugLog.h"
+#include "text/Errors.h"
 #include "ui/Form1.h"
 #include "ui/MessageBox.h"
 #include "ui/ResultGridModel.h"
+#include "ui/SettingsPage.h"
 #include "ui/TextDecode.h"
 
 namespace k32 {
@@ -41,19 +46,13 @@ void HookBeforeWindow(AppState& state, std::shared_ptr<QStringList> pending) {
 
 void HookWindow(AppState& state, Form1* form) {
     state.ui.progressLine = [form](std::string_view line) {
-        form->MemoMainLog->appendPlainText(DecodeForDisplay(line));
+        form->AppendLogLine(DecodeForDisplay(line));
     };
     state.ui.pumpEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     state.ui.messageBox = [form](std::string_view text) {
         form->ShowMessageBox(DecodeForDisplay(text));
     };
-    state.ui.gridChanged = [form, &state] {
-        form->gridModel->Refill();
-        // With no record the widths are never worked out, and the columns keep theirs.
-        if (state.log.mailboxes.Count() > 0)
-            for (std::size_t c = 0; c < kGridColumns; ++c)
-                form->StringGridCSV->setColumnWidth(static_cast<int>(c), state.grid.widths[c]);
-    };
+    state.ui.gridChanged = [form] { form->RefreshGrid(); };
     state.ui.showReport = [form](const std::string& path) { form->ShowReportInViewer(path); };
 }
 
@@ -61,6 +60,10 @@ template <typename Step>
 void ShowErrorOf(AppState& state, Step step) {
     try {
         step();
+    } catch (const KestramaError& e) {
+        // As in the window: the failing file or place on the line below the message.
+        ShowMessage(state, e.where.empty() ? std::string(e.what())
+                                           : std::string(e.what()) + "\n" + e.where);
     } catch (const std::exception& e) {
         ShowMessage(state, e.what());
     }
@@ -93,17 +96,13 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
     form->setEnabled(false);
     HookWindow(state, form.get());
     for (const QString& line : *pending)
-        form->MemoMainLog->appendPlainText(line);
+        form->AppendLogLine(line);
 
     form->resize(800, 600);
     form->FormResize();
     AddProgressLine(state, "Welcome at Kestrama 32 for Windows");
     AddProgressLine(state, "System: " + QSysInfo::prettyProductName().toStdString());
-    form->TabControl1->setCurrentIndex(kTabLog);
-    form->ShowTabPage();
-    form->WebBrowserOutput->load(QUrl("about:blank"));
-    form->WebBrowserHelp->load(
-        QUrl::fromLocalFile(QString::fromStdString(ManualPath(programFolder))));
+    form->StartPages(ManualPath(programFolder));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = form->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -115,9 +114,8 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
 
     const std::string in = state.settings.InputPath.str(),
                       out = state.settings.OutputBasePath.str();
-    form->EditOpen->setText(QString::fromUtf8(in.data(), static_cast<int>(in.size())));
-    form->EditSave->setText(QString::fromUtf8(out.data(), static_cast<int>(out.size())));
-    form->RebuildCommandLinePreview();
+    form->ShowPaths(QString::fromUtf8(in.data(), static_cast<int>(in.size())),
+                    QString::fromUtf8(out.data(), static_cast<int>(out.size())));
     return form;
 }
 

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -12,13 +13,14 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "WindowTestSupport.h"
 #include "ui/Form1.h"
 
 namespace k32test {
 
 // Clicks the tab's caption in the tab strip.
 inline void ClickTab(k32::Form1& form, int index) {
-    QTabBar* bar = form.TabControl1->tabBar();
+    QTabBar* bar = Child<QTabWidget>(form, "TabControl1")->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
     QCoreApplication::processEvents();
 }
@@ -31,7 +33,7 @@ inline void Click(QAbstractButton* button) {
 // Presses "Quit": the close routine runs and the window closes (the test programs keep running
 // with no window, as they do not quit on the last window closed).
 inline void Quit(k32::Form1& form) {
-    Click(form.ButtonQuit);
+    Click(Child<QPushButton>(form, "ButtonQuit"));
 }
 
 // Picks item `index` of a pick-only list with the keyboard (Home, then Down), as a user does:
@@ -66,25 +68,31 @@ inline QString SettingsButtons(const k32::Form1& form) {
     auto word = [](const QPushButton* b) {
         return b->isEnabled() ? QString("on") : QString("off");
     };
-    return word(form.ButtonApply) + " " + word(form.ButtonDefaults) + " " +
-           word(form.ButtonSaveSettings);
+    return word(Child<QPushButton>(form, "ButtonApply")) + " " +
+           word(Child<QPushButton>(form, "ButtonDefaults")) + " " +
+           word(Child<QPushButton>(form, "ButtonSaveSettings"));
 }
 
 // Everything the Settings tab shows, one "control=text" line each.
 inline QStringList PageShows(const k32::Form1& form) {
     QStringList page;
-    for (const QComboBox* combo : {form.ComboBoxSort, form.ComboBoxSortDir, form.ComboBoxDebug,
-                                   form.ComboBoxCSV, form.ComboBoxDecSep, form.ComboBoxCSVHeader})
+    for (const QComboBox* combo :
+         {Child<QComboBox>(form, "ComboBoxSort"), Child<QComboBox>(form, "ComboBoxSortDir"),
+          Child<QComboBox>(form, "ComboBoxDebug"), Child<QComboBox>(form, "ComboBoxCSV"),
+          Child<QComboBox>(form, "ComboBoxDecSep"), Child<QComboBox>(form, "ComboBoxCSVHeader")})
         page << combo->objectName() + "=" + combo->currentText();
-    for (const QLineEdit* box :
-         {form.EditSettingsTOP, form.EditSettingsValueEdit, form.EditSettingsValue})
+    for (const QLineEdit* box : {Child<QLineEdit>(form, "EditSettingsTOP"),
+                                 Child<QLineEdit>(form, "EditSettingsValueEdit"),
+                                 Child<QLineEdit>(form, "EditSettingsValue")})
         page << box->objectName() + "=" + box->text();
-    page << QString("above box enabled=%1").arg(form.EditSettingsValueEdit->isEnabled());
+    page << QString("above box enabled=%1")
+                .arg(Child<QLineEdit>(form, "EditSettingsValueEdit")->isEnabled());
     for (std::size_t i = 0; i < k32::kColumnSlots; ++i) {
-        QString slot = QString("slot %1=").arg(i + 1) + form.ComboBoxSettingsC[i]->currentText();
-        if (form.CheckBoxSettingsHTML[i]->isChecked())
+        QString slot = QString("slot %1=").arg(i + 1) +
+                       Slot<QComboBox>(form, "ComboBoxSettingsC", i)->currentText();
+        if (Slot<QCheckBox>(form, "CheckBoxSettingsHTML", i)->isChecked())
             slot += " html";
-        if (form.CheckBoxSettingsCSV[i]->isChecked())
+        if (Slot<QCheckBox>(form, "CheckBoxSettingsCSV", i)->isChecked())
             slot += " csv";
         page << slot;
     }

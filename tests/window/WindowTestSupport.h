@@ -22,6 +22,22 @@
 
 namespace k32test {
 
+// The window's control of that objectName (the control's name); the test program stops when
+// there is none, since every later step would use it.
+template <typename T>
+T* Child(const QObject& form, const QString& name) {
+    T* control = form.findChild<T*>(name);
+    if (!control)
+        qFatal("no control named %s", qPrintable(name));
+    return control;
+}
+
+// One of the ten column slots' controls (slot 0 is "…01").
+template <typename T>
+T* Slot(const QObject& form, const char* prefix, int slot) {
+    return Child<T>(form, QString::asprintf("%s%02d", prefix, slot + 1));
+}
+
 // Runs the event loop until `done` holds or `ms` pass; true when it holds.
 inline bool WaitUntil(const std::function<bool()>& done, int ms = 15000) {
     QElapsedTimer t;
@@ -46,6 +62,7 @@ class MessageBoxAnswerer {
                 auto* box = qobject_cast<QMessageBox*>(w);
                 if (box && box->isVisible()) {
                     texts.append(box->text());
+                    widths.append(box->width());
                     box->accept();
                 }
             }
@@ -53,6 +70,7 @@ class MessageBoxAnswerer {
         timer_.start();
     }
     QStringList texts;
+    QList<int> widths;
 
   private:
     QTimer timer_;

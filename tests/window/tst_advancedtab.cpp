@@ -1,7 +1,13 @@
 // The Advanced tab driven as a user drives it: a path, a count, a version and the problem box,
 // then "Write File"; the file written, the input path it becomes, and a run with "Go" on it.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QtTest>
 
 #include "UserInput.h"
@@ -27,12 +33,13 @@ QList<QByteArray> Lines(const QByteArray& file) {
 // Fills in the page and presses "Write File".
 void WriteFile(Form1& f, const QString& path, const QString& count, int version, bool problems) {
     ClickTab(f, k32::kTabAdvanced);
-    Retype(f.EditAdvGW, path);
-    Retype(f.EditAdvGWNr, count);
+    Retype(Child<QLineEdit>(f, "EditAdvGW"), path);
+    Retype(Child<QLineEdit>(f, "EditAdvGWNr"), count);
     if (problems)
-        Click(f.CheckBoxProblem);  // before the version: a later switch to 5.5.x keeps the tick
-    Choose(f.ComboAdvGW, version);
-    Click(f.ButtonAdvGW);
+        Click(Child<QCheckBox>(
+            f, "CheckBoxProblem"));  // before the version: a later switch to 5.5.x keeps the tick
+    Choose(Child<QComboBox>(f, "ComboAdvGW"), version);
+    Click(Child<QPushButton>(f, "ButtonAdvGW"));
 }
 
 }  // namespace
@@ -48,12 +55,12 @@ class AdvancedTabTest : public QObject {
         Program p;
         Form1& f = *p.form;
         ClickTab(f, k32::kTabAdvanced);
-        QCOMPARE(f.EditAdvGW->text(), QDir::homePath() + "/dummy.log");
-        QCOMPARE(f.EditAdvGWNr->text(), QString("100"));
-        QCOMPARE(f.ComboAdvGW->currentText(), QString("Groupwise 6.5"));
-        QVERIFY(f.CheckBoxProblem->isEnabled());
-        QVERIFY(!f.CheckBoxProblem->isChecked());
-        QVERIFY(f.ButtonAdvGW->isEnabled());
+        QCOMPARE(Child<QLineEdit>(f, "EditAdvGW")->text(), QDir::homePath() + "/dummy.log");
+        QCOMPARE(Child<QLineEdit>(f, "EditAdvGWNr")->text(), QString("100"));
+        QCOMPARE(Child<QComboBox>(f, "ComboAdvGW")->currentText(), QString("Groupwise 6.5"));
+        QVERIFY(Child<QCheckBox>(f, "CheckBoxProblem")->isEnabled());
+        QVERIFY(!Child<QCheckBox>(f, "CheckBoxProblem")->isChecked());
+        QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
     }
 
     void writeFile_data() {
@@ -96,9 +103,17 @@ class AdvancedTabTest : public QObject {
         const QString path = p.dir.filePath("test logs/dummy 1.log");
         QVERIFY(QDir(p.dir.path()).mkpath("test logs"));
         WriteFile(f, path, count, version, problems);
-        QCOMPARE(f.CheckBoxProblem->isEnabled(), version != 0);
-        QCOMPARE(f.CheckBoxProblem->isChecked(), problems);
-        QVERIFY(f.ButtonAdvGW->isEnabled());
+        QCOMPARE(Child<QCheckBox>(f, "CheckBoxProblem")->isEnabled(), version != 0);
+        QCOMPARE(Child<QCheckBox>(f, "CheckBoxProblem")->isChecked(), problems);
+        QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
+        // The Log tab says what was written, and that a small count was raised.
+        const QString logText = Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText();
+        QVERIFY2(logText.contains(QString("Dummy log written: %1, %2 mailboxes, %3")
+                                      .arg(path)
+                                      .arg(mailboxes)
+                                      .arg(Child<QComboBox>(f, "ComboAdvGW")->itemText(version))),
+                 qPrintable(logText));
+        QCOMPARE(logText.contains(count + " mailboxes raised to 10"), count.toInt() < 10);
 
         const QByteArray file = ReadAll(path);
         QCOMPARE(file.count("\r\n"), lines);
@@ -135,12 +150,12 @@ class AdvancedTabTest : public QObject {
             QVERIFY(text.contains("      700 kbytes in use by user's mail"));
 
         // The file is the input log now; "Go" reads one record per mailbox.
-        QCOMPARE(f.EditOpen->text(), path);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), path);
         QCOMPARE(QString::fromStdString(p.state.settings.InputPath.str()), path);
         ClickTab(f, k32::kTabSettings);
-        QVERIFY(f.EditCMDLine->text().contains("/IN:\"" + path + "\""));
-        Retype(f.EditSave, p.dir.filePath("test logs/report"));
-        Click(f.ButtonGo);
+        QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text().contains("/IN:\"" + path + "\""));
+        Retype(Child<QLineEdit>(f, "EditSave"), p.dir.filePath("test logs/report"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
         QCOMPARE(int(p.state.log.mailboxes.Count()), mailboxes);
         QVERIFY(QFile::exists(p.dir.filePath("test logs/report.csv")));
         QCOMPARE(answers.texts, QStringList{"First run, settings default settings."});
@@ -156,7 +171,7 @@ class AdvancedTabTest : public QObject {
             << "1x0" << false << "'1x0' is not a valid integer value";
         QTest::addRow("a count with a blank")
             << " 12" << false << "' 12' is not a valid integer value";
-        QTest::addRow("a folder that does not exist") << "12" << true << "Path not found";
+        QTest::addRow("a folder that does not exist") << "12" << true << "Path not found\n<path>";
     }
 
     void failedWrite() {
@@ -167,7 +182,7 @@ class AdvancedTabTest : public QObject {
         Program p;
         Form1& f = *p.form;
         const QString earlier = p.dir.filePath("earlier.log");
-        Retype(f.EditOpen, earlier);
+        Retype(Child<QLineEdit>(f, "EditOpen"), earlier);
         const QString path = missingFolder ? p.dir.filePath("no such folder/dummy.log")
                                            : p.dir.filePath("dummy.log");
         if (!missingFolder) {
@@ -178,20 +193,20 @@ class AdvancedTabTest : public QObject {
         answers.texts.clear();  // the first-run notice
         WriteFile(f, path, count, 2, true);
         QVERIFY(WaitUntil([&] { return !answers.texts.isEmpty(); }, 3000));
-        QCOMPARE(answers.texts, QStringList{error});
+        QCOMPARE(answers.texts, QStringList{QString(error).replace("<path>", path)});
         QCOMPARE(ReadAll(path), missingFolder ? QByteArray() : QByteArray("kept as it was\n"));
         QVERIFY(!QFile::exists(path) || !missingFolder);
-        QCOMPARE(f.EditOpen->text(), earlier);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), earlier);
         QCOMPARE(QString::fromStdString(p.state.settings.InputPath.str()), earlier);
-        QVERIFY(f.ButtonAdvGW->isEnabled());
-        QVERIFY(f.ButtonGo->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
 
         // Mended, the next press writes the file.
         const QString good = p.dir.filePath("dummy 2.log");
         WriteFile(f, good, "10", 2, false);
         QCOMPARE(answers.texts.size(), 1);
         QCOMPARE(ReadAll(good).count("\r\n"), 330);
-        QCOMPARE(f.EditOpen->text(), good);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), good);
     }
 };
 

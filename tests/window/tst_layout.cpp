@@ -19,8 +19,12 @@ using k32::Form1;
 namespace {
 
 QWidget* Page(const Form1& f, int tab) {
-    const std::array<QWidget*, 6> pages = {f.MemoMainLog,   f.PanelWEB, f.StringGridCSV,
-                                           f.PanelSettings, f.PanelAdv, f.PanelHelp};
+    const std::array<QWidget*, 6> pages = {Child<QPlainTextEdit>(f, "MemoMainLog"),
+                                           Child<QFrame>(f, "PanelWEB"),
+                                           Child<QTableView>(f, "StringGridCSV"),
+                                           Child<QFrame>(f, "PanelSettings"),
+                                           Child<QFrame>(f, "PanelAdv"),
+                                           Child<QFrame>(f, "PanelHelp")};
     return pages.at(static_cast<std::size_t>(tab));
 }
 
@@ -49,13 +53,13 @@ class LayoutTest : public QObject {
         answers_.reset();
     }
 
-    // Each tab shows its own page and no other; Print and Print Preview only on the two web
-    // views.
+    // Each tab shows its own page and no other; Print and Print Preview only on a web view
+    // that holds a page: the manual, and no report before a run.
     void tabs_data() {
         QTest::addColumn<int>("tab");
         QTest::addColumn<bool>("printable");
         QTest::addRow("Log") << int(k32::kTabLog) << false;
-        QTest::addRow("Output HTML") << int(k32::kTabHtml) << true;
+        QTest::addRow("Output HTML before a run") << int(k32::kTabHtml) << false;
         QTest::addRow("Output CSV") << int(k32::kTabCsv) << false;
         QTest::addRow("Settings") << int(k32::kTabSettings) << false;
         QTest::addRow("Advanced") << int(k32::kTabAdvanced) << false;
@@ -67,54 +71,55 @@ class LayoutTest : public QObject {
         QFETCH(bool, printable);
         Form1& f = *program_->form;
         // Come from a tab with the other print state, so that the change is seen.
-        ClickTab(f, tab == k32::kTabHtml || tab == k32::kTabHelp ? k32::kTabCsv : k32::kTabHtml);
+        ClickTab(f, printable ? k32::kTabCsv : k32::kTabHelp);
         ClickTab(f, tab);
-        QCOMPARE(f.TabControl1->currentIndex(), tab);
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->currentIndex(), tab);
         for (int other = 0; other < 6; ++other)
             QVERIFY2(Page(f, other)->isVisible() == (other == tab),
                      qPrintable(Page(f, other)->objectName()));
-        QCOMPARE(f.ButtonPrint->isEnabled(), printable);
-        QCOMPARE(f.ButtonPrintPreview->isEnabled(), printable);
-        QVERIFY(!f.Button1->isVisible());
+        QCOMPARE(Child<QPushButton>(f, "ButtonPrint")->isEnabled(), printable);
+        QCOMPARE(Child<QPushButton>(f, "ButtonPrintPreview")->isEnabled(), printable);
+        QVERIFY(!Child<QPushButton>(f, "Button1")->isVisible());
     }
 
     void geometry800x600() {
         Form1& f = *program_->form;
         ResizeTo(f, 800, 600);
-        QCOMPARE(f.ButtonSelectSource->geometry(), QRect(16, 16, 145, 25));
-        QCOMPARE(f.ButtonSelectDestination->geometry(), QRect(16, 51, 145, 25));
-        QCOMPARE(f.ButtonGo->geometry(), QRect(16, 86, 145, 25));
-        QCOMPARE(f.ButtonReSort->geometry(), QRect(177, 86, 72, 25));
-        QCOMPARE(f.ButtonPrint->geometry(), QRect(257, 86, 72, 25));
-        QCOMPARE(f.ButtonPrintPreview->geometry(), QRect(337, 86, 72, 25));
-        QCOMPARE(f.ButtonQuit->geometry(), QRect(417, 86, 72, 25));
-        QCOMPARE(f.Image1->pos(), QPoint(499, 86));
-        QCOMPARE(f.Image1->size(), QSize(265, 49));
-        QCOMPARE(f.Image1->pixmap().size(), QSize(265, 34));
-        QCOMPARE(f.EditOpen->geometry(), QRect(171, 16, 597, 25));
-        QCOMPARE(f.EditSave->geometry(), QRect(171, 51, 597, 25));
-        QCOMPARE(f.TabControl1->geometry(), QRect(16, 121, 752, 447));
+        QCOMPARE(Child<QPushButton>(f, "ButtonSelectSource")->geometry(), QRect(16, 16, 145, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonSelectDestination")->geometry(),
+                 QRect(16, 51, 145, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonGo")->geometry(), QRect(16, 86, 145, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonReSort")->geometry(), QRect(177, 86, 72, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonPrint")->geometry(), QRect(257, 86, 72, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonPrintPreview")->geometry(), QRect(337, 86, 72, 25));
+        QCOMPARE(Child<QPushButton>(f, "ButtonQuit")->geometry(), QRect(417, 86, 72, 25));
+        QCOMPARE(Child<QLabel>(f, "Image1")->pos(), QPoint(499, 86));
+        QCOMPARE(Child<QLabel>(f, "Image1")->size(), QSize(265, 49));
+        QCOMPARE(Child<QLabel>(f, "Image1")->pixmap().size(), QSize(265, 34));
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->geometry(), QRect(171, 16, 597, 25));
+        QCOMPARE(Child<QLineEdit>(f, "EditSave")->geometry(), QRect(171, 51, 597, 25));
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->geometry(), QRect(16, 121, 752, 447));
         for (int tab = 0; tab < 6; ++tab)
             QCOMPARE(Page(f, tab)->geometry(), QRect(16, 32, 720, 399));
-        QCOMPARE(f.WebBrowserOutput->geometry(), QRect(0, 0, 720, 399));
-        QCOMPARE(f.WebBrowserHelp->geometry(), QRect(0, 0, 720, 399));
-        QCOMPARE(f.CheckBoxSettingsHTML[0]->x(), 376 + 200);
+        QCOMPARE(Child<QWebEngineView>(f, "WebBrowserOutput")->geometry(), QRect(0, 0, 720, 399));
+        QCOMPARE(Child<QWebEngineView>(f, "WebBrowserHelp")->geometry(), QRect(0, 0, 720, 399));
+        QCOMPARE(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", 0)->x(), 376 + 200);
     }
 
     void geometry1024x768() {
         Form1& f = *program_->form;
         ResizeTo(f, 1024, 768);
-        QCOMPARE(f.EditOpen->width(), 821);
-        QCOMPARE(f.EditSave->width(), 821);
-        QCOMPARE(f.TabControl1->size(), QSize(976, 615));
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->width(), 821);
+        QCOMPARE(Child<QLineEdit>(f, "EditSave")->width(), 821);
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->size(), QSize(976, 615));
         QCOMPARE(Page(f, k32::kTabSettings)->size(), QSize(944, 567));
-        QCOMPARE(f.LabelSettingsColumn->x(), 488 + 8);
-        QCOMPARE(f.EditSettingsC[0]->x(), 488 + 8);
-        QCOMPARE(f.ComboBoxSettingsC[9]->x(), 488 + 80);
-        QCOMPARE(f.CheckBoxSettingsHTML[4]->x(), 488 + 200);
-        QCOMPARE(f.CheckBoxSettingsCSV[9]->x(), 488 + 240);
-        QCOMPARE(f.ButtonApply->y(), 615 - 80);
-        QCOMPARE(f.EditCMDLine->geometry(), QRect(8, 615 - 125, 976 - 48, 25));
+        QCOMPARE(Child<QLabel>(f, "LabelSettingsColumn")->x(), 488 + 8);
+        QCOMPARE(Slot<QLineEdit>(f, "EditSettingsC", 0)->x(), 488 + 8);
+        QCOMPARE(Slot<QComboBox>(f, "ComboBoxSettingsC", 9)->x(), 488 + 80);
+        QCOMPARE(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", 4)->x(), 488 + 200);
+        QCOMPARE(Slot<QCheckBox>(f, "CheckBoxSettingsCSV", 9)->x(), 488 + 240);
+        QCOMPARE(Child<QPushButton>(f, "ButtonApply")->y(), 615 - 80);
+        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->geometry(), QRect(8, 615 - 125, 976 - 48, 25));
         ResizeTo(f, 800, 600);
     }
 
@@ -123,7 +128,7 @@ class LayoutTest : public QObject {
         Form1& f = *program_->form;
         ResizeTo(f, 700, 500);
         QCOMPARE(f.size(), QSize(800, 580));
-        QCOMPARE(f.TabControl1->geometry(), QRect(16, 121, 752, 427));
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->geometry(), QRect(16, 121, 752, 427));
         ResizeTo(f, 800, 600);
     }
 
@@ -149,8 +154,8 @@ class LayoutTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         const QString chosen = openDialog ? log : dir.filePath("monday");
-        Retype(f.EditOpen, "/before/in.log");
-        Retype(f.EditSave, "/before/out");
+        Retype(Child<QLineEdit>(f, "EditOpen"), "/before/in.log");
+        Retype(Child<QLineEdit>(f, "EditSave"), "/before/out");
 
         QString dialogName;
         bool nonNative = false;
@@ -169,14 +174,15 @@ class LayoutTest : public QObject {
                 d->reject();
             }
         });
-        Click(openDialog ? f.ButtonSelectSource : f.ButtonSelectDestination);
+        Click(openDialog ? Child<QPushButton>(f, "ButtonSelectSource")
+                         : Child<QPushButton>(f, "ButtonSelectDestination"));
         QCOMPARE(dialogName, QString(openDialog ? "OpenDialog1" : "SaveDialog1"));
         QVERIFY(nonNative);
 
         const QString in = confirm && openDialog ? chosen : "/before/in.log";
         const QString out = confirm ? chosen : "/before/out";
-        QCOMPARE(f.EditOpen->text(), in);
-        QCOMPARE(f.EditSave->text(), out);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), in);
+        QCOMPARE(Child<QLineEdit>(f, "EditSave")->text(), out);
         QCOMPARE(QString::fromStdString(state.settings.InputPath.str()), in);
         QCOMPARE(QString::fromStdString(state.settings.OutputBasePath.str()), out);
     }

@@ -71,8 +71,8 @@ class PrintHelpTest : public QObject {
         answers_ = std::make_unique<MessageBoxAnswerer>();
         program_ = std::make_unique<Program>();
         Form1& f = *program_->form;
-        Retype(f.EditOpen, KESTRAMA_SAMPLES "/english-gw652.log");
-        Retype(f.EditSave, out_.filePath("po1"));
+        Retype(Child<QLineEdit>(f, "EditOpen"), KESTRAMA_SAMPLES "/english-gw652.log");
+        Retype(Child<QLineEdit>(f, "EditSave"), out_.filePath("po1"));
     }
 
     void cleanupTestCase() {
@@ -84,16 +84,18 @@ class PrintHelpTest : public QObject {
     void help() {
         Form1& f = *program_->form;
         ClickTab(f, k32::kTabHelp);
-        QVERIFY(f.WebBrowserHelp->isVisible());
+        QVERIFY(Child<QWebEngineView>(f, "WebBrowserHelp")->isVisible());
         const QUrl manual = QUrl::fromLocalFile(QString(KESTRAMA_PROGRAM_DIR) + "/manual.mht");
-        QVERIFY(WaitUntil([&] { return f.WebBrowserHelp->url() == manual; }));
-        QVERIFY(Loaded(f.WebBrowserHelp));
+        QVERIFY(
+            WaitUntil([&] { return Child<QWebEngineView>(f, "WebBrowserHelp")->url() == manual; }));
+        QVERIFY(Loaded(Child<QWebEngineView>(f, "WebBrowserHelp")));
         const QString text =
-            Evaluate(f.WebBrowserHelp->page(), "document.body.innerText").toString();
+            Evaluate(Child<QWebEngineView>(f, "WebBrowserHelp")->page(), "document.body.innerText")
+                .toString();
         QVERIFY2(text.contains("Kestrama 32 user manual"), qPrintable(text.left(300)));
         QVERIFY(text.contains("Batch reports from the command line"));
         QVERIFY(text.contains("The Output CSV tab"));
-        const QVariantList widths = Evaluate(f.WebBrowserHelp->page(),
+        const QVariantList widths = Evaluate(Child<QWebEngineView>(f, "WebBrowserHelp")->page(),
                                              "Array.from(document.images).map(i => i.naturalWidth)")
                                         .toList();
         QVERIFY(!widths.isEmpty());
@@ -116,7 +118,7 @@ class PrintHelpTest : public QObject {
         QFETCH(bool, run);
         Form1& f = *program_->form;
         if (run) {
-            Click(f.ButtonGo);
+            Click(Child<QPushButton>(f, "ButtonGo"));
             QVERIFY(QFile::exists(out_.filePath("po1.mht")));
         }
         ClickTab(f, tab);
@@ -138,7 +140,7 @@ class PrintHelpTest : public QObject {
     void printButton() {
         Form1& f = *program_->form;
         ClickTab(f, k32::kTabHtml);
-        QVERIFY(Loaded(f.WebBrowserOutput));
+        QVERIFY(Loaded(Child<QWebEngineView>(f, "WebBrowserOutput")));
         const QString pdf = out_.filePath("button.pdf");
         QString dialogName;
         bool toFile = false;
@@ -156,7 +158,7 @@ class PrintHelpTest : public QObject {
             auto* buttons = d->findChild<QDialogButtonBox*>();
             QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
         });
-        Click(f.ButtonPrint);
+        Click(Child<QPushButton>(f, "ButtonPrint"));
         QCOMPARE(dialogName, QString("PrintDialog"));
         if (!toFile)
             QSKIP("the print dialog offers no printing to a file here");
@@ -187,7 +189,7 @@ class PrintHelpTest : public QObject {
                           d->reject();
                       });
         });
-        Click(f.ButtonPrintPreview);
+        Click(Child<QPushButton>(f, "ButtonPrintPreview"));
         QCOMPARE(firstDialog, QString("QPrintPreviewDialog PrintPreviewDialog"));
         QVERIFY(pages >= 1);
         QCOMPARE(answers_->texts.size(), 1);

@@ -2,7 +2,10 @@
 // read the grid and the web report; "Re-sort" after a change of the sort field; runs that end
 // in an error; and the run guarded against a second run, a re-sort and the window closing.
 
+#include <QAbstractItemModelTester>
 #include <QDir>
+#include <QHeaderView>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTextBlock>
@@ -45,7 +48,7 @@ QVariantList ImageWidths(QWebEngineView* view) {
 }
 
 int CountLines(const Form1& f, const QString& text) {
-    return f.MemoMainLog->toPlainText().count(text);
+    return Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText().count(text);
 }
 
 QStringList FilesIn(const QTemporaryDir& dir) {
@@ -55,11 +58,15 @@ QStringList FilesIn(const QTemporaryDir& dir) {
 // Records, for every line the Log tab gets, the line and the state of "Go" at that moment.
 struct GoWatcher {
     explicit GoWatcher(Form1& f) {
-        QObject::connect(f.MemoMainLog, &QPlainTextEdit::textChanged, f.MemoMainLog, [this, &f] {
-            const QString last = f.MemoMainLog->document()->lastBlock().text();
-            lines << last;
-            goStates << (f.ButtonGo->text() + (f.ButtonGo->isEnabled() ? " on" : " off"));
-        });
+        QObject::connect(
+            Child<QPlainTextEdit>(f, "MemoMainLog"), &QPlainTextEdit::textChanged,
+            Child<QPlainTextEdit>(f, "MemoMainLog"), [this, &f] {
+                const QString last =
+                    Child<QPlainTextEdit>(f, "MemoMainLog")->document()->lastBlock().text();
+                lines << last;
+                goStates << (Child<QPushButton>(f, "ButtonGo")->text() +
+                             (Child<QPushButton>(f, "ButtonGo")->isEnabled() ? " on" : " off"));
+            });
     }
     // The index of the first line from `from` on that holds `text`; -1 if none.
     int Find(const QString& text, int from = 0) const {
@@ -80,27 +87,23 @@ class RunTest : public QObject {
   private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
-    // The whole way through: progress lines in order with "Please wait" on the button, the
-    // grid with every mailbox and the column widths, the web report with both images, then a
-    // re-sort that shows the new order in both.
-    void fullRunAndReSort() {
+    // The progress lines come in the order the run makes them, with "Please wait" on the
+    // disabled "Go" until the last; then "Go" and "Re-sort" are on, and the Log tab is shown.
+    void progressLinesInOrder() {
         QTemporaryDir dir;
-        const int mailboxes = 300;
-        const QString log = MakeLog(dir, "po1.log", mailboxes);
+        const QString log = MakeLog(dir, "po1.log", 300);
         const QString base = dir.filePath("po1");
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, base);
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
         ClickTab(f, k32::kTabCsv);
 
         GoWatcher watch(f);
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         QCOMPARE(answers.texts, QStringList{"First run, settings default settings."});
-        QCOMPARE(f.TabControl1->currentIndex(), int(k32::kTabLog));
-
-        // The run's own lines, in the order the run makes them.
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->currentIndex(), int(k32::kTabLog));
         const QStringList order = {"Opening file: " + log,
                                    "Source FileSize : " + QString::number(QFileInfo(log).size()),
                                    "Reading file header.",
@@ -120,14 +123,30 @@ class RunTest : public QObject {
             if (!line.startsWith("Done writing"))
                 QCOMPARE(watch.goStates[at], QString("Please wait off"));
         }
-        QCOMPARE(f.ButtonGo->text(), QString("Go"));
-        QVERIFY(f.ButtonGo->isEnabled());
-        QVERIFY(f.ButtonReSort->isEnabled());
+        QCOMPARE(Child<QPushButton>(f, "ButtonGo")->text(), QString("Go"));
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+    }
 
-        // The grid: every mailbox once, numbered, and each column as wide as its longest text
-        // (8 pixels a character and 10 more; full names without their outer blanks).
-        const QTableView* grid = f.StringGridCSV;
+    // The grid lists every mailbox once, numbered. The widths row gives each column's longest
+    // text (8 pixels a character and 10 more; full names without their outer blanks), and a
+    // column is drawn that wide, or wider where its caption needs it. The model stays sound
+    // through the run's refill.
+    void gridListsEveryMailbox() {
+        QTemporaryDir dir;
+        const int mailboxes = 300;
+        const QString log = MakeLog(dir, "po1.log", mailboxes);
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        const QTableView* grid = Child<QTableView>(f, "StringGridCSV");
         QAbstractItemModel* model = grid->model();
+        QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
+
         QCOMPARE(model->rowCount(), mailboxes + 1);
         QCOMPARE(model->columnCount(), 11);
         QStringList captions;
@@ -140,10 +159,9 @@ class RunTest : public QObject {
         QStringList expectedNames;
         for (int i = 1; i <= mailboxes; ++i)
             expectedNames << QString("Username%1").arg(i);
-        QStringList sortedNames = names;
-        sortedNames.sort();
+        names.sort();
         expectedNames.sort();
-        QCOMPARE(sortedNames, expectedNames);
+        QCOMPARE(names, expectedNames);
         for (int r = 0; r < mailboxes; ++r)
             QCOMPARE(model->index(r, 0).data().toString(), QString::number(r + 1));
         for (int c = 0; c < 11; ++c) {
@@ -153,34 +171,73 @@ class RunTest : public QObject {
                     cell = cell.trimmed();
                 widest = std::max(widest, 8 * int(cell.size()) + 10);
             }
-            QCOMPARE(grid->columnWidth(c), widest);
+            QCOMPARE(grid->columnWidth(c),
+                     std::max(widest, grid->horizontalHeader()->sectionSizeHint(c)));
+            QVERIFY(grid->columnWidth(c) >
+                    grid->horizontalHeader()->fontMetrics().horizontalAdvance(captions[c]));
             QCOMPARE(model->index(mailboxes, c).data().toString(), QString::number(widest));
         }
-        QCOMPARE(grid->columnWidth(0), 8 * 3 + 10);   // "300"
-        QCOMPARE(grid->columnWidth(1), 8 * 11 + 10);  // "Username300"
-        QCOMPARE(grid->columnWidth(2), 8 * 26 + 10);  // "Firstname300 Lastname300[]"
+        QCOMPARE(model->index(mailboxes, 0).data().toString(), "34");   // "300"
+        QCOMPARE(model->index(mailboxes, 1).data().toString(), "98");   // "Username300"
+        QCOMPARE(model->index(mailboxes, 2).data().toString(), "218");  // "Firstname300 ..."
+        QCOMPARE(grid->columnWidth(2), 218);
+    }
 
-        // The web report, with both images loaded, lists the mailboxes in the grid's order.
+    // The web report, with both images loaded, lists the mailboxes in the grid's order, and
+    // can be printed.
+    void webReportInGridOrder() {
+        QTemporaryDir dir;
+        const int mailboxes = 300;
+        const QString log = MakeLog(dir, "po1.log", mailboxes);
+        const QString base = dir.filePath("po1");
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
+        Click(Child<QPushButton>(f, "ButtonGo"));
+
         ClickTab(f, k32::kTabHtml);
-        QWebEngineView* view = f.WebBrowserOutput;
+        QVERIFY(Child<QPushButton>(f, "ButtonPrint")->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonPrintPreview")->isEnabled());
+        QWebEngineView* view = Child<QWebEngineView>(f, "WebBrowserOutput");
         QVERIFY(WaitUntil([&] { return view->url() == QUrl::fromLocalFile(base + ".mht"); }));
         QVERIFY(WaitUntil([&] { return ImageWidths(view) == QVariantList({468, 85}); }));
-        QCOMPARE(PageUserNames(view), names);
+        QCOMPARE(PageUserNames(view),
+                 GridColumn(Child<QTableView>(f, "StringGridCSV"), 1, mailboxes));
+    }
 
-        // Re-sort by user name, ascending: the grid and the page show the new order.
+    // Re-sort by user name, ascending, after a run: the grid and the page show the new order
+    // without a message, and Re-sort stays on.
+    void reSortShowsNewOrder() {
+        QTemporaryDir dir;
+        const int mailboxes = 300;
+        const QString log = MakeLog(dir, "po1.log", mailboxes);
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        ClickTab(f, k32::kTabHtml);
+        QWebEngineView* view = Child<QWebEngineView>(f, "WebBrowserOutput");
+        const QTableView* grid = Child<QTableView>(f, "StringGridCSV");
+        const QStringList names = GridColumn(grid, 1, mailboxes);
+        QVERIFY(WaitUntil([&] { return PageUserNames(view) == names; }));
+
         int loads = 0;
         connect(view, &QWebEngineView::loadFinished, this, [&] { ++loads; });
         p.state.settings.Sort = 0;
         p.state.settings.SortDir = 0;
-        Click(f.ButtonReSort);
+        Click(Child<QPushButton>(f, "ButtonReSort"));
         const QStringList resorted = GridColumn(grid, 1, mailboxes);
         QVERIFY(resorted != names);
         QVERIFY(std::is_sorted(resorted.begin(), resorted.end()));
-        QCOMPARE(model->rowCount(), mailboxes + 1);
+        QCOMPARE(grid->model()->rowCount(), mailboxes + 1);
         QVERIFY(WaitUntil([&] { return loads > 0; }));
         QVERIFY(WaitUntil([&] { return PageUserNames(view) == resorted; }));
         QCOMPARE(ImageWidths(view), QVariantList({468, 85}));
-        QVERIFY(f.ButtonReSort->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
         QCOMPARE(answers.texts.size(), 1);
     }
 
@@ -194,19 +251,23 @@ class RunTest : public QObject {
         Program p;
         Form1& f = *p.form;
         f.ReportViewerLimitBytes = 1000;
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, base);
-        Click(f.ButtonGo);
-        QVERIFY(WaitUntil([&] { return !f.Busy() && f.ButtonGo->text() == "Go"; }));
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(WaitUntil(
+            [&] { return !f.Busy() && Child<QPushButton>(f, "ButtonGo")->text() == "Go"; }));
         QVERIFY(QFileInfo(base + ".mht").size() > 1000);
         QVERIFY(CountLines(f, "Web report too large to show here") == 1);
-        QWebEngineView* view = f.WebBrowserOutput;
+        QWebEngineView* view = Child<QWebEngineView>(f, "WebBrowserOutput");
         QVERIFY(WaitUntil([&] {
             return Evaluate(view->page(), "document.body ? document.body.innerText : ''")
                 .toString()
                 .contains(base + ".mht");
         }));
         QVERIFY(!view->url().isLocalFile());
+        ClickTab(f, k32::kTabHtml);  // a notice, not a report: nothing to print
+        QVERIFY(!Child<QPushButton>(f, "ButtonPrint")->isEnabled());
+        QVERIFY(!Child<QPushButton>(f, "ButtonPrintPreview")->isEnabled());
         QCOMPARE(answers.texts.size(), 1);  // the first-run notice only: no error box
     }
 
@@ -215,7 +276,7 @@ class RunTest : public QObject {
         QTest::addColumn<QByteArray>("logText");  // empty: no log file at all
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("logLine");
-        QTest::addRow("log missing") << QByteArray() << "File not found"
+        QTest::addRow("log missing") << QByteArray() << "File not found\n<log>"
                                      << "File not found";
         QTest::addRow("no statistics")
             << QByteArray("Novell GroupWise - GWCHKSRV - Version 6.5.2\r\nnothing else\r\n")
@@ -237,17 +298,130 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, log);
-        Retype(f.EditSave, dir.filePath("po1"));
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
         QVERIFY(WaitUntil([&] { return answers.texts.size() == 2; }));
-        QVERIFY2(answers.texts[1].startsWith(message), qPrintable(answers.texts[1]));
-        QVERIFY2(f.MemoMainLog->toPlainText().contains(logLine),
-                 qPrintable(f.MemoMainLog->toPlainText()));
-        QCOMPARE(f.ButtonGo->text(), QString("Go"));
-        QVERIFY(f.ButtonGo->isEnabled());
+        QCOMPARE(answers.texts[1], QString(message).replace("<log>", log));
+        QVERIFY2(Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText().contains(logLine),
+                 qPrintable(Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText()));
+        QCOMPARE(Child<QPushButton>(f, "ButtonGo")->text(), QString("Go"));
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
         QVERIFY(!f.Busy());
         QCOMPARE(FilesIn(dir), logText.isEmpty() ? QStringList() : QStringList{"po1.log"});
+    }
+
+    // Re-sort rewrites only a completed mailbox run. After a run of a sample log, a run that
+    // does not complete, or that reads an expire log, leaves Re-sort off; neither the button
+    // nor its handler then writes the first log's mailboxes under the new paths.
+    void reSortOnlyAfterMailboxRun_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("blockCsv");  // a folder where the CSV report would go
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<bool>("csvNotice");
+        const QString samples = KESTRAMA_SAMPLES;
+        QTest::addRow("no statistics") << "/etc/passwd" << false << QStringList{} << false;
+        QTest::addRow("failed part-way")
+            << samples + "/english-gw652.log" << true << QStringList{} << false;
+        QTest::addRow("expire log")
+            << samples + "/english-gw652-expire.log" << false << QStringList{"po2.mht"} << true;
+    }
+
+    void reSortOnlyAfterMailboxRun() {
+        QFETCH(QString, input);
+        QFETCH(bool, blockCsv);
+        QFETCH(QStringList, written);
+        QFETCH(bool, csvNotice);
+        QTemporaryDir dir;
+        const QString newFolder = dir.filePath("new");
+        QVERIFY(QDir().mkpath(newFolder));
+        if (blockCsv)
+            QVERIFY(QDir().mkpath(newFolder + "/po2.csv"));
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(Child<QLineEdit>(f, "EditOpen"), QString(KESTRAMA_SAMPLES) + "/english-gw652.log");
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+        const int firstRows = Child<QTableView>(f, "StringGridCSV")->model()->rowCount();
+
+        Retype(Child<QLineEdit>(f, "EditOpen"), input);
+        Retype(Child<QLineEdit>(f, "EditSave"), newFolder + "/po2");
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
+        QVERIFY(!Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+        QTest::mouseClick(Child<QPushButton>(f, "ButtonReSort"), Qt::LeftButton);
+        f.ButtonReSortClick();
+        QCOMPARE(QDir(newFolder).entryList(QDir::Files, QDir::Name), written);
+        QVERIFY(!Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+
+        // The grid keeps the first log's rows; after an expire run the CSV tab says why no
+        // grid belongs to it.
+        QCOMPARE(Child<QTableView>(f, "StringGridCSV")->model()->rowCount(), firstRows);
+        ClickTab(f, k32::kTabCsv);
+        QCOMPARE(Child<QLabel>(f, "LabelCsvExpire")->isVisible(), csvNotice);
+        QCOMPARE(Child<QTableView>(f, "StringGridCSV")->isVisible(), !csvNotice);
+        if (csvNotice) {
+            QVERIFY(Child<QLabel>(f, "LabelCsvExpire")
+                        ->text()
+                        .contains("An expire log has no CSV report"));
+            QVERIFY(Child<QLabel>(f, "LabelCsvExpire")->text().contains("from an earlier run"));
+            // The next mailbox run shows the grid again.
+            Retype(Child<QLineEdit>(f, "EditOpen"),
+                   QString(KESTRAMA_SAMPLES) + "/english-gw652.log");
+            Click(Child<QPushButton>(f, "ButtonGo"));
+            QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+            ClickTab(f, k32::kTabCsv);
+            QVERIFY(Child<QTableView>(f, "StringGridCSV")->isVisible());
+            QVERIFY(!Child<QLabel>(f, "LabelCsvExpire")->isVisible());
+        }
+    }
+
+    // A missing reports' folder is found before the log is read: the box names the folder on
+    // its second line and is wide enough for its whole title.
+    void missingDestinationFolder() {
+        QTemporaryDir dir;
+        const QString log = MakeLog(dir, "po1.log", 20);
+        const QString folder = dir.filePath("missing");
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), folder + "/po1");
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(WaitUntil([&] { return answers.texts.size() == 2; }));
+        QCOMPARE(answers.texts[1], "Path not found\n" + folder);
+        QCOMPARE(CountLines(f, "Reading file header."), 0);
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
+        QVERIFY(!Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+        const int titleWidth =
+            QFontMetrics(QApplication::font()).horizontalAdvance("Kestrama 32 for Windows");
+        for (int width : answers.widths)
+            QVERIFY2(width >= titleWidth + 100, qPrintable(QString::number(width)));
+    }
+
+    // Print and Print Preview act on a report or the manual only; the manual is loaded before
+    // the window takes its first click.
+    void printOnlyWithAPage() {
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        const QUrl manual = QUrl::fromLocalFile(QString(KESTRAMA_PROGRAM_DIR) + "/manual.mht");
+        QCOMPARE(Child<QWebEngineView>(f, "WebBrowserHelp")->url(), manual);
+        QVERIFY(
+            Evaluate(Child<QWebEngineView>(f, "WebBrowserHelp")->page(), "document.body.innerText")
+                .toString()
+                .contains("Kestrama 32 user manual"));
+        const QList<std::pair<int, bool>> tabs = {{k32::kTabLog, false},
+                                                  {k32::kTabHtml, false},
+                                                  {k32::kTabCsv, false},
+                                                  {k32::kTabHelp, true}};
+        for (const auto& [tab, printable] : tabs) {
+            ClickTab(f, tab);
+            QCOMPARE(Child<QPushButton>(f, "ButtonPrint")->isEnabled(), printable);
+            QCOMPARE(Child<QPushButton>(f, "ButtonPrintPreview")->isEnabled(), printable);
+        }
     }
 
     // During a run neither "Go" nor "Re-sort" can start anything, by mouse or by a direct call of
@@ -261,12 +435,13 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, small);
-        Retype(f.EditSave, base);
-        Click(f.ButtonGo);
-        QVERIFY(f.ButtonReSort->isEnabled());  // a table to re-sort from now on
+        Retype(Child<QLineEdit>(f, "EditOpen"), small);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(
+            Child<QPushButton>(f, "ButtonReSort")->isEnabled());  // a table to re-sort from now on
 
-        Retype(f.EditOpen, big);
+        Retype(Child<QLineEdit>(f, "EditOpen"), big);
         int tries = 0;
         QStringList seen;
         QTimer poke;
@@ -276,15 +451,15 @@ class RunTest : public QObject {
                 return;
             ++tries;
             seen << QString("go %1 resort %2")
-                        .arg(f.ButtonGo->isEnabled())
-                        .arg(f.ButtonReSort->isEnabled());
-            QTest::mouseClick(f.ButtonGo, Qt::LeftButton);
-            QTest::mouseClick(f.ButtonReSort, Qt::LeftButton);
+                        .arg(Child<QPushButton>(f, "ButtonGo")->isEnabled())
+                        .arg(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+            QTest::mouseClick(Child<QPushButton>(f, "ButtonGo"), Qt::LeftButton);
+            QTest::mouseClick(Child<QPushButton>(f, "ButtonReSort"), Qt::LeftButton);
             f.ButtonGoClick();
             f.ButtonReSortClick();
         });
         poke.start();
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         poke.stop();
         QVERIFY2(tries > 0, "the run ended before it could be disturbed");
         seen.removeDuplicates();
@@ -292,9 +467,9 @@ class RunTest : public QObject {
         QCOMPARE(CountLines(f, "Opening file: "), 2);
         QCOMPARE(CountLines(f, "Sorting."), 2);
         QCOMPARE(CountLines(f, "Writing to CSV file: "), 2);
-        QCOMPARE(f.StringGridCSV->model()->rowCount(), mailboxes + 1);
-        QVERIFY(f.ButtonGo->isEnabled());
-        QVERIFY(f.ButtonReSort->isEnabled());
+        QCOMPARE(Child<QTableView>(f, "StringGridCSV")->model()->rowCount(), mailboxes + 1);
+        QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
         QCOMPARE(answers.texts.size(), 1);
     }
 
@@ -316,14 +491,14 @@ class RunTest : public QObject {
         MessageBoxAnswerer answers;
         Program p;
         Form1& f = *p.form;
-        Retype(f.EditOpen, small);
-        Retype(f.EditSave, base);
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditOpen"), small);
+        Retype(Child<QLineEdit>(f, "EditSave"), base);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         const QByteArray csv = ReadAll(base + ".csv"), mht = ReadAll(base + ".mht");
         QVERIFY(csv.contains("Username20"));
         const QStringList before = FilesIn(dir);
 
-        Retype(f.EditOpen, big);
+        Retype(Child<QLineEdit>(f, "EditOpen"), big);
         bool closedDuringRun = false;
         QTimer closer;
         closer.setInterval(5);
@@ -334,12 +509,14 @@ class RunTest : public QObject {
             }
         });
         closer.start();
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         closer.stop();
         QVERIFY2(closedDuringRun, "the run ended before the window could be closed");
         QVERIFY(!f.Busy());
         QVERIFY(f.QuitDone());
         QVERIFY(!f.isVisible());
+        QVERIFY(!Child<QPushButton>(f, "ButtonReSort")
+                     ->isEnabled());  // the stopped run's table is not whole
         QCOMPARE(CountLines(f, "Run stopped, the window is closing"), 1);
         QCOMPARE(CountLines(f, "Quiting"), 1);
         QCOMPARE(CountLines(f, "Done writing files"), 1);

@@ -25,8 +25,8 @@ const QString kDefaultPreview =
 
 // Makes the window read the sample log and write its reports to `base`.
 void TypePaths(Form1& form, const QString& log, const QString& base) {
-    Retype(form.EditOpen, log);
-    Retype(form.EditSave, base);
+    Retype(Child<QLineEdit>(form, "EditOpen"), log);
+    Retype(Child<QLineEdit>(form, "EditSave"), base);
 }
 
 // The two reports of `base`, read and then removed, so that a later run must write them anew.
@@ -98,15 +98,16 @@ class SettingsTabTest : public QObject {
         std::uint32_t& setting = aboveBox ? p.state.settings.TOPVALUE : p.state.settings.TOP;
         setting = before;
         ClickTab(f, k32::kTabSettings);
-        QLineEdit* box = aboveBox ? f.EditSettingsValueEdit : f.EditSettingsTOP;
+        QLineEdit* box = aboveBox ? Child<QLineEdit>(f, "EditSettingsValueEdit")
+                                  : Child<QLineEdit>(f, "EditSettingsTOP");
         QCOMPARE(box->text(), QString::number(before));
         QVERIFY(!IsRed(box));
 
         Retype(box, typed);
         QCOMPARE(box->text(), QString(typed).remove("a\b"));  // a backspace takes the letter back
         QCOMPARE(IsRed(box), red);
-        QCOMPARE(f.ButtonApply->isEnabled(), marked);
-        Click(f.ButtonApply);
+        QCOMPARE(Child<QPushButton>(f, "ButtonApply")->isEnabled(), marked);
+        Click(Child<QPushButton>(f, "ButtonApply"));
         QCOMPARE(setting, applied);
         QVERIFY(answers.texts.size() <= 1);  // at most the first-run notice
     }
@@ -132,17 +133,17 @@ class SettingsTabTest : public QObject {
         Program p;
         Form1& f = *p.form;
         ClickTab(f, k32::kTabSettings);
-        Choose(f.ComboBoxSort, sortField);
-        QCOMPARE(f.EditSettingsValue->text(), caption);
-        QCOMPARE(f.EditSettingsValueEdit->isEnabled(), enabled);
+        Choose(Child<QComboBox>(f, "ComboBoxSort"), sortField);
+        QCOMPARE(Child<QLineEdit>(f, "EditSettingsValue")->text(), caption);
+        QCOMPARE(Child<QLineEdit>(f, "EditSettingsValueEdit")->isEnabled(), enabled);
         QCOMPARE(SettingsButtons(f), QString("on on on"));
 
         // The page shows the same after the choice is applied and the tab is shown again.
-        Click(f.ButtonApply);
+        Click(Child<QPushButton>(f, "ButtonApply"));
         ClickTab(f, k32::kTabLog);
         ClickTab(f, k32::kTabSettings);
-        QCOMPARE(f.EditSettingsValue->text(), caption);
-        QCOMPARE(f.EditSettingsValueEdit->isEnabled(), enabled);
+        QCOMPARE(Child<QLineEdit>(f, "EditSettingsValue")->text(), caption);
+        QCOMPARE(Child<QLineEdit>(f, "EditSettingsValueEdit")->isEnabled(), enabled);
     }
 
     void preview_data() {
@@ -152,31 +153,32 @@ class SettingsTabTest : public QObject {
         const QString columns = " /COLUMN:0123456789,HTML:1111111111,CSV:1111111111";
         QTest::addRow("defaults") << Edits([](Form1&) {}) << kDefaultPreview;
         QTest::addRow("no top group once both values are back to 0") << Edits([](Form1& f) {
-            Retype(f.EditSettingsTOP, "3");
-            Click(f.ButtonApply);
-            Retype(f.EditSettingsTOP, "0");
+            Retype(Child<QLineEdit>(f, "EditSettingsTOP"), "3");
+            Click(Child<QPushButton>(f, "ButtonApply"));
+            Retype(Child<QLineEdit>(f, "EditSettingsTOP"), "0");
         }) << kDefaultPreview;
         QTest::addRow("above 5 alone")
-            << Edits([](Form1& f) { Retype(f.EditSettingsValueEdit, "5"); })
+            << Edits([](Form1& f) { Retype(Child<QLineEdit>(f, "EditSettingsValueEdit"), "5"); })
             << kDefaultPreview + " /TOP:0,ABOVE:5";
-        QTest::addRow("top 10 alone") << Edits([](Form1& f) { Retype(f.EditSettingsTOP, "10"); })
-                                      << kDefaultPreview + " /TOP:10,ABOVE:0";
+        QTest::addRow("top 10 alone")
+            << Edits([](Form1& f) { Retype(Child<QLineEdit>(f, "EditSettingsTOP"), "10"); })
+            << kDefaultPreview + " /TOP:10,ABOVE:0";
         QTest::addRow("comma as thousand separator, last in the options")
-            << Edits([](Form1& f) { Choose(f.ComboBoxDecSep, 1); })
+            << Edits([](Form1& f) { Choose(Child<QComboBox>(f, "ComboBoxDecSep"), 1); })
             << front + "\"5110;,\"" + columns;
         QTest::addRow("UID ascending, screen only, footer") << Edits([](Form1& f) {
-            Choose(f.ComboBoxSort, 6);
-            Choose(f.ComboBoxSortDir, 0);
-            Choose(f.ComboBoxDebug, 2);
-            Choose(f.ComboBoxCSVHeader, 1);
+            Choose(Child<QComboBox>(f, "ComboBoxSort"), 6);
+            Choose(Child<QComboBox>(f, "ComboBoxSortDir"), 0);
+            Choose(Child<QComboBox>(f, "ComboBoxDebug"), 2);
+            Choose(Child<QComboBox>(f, "ComboBoxCSVHeader"), 1);
         }) << front + "\"6021;.\"" + columns;
         QTest::addRow("ten HTML zeros") << Edits([](Form1& f) {
-            for (QCheckBox* box : f.CheckBoxSettingsHTML)
-                Click(box);
+            for (int slot = 0; slot < 10; ++slot)
+                Click(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", slot));
         }) << front + "\"5110;.\" /COLUMN:0123456789,HTML:0000000000,CSV:1111111111";
         QTest::addRow("slots 3 and 7 both Size, slot 10 without CSV") << Edits([](Form1& f) {
-            Choose(f.ComboBoxSettingsC[6], 2);
-            Click(f.CheckBoxSettingsCSV[9]);
+            Choose(Slot<QComboBox>(f, "ComboBoxSettingsC", 6), 2);
+            Click(Slot<QCheckBox>(f, "CheckBoxSettingsCSV", 9));
         }) << front + "\"5110;.\" /COLUMN:0123452789,HTML:1111111111,CSV:1111111110";
         // Separators a shell would act on are escaped inside the double quotes; "!" leaves them
         // for single quotes, because an interactive shell expands history inside double quotes.
@@ -187,7 +189,7 @@ class SettingsTabTest : public QObject {
         for (const auto& [separator, options] : separators)
             QTest::addRow("separator %s", separator)
                 << Edits([separator = QString(separator)](Form1& f) {
-                       Retype(f.ComboBoxCSV->lineEdit(), separator);
+                       Retype(Child<QComboBox>(f, "ComboBoxCSV")->lineEdit(), separator);
                    })
                 << front + options + columns;
         QTest::addRow("paths with blanks")
@@ -205,12 +207,12 @@ class SettingsTabTest : public QObject {
         Form1& f = *p.form;
         ClickTab(f, k32::kTabSettings);
         edits(f);
-        Click(f.ButtonApply);
-        QCOMPARE(f.EditCMDLine->text(), preview);
+        Click(Child<QPushButton>(f, "ButtonApply"));
+        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), preview);
         // Showing the tab again builds the same line from the applied settings.
         ClickTab(f, k32::kTabAdvanced);
         ClickTab(f, k32::kTabSettings);
-        QCOMPARE(f.EditCMDLine->text(), preview);
+        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), preview);
     }
 
     // "Defaults" shows exactly the defaults at once, and still after another tab and back, where
@@ -221,26 +223,26 @@ class SettingsTabTest : public QObject {
         Form1& f = *p.form;
         ClickTab(f, k32::kTabSettings);
         QCOMPARE(PageShows(f), DefaultPage());
-        Choose(f.ComboBoxSort, 1);
-        Choose(f.ComboBoxSortDir, 0);
-        Choose(f.ComboBoxDebug, 3);
-        Retype(f.ComboBoxCSV->lineEdit(), "@");
-        Choose(f.ComboBoxDecSep, 1);
-        Choose(f.ComboBoxCSVHeader, 2);
-        Retype(f.EditSettingsTOP, "12");
-        Retype(f.EditSettingsValueEdit, "34");
-        Choose(f.ComboBoxSettingsC[0], 9);
-        Click(f.CheckBoxSettingsHTML[4]);
-        Click(f.CheckBoxSettingsCSV[5]);
-        Click(f.ButtonApply);
-        QVERIFY(f.EditCMDLine->text() != kDefaultPreview);
+        Choose(Child<QComboBox>(f, "ComboBoxSort"), 1);
+        Choose(Child<QComboBox>(f, "ComboBoxSortDir"), 0);
+        Choose(Child<QComboBox>(f, "ComboBoxDebug"), 3);
+        Retype(Child<QComboBox>(f, "ComboBoxCSV")->lineEdit(), "@");
+        Choose(Child<QComboBox>(f, "ComboBoxDecSep"), 1);
+        Choose(Child<QComboBox>(f, "ComboBoxCSVHeader"), 2);
+        Retype(Child<QLineEdit>(f, "EditSettingsTOP"), "12");
+        Retype(Child<QLineEdit>(f, "EditSettingsValueEdit"), "34");
+        Choose(Slot<QComboBox>(f, "ComboBoxSettingsC", 0), 9);
+        Click(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", 4));
+        Click(Slot<QCheckBox>(f, "CheckBoxSettingsCSV", 5));
+        Click(Child<QPushButton>(f, "ButtonApply"));
+        QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text() != kDefaultPreview);
 
-        Click(f.ButtonDefaults);
+        Click(Child<QPushButton>(f, "ButtonDefaults"));
         QCOMPARE(PageShows(f), DefaultPage());
         ClickTab(f, k32::kTabLog);
         ClickTab(f, k32::kTabSettings);
         QCOMPARE(PageShows(f), DefaultPage());
-        QCOMPARE(f.EditCMDLine->text(), kDefaultPreview);
+        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), kDefaultPreview);
     }
 
     // "Apply", "Defaults", "Save Settings" (in that order) through a session, and all of them
@@ -252,17 +254,17 @@ class SettingsTabTest : public QObject {
         QCOMPARE(SettingsButtons(f), QString("off off off"));
         ClickTab(f, k32::kTabSettings);
         QCOMPARE(SettingsButtons(f), QString("off on off"));
-        Choose(f.ComboBoxSortDir, 0);
+        Choose(Child<QComboBox>(f, "ComboBoxSortDir"), 0);
         QCOMPARE(SettingsButtons(f), QString("on on on"));
-        Click(f.ButtonApply);
+        Click(Child<QPushButton>(f, "ButtonApply"));
         QCOMPARE(SettingsButtons(f), QString("off on on"));
-        Click(f.ButtonSaveSettings);
+        Click(Child<QPushButton>(f, "ButtonSaveSettings"));
         QCOMPARE(SettingsButtons(f), QString("off on off"));
-        Click(f.CheckBoxSettingsCSV[2]);
+        Click(Slot<QCheckBox>(f, "CheckBoxSettingsCSV", 2));
         QCOMPARE(SettingsButtons(f), QString("on on on"));
-        Click(f.ButtonSaveSettings);
+        Click(Child<QPushButton>(f, "ButtonSaveSettings"));
         QCOMPARE(SettingsButtons(f), QString("off on off"));
-        Click(f.ButtonDefaults);
+        Click(Child<QPushButton>(f, "ButtonDefaults"));
         QCOMPARE(SettingsButtons(f), QString("on off on"));
         ClickTab(f, k32::kTabLog);
         ClickTab(f, k32::kTabSettings);
@@ -271,17 +273,18 @@ class SettingsTabTest : public QObject {
         QStringList during;
         auto progressLine = p.state.ui.progressLine;
         p.state.ui.progressLine = [&, progressLine](std::string_view line) {
-            during << SettingsButtons(f) + (f.ButtonAdvGW->isEnabled() ? " on" : " off");
+            during << SettingsButtons(f) +
+                          (Child<QPushButton>(f, "ButtonAdvGW")->isEnabled() ? " on" : " off");
             progressLine(line);
         };
         TypePaths(f, KESTRAMA_SAMPLES "/english-gw652.log", p.dir.filePath("po1"));
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         p.state.ui.progressLine = progressLine;
         QVERIFY(!during.isEmpty());
         QCOMPARE(during.count("off off off off"), during.size());
         QVERIFY(QFile::exists(p.dir.filePath("po1.csv")));
         QCOMPARE(SettingsButtons(f), QString("on on on"));
-        QVERIFY(f.ButtonAdvGW->isEnabled());
+        QVERIFY(Child<QPushButton>(f, "ButtonAdvGW")->isEnabled());
     }
 
     // After "Defaults" without "Apply" the next run writes what a batch run with the default
@@ -293,13 +296,13 @@ class SettingsTabTest : public QObject {
         const QString log = KESTRAMA_SAMPLES "/english-gw652.log", base = p.dir.filePath("po1");
         TypePaths(f, log, base);
         ClickTab(f, k32::kTabSettings);
-        Choose(f.ComboBoxSort, 0);
-        Choose(f.ComboBoxSortDir, 0);
-        Retype(f.EditSettingsTOP, "2");
-        Click(f.ButtonApply);
-        Click(f.ButtonDefaults);
-        QVERIFY(f.ButtonApply->isEnabled());
-        Click(f.ButtonGo);
+        Choose(Child<QComboBox>(f, "ComboBoxSort"), 0);
+        Choose(Child<QComboBox>(f, "ComboBoxSortDir"), 0);
+        Retype(Child<QLineEdit>(f, "EditSettingsTOP"), "2");
+        Click(Child<QPushButton>(f, "ButtonApply"));
+        Click(Child<QPushButton>(f, "ButtonDefaults"));
+        QVERIFY(Child<QPushButton>(f, "ButtonApply")->isEnabled());
+        Click(Child<QPushButton>(f, "ButtonGo"));
         const QList<QByteArray> window = TakeReports(base);
         QVERIFY(!window[0].isEmpty());
 
@@ -321,19 +324,19 @@ class SettingsTabTest : public QObject {
             Program p(store);
             Form1& f = *p.form;
             ClickTab(f, k32::kTabSettings);
-            Choose(f.ComboBoxSort, 3);
-            Choose(f.ComboBoxSortDir, 0);
-            Choose(f.ComboBoxDebug, 3);
-            Retype(f.ComboBoxCSV->lineEdit(), "#");
-            Choose(f.ComboBoxDecSep, 1);
-            Choose(f.ComboBoxCSVHeader, 1);
-            Retype(f.EditSettingsTOP, "25");
-            Retype(f.EditSettingsValueEdit, "3");
-            Choose(f.ComboBoxSettingsC[1], 9);
-            Choose(f.ComboBoxSettingsC[8], 0);
-            Click(f.CheckBoxSettingsHTML[3]);
-            Click(f.CheckBoxSettingsCSV[8]);
-            Click(f.ButtonSaveSettings);
+            Choose(Child<QComboBox>(f, "ComboBoxSort"), 3);
+            Choose(Child<QComboBox>(f, "ComboBoxSortDir"), 0);
+            Choose(Child<QComboBox>(f, "ComboBoxDebug"), 3);
+            Retype(Child<QComboBox>(f, "ComboBoxCSV")->lineEdit(), "#");
+            Choose(Child<QComboBox>(f, "ComboBoxDecSep"), 1);
+            Choose(Child<QComboBox>(f, "ComboBoxCSVHeader"), 1);
+            Retype(Child<QLineEdit>(f, "EditSettingsTOP"), "25");
+            Retype(Child<QLineEdit>(f, "EditSettingsValueEdit"), "3");
+            Choose(Slot<QComboBox>(f, "ComboBoxSettingsC", 1), 9);
+            Choose(Slot<QComboBox>(f, "ComboBoxSettingsC", 8), 0);
+            Click(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", 3));
+            Click(Slot<QCheckBox>(f, "CheckBoxSettingsCSV", 8));
+            Click(Child<QPushButton>(f, "ButtonSaveSettings"));
             saved = PageShows(f);
             QVERIFY(saved != DefaultPage());
             Quit(f);
@@ -355,9 +358,9 @@ class SettingsTabTest : public QObject {
             Program p(store);
             Form1& f = *p.form;
             ClickTab(f, k32::kTabSettings);
-            Choose(f.ComboBoxSort, 0);
-            Retype(f.EditSettingsTOP, "5");
-            Click(f.ButtonApply);
+            Choose(Child<QComboBox>(f, "ComboBoxSort"), 0);
+            Retype(Child<QLineEdit>(f, "EditSettingsTOP"), "5");
+            Click(Child<QPushButton>(f, "ButtonApply"));
             QCOMPARE(int(p.state.settings.Sort), 0);
             TypePaths(f, log, base);
             Quit(f);
@@ -365,8 +368,8 @@ class SettingsTabTest : public QObject {
         MessageBoxAnswerer answers;
         Program again(store);
         Form1& f = *again.form;
-        QCOMPARE(f.EditOpen->text(), log);
-        QCOMPARE(f.EditSave->text(), base);
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), log);
+        QCOMPARE(Child<QLineEdit>(f, "EditSave")->text(), base);
         ClickTab(f, k32::kTabSettings);
         QCOMPARE(PageShows(f), DefaultPage());
     }
@@ -377,31 +380,31 @@ class SettingsTabTest : public QObject {
         QTest::addColumn<Edits>("edits");
         QTest::addColumn<QString>("folder");
         QTest::addRow("every setting changed") << Edits([](Form1& f) {
-            Choose(f.ComboBoxSort, 4);
-            Choose(f.ComboBoxSortDir, 0);
-            Retype(f.ComboBoxCSV->lineEdit(), ",");
-            Choose(f.ComboBoxDecSep, 1);
-            Choose(f.ComboBoxCSVHeader, 1);
-            Choose(f.ComboBoxSettingsC[1], 2);
-            Choose(f.ComboBoxSettingsC[4], 2);
-            Choose(f.ComboBoxSettingsC[9], 0);
-            Click(f.CheckBoxSettingsHTML[0]);
-            Click(f.CheckBoxSettingsCSV[3]);
-            Click(f.CheckBoxSettingsCSV[6]);
-            Retype(f.EditSettingsTOP, "6");
-            Retype(f.EditSettingsValueEdit, "2");
+            Choose(Child<QComboBox>(f, "ComboBoxSort"), 4);
+            Choose(Child<QComboBox>(f, "ComboBoxSortDir"), 0);
+            Retype(Child<QComboBox>(f, "ComboBoxCSV")->lineEdit(), ",");
+            Choose(Child<QComboBox>(f, "ComboBoxDecSep"), 1);
+            Choose(Child<QComboBox>(f, "ComboBoxCSVHeader"), 1);
+            Choose(Slot<QComboBox>(f, "ComboBoxSettingsC", 1), 2);
+            Choose(Slot<QComboBox>(f, "ComboBoxSettingsC", 4), 2);
+            Choose(Slot<QComboBox>(f, "ComboBoxSettingsC", 9), 0);
+            Click(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", 0));
+            Click(Slot<QCheckBox>(f, "CheckBoxSettingsCSV", 3));
+            Click(Slot<QCheckBox>(f, "CheckBoxSettingsCSV", 6));
+            Retype(Child<QLineEdit>(f, "EditSettingsTOP"), "6");
+            Retype(Child<QLineEdit>(f, "EditSettingsValueEdit"), "2");
         }) << "reports";
         QTest::addRow("Fullname descending, no captions, top 3") << Edits([](Form1& f) {
-            Choose(f.ComboBoxSort, 1);
-            Choose(f.ComboBoxCSVHeader, 2);
-            Retype(f.EditSettingsTOP, "3");
+            Choose(Child<QComboBox>(f, "ComboBoxSort"), 1);
+            Choose(Child<QComboBox>(f, "ComboBoxCSVHeader"), 2);
+            Retype(Child<QLineEdit>(f, "EditSettingsTOP"), "3");
         }) << "reports";
         // "§" is one byte of the log's code page, and two in a shell's UTF-8.
         const char* const separators[] = {"$", "!", "`", "\"", "'", "\\", "|", "&", "§"};
         for (const char* separator : separators)
             QTest::addRow("separator %s, blanks and shell characters in the paths", separator)
                 << Edits([separator = QString::fromUtf8(separator)](Form1& f) {
-                       Retype(f.ComboBoxCSV->lineEdit(), separator);
+                       Retype(Child<QComboBox>(f, "ComboBoxCSV")->lineEdit(), separator);
                    })
                 << QString::fromUtf8("po reports $HOME `id` 'q' \"d\" !x \\b;c Jörg");
     }
@@ -419,9 +422,9 @@ class SettingsTabTest : public QObject {
         TypePaths(f, log, base);
         ClickTab(f, k32::kTabSettings);
         edits(f);
-        Click(f.ButtonApply);
+        Click(Child<QPushButton>(f, "ButtonApply"));
         const QStringList applied = PageShows(f);
-        Click(f.ButtonGo);
+        Click(Child<QPushButton>(f, "ButtonGo"));
         const QList<QByteArray> window = TakeReports(base);
         QVERIFY(window[0].count('\n') > 1);
         // A run changes nothing the tab shows, the top count included.
@@ -429,7 +432,7 @@ class SettingsTabTest : public QObject {
         QCOMPARE(PageShows(f), applied);
         QVERIFY(!window[1].isEmpty());
 
-        const QString line = f.EditCMDLine->text();
+        const QString line = Child<QLineEdit>(f, "EditCMDLine")->text();
         QVERIFY(line.startsWith("kestrama32 "));
         QString errors;
         QCOMPARE(RunInShell(line, &errors), 0);
@@ -458,26 +461,26 @@ class SettingsTabTest : public QObject {
         ClickTab(f, k32::kTabSettings);
         QVERIFY(WaitUntil([&] { return !answers.texts.isEmpty(); }, 3000));
         QCOMPARE(answers.texts, QStringList{"'abc' is not a valid integer value"});
-        QCOMPARE(f.ComboBoxSettingsC[2]->currentIndex(), -1);
-        QCOMPARE(f.ComboBoxSettingsC[1]->currentText(), QString("Fullname"));
-        QCOMPARE(f.ComboBoxSettingsC[3]->currentText(), QString("Inbox"));
+        QCOMPARE(Slot<QComboBox>(f, "ComboBoxSettingsC", 2)->currentIndex(), -1);
+        QCOMPARE(Slot<QComboBox>(f, "ComboBoxSettingsC", 1)->currentText(), QString("Fullname"));
+        QCOMPARE(Slot<QComboBox>(f, "ComboBoxSettingsC", 3)->currentText(), QString("Inbox"));
         ClickTab(f, k32::kTabLog);
         ClickTab(f, k32::kTabSettings);
         QTest::qWait(200);
         QCOMPARE(answers.texts.size(), 1);
 
-        Choose(f.ComboBoxSort, 2);
-        Click(f.ButtonApply);
+        Choose(Child<QComboBox>(f, "ComboBoxSort"), 2);
+        Click(Child<QPushButton>(f, "ButtonApply"));
         QCOMPARE(int(p.state.settings.Sort), 2);
         QCOMPARE(p.state.settings.columns[2].ColumnFieldCode.str(), std::string("abc"));
-        QVERIFY(f.EditCMDLine->text().contains("/COLUMN:01-3456789,"));
-        QVERIFY(f.EditCMDLine->text().contains("# not as set here: COLUMN03"));
+        QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text().contains("/COLUMN:01-3456789,"));
+        QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text().contains("# not as set here: COLUMN03"));
 
         // Choosing a field for the slot mends it.
-        Choose(f.ComboBoxSettingsC[2], 5);
-        Click(f.ButtonApply);
-        QVERIFY(f.EditCMDLine->text().contains("/COLUMN:0153456789,"));
-        QVERIFY(!f.EditCMDLine->text().contains("#"));
+        Choose(Slot<QComboBox>(f, "ComboBoxSettingsC", 2), 5);
+        Click(Child<QPushButton>(f, "ButtonApply"));
+        QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text().contains("/COLUMN:0153456789,"));
+        QVERIFY(!Child<QLineEdit>(f, "EditCMDLine")->text().contains("#"));
     }
 
     // A stored caption placement that is none of the three words: the preview keeps six option
@@ -494,7 +497,7 @@ class SettingsTabTest : public QObject {
         Program p(store);
         Form1& f = *p.form;
         ClickTab(f, k32::kTabSettings);
-        const QString line = f.EditCMDLine->text();
+        const QString line = Child<QLineEdit>(f, "EditCMDLine")->text();
         QVERIFY2(line.contains("/OPTIONS:\"5112;.\" /COLUMN:"), qPrintable(line));
         QVERIFY2(line.contains("# not as set here: CSVHeader is not Header, Footer or Disabled"),
                  qPrintable(line));

@@ -35,7 +35,8 @@ void SetStoredValue(const QString& store, const QString& name, const QString& va
 // The Log tab's lines without their time stamps, in order.
 QStringList LogLines(const Form1& form, const QStringList& wanted) {
     QStringList found;
-    for (const QString& line : form.MemoMainLog->toPlainText().split('\n'))
+    for (const QString& line :
+         Child<QPlainTextEdit>(form, "MemoMainLog")->toPlainText().split('\n'))
         for (const QString& w : wanted)
             if (line.endsWith(w))
                 found << w;
@@ -79,15 +80,16 @@ class StartupTest : public QObject {
         QVERIFY(f.isVisible());
         QVERIFY(f.isEnabled());
         QCOMPARE(f.size(), QSize(800, 600));
-        QCOMPARE(f.TabControl1->currentIndex(), int(k32::kTabLog));
-        QVERIFY(f.MemoMainLog->isVisible());
-        const QStringList lines = f.MemoMainLog->toPlainText().split('\n');
+        QCOMPARE(Child<QTabWidget>(f, "TabControl1")->currentIndex(), int(k32::kTabLog));
+        QVERIFY(Child<QPlainTextEdit>(f, "MemoMainLog")->isVisible());
+        const QStringList lines =
+            Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText().split('\n');
         const int welcome =
             lines.indexOf(QRegularExpression(".*Welcome at Kestrama 32 for Windows$"));
-        QVERIFY2(welcome >= 0, qPrintable(f.MemoMainLog->toPlainText()));
+        QVERIFY2(welcome >= 0, qPrintable(Child<QPlainTextEdit>(f, "MemoMainLog")->toPlainText()));
         QVERIFY(welcome + 1 < lines.size() && lines[welcome + 1].contains("System: "));
-        QVERIFY(!f.ButtonReSort->isEnabled());
-        QCOMPARE(f.ButtonGo->text(), QString("Go"));
+        QVERIFY(!Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+        QCOMPARE(Child<QPushButton>(f, "ButtonGo")->text(), QString("Go"));
     }
 
     // A store of another version: the settings go back to their defaults and are saved with the
@@ -124,8 +126,8 @@ class StartupTest : public QObject {
                  QStringList({"Version mismatch, setting defaults", "Saving registry"}));
         QCOMPARE(p.state.settings.Sort, 5);
         QCOMPARE(p.state.settings.TOP, 0u);
-        QCOMPARE(f.EditOpen->text(), QString("/srv/logs/po1.log"));
-        QCOMPARE(f.EditSave->text(), QString("/srv/reports/po1"));
+        QCOMPARE(Child<QLineEdit>(f, "EditOpen")->text(), QString("/srv/logs/po1.log"));
+        QCOMPARE(Child<QLineEdit>(f, "EditSave")->text(), QString("/srv/reports/po1"));
 
         const StoreValues store = ReadStore(path);
         QCOMPARE(store.size(), 41);
@@ -138,8 +140,8 @@ class StartupTest : public QObject {
         QCOMPARE(store.value("OUT"), QString("/srv/reports/po1"));
     }
 
-    // A number that is not one ends the read with the conversion error; the window still comes
-    // up, takes a path and runs a report.
+    // A number that is not one ends the read with the conversion error, naming the store and
+    // the value; the window still comes up, takes a path and runs a report.
     void damagedNumber_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("value");
@@ -167,14 +169,15 @@ class StartupTest : public QObject {
         MessageBoxAnswerer answers;
         Program p(path);
         Form1& f = *p.form;
-        QCOMPARE(answers.texts, QStringList{message});
+        // The box names the store and the value on the line below the message.
+        QCOMPARE(answers.texts, QStringList{message + "\n" + path + ", value " + name});
         QVERIFY(f.isVisible());
         QVERIFY(f.isEnabled());
         QCOMPARE(f.size(), QSize(800, 600));
 
-        Retype(f.EditOpen, KESTRAMA_SAMPLES "/english-gw652.log");
-        Retype(f.EditSave, dir.filePath("po1"));
-        Click(f.ButtonGo);
+        Retype(Child<QLineEdit>(f, "EditOpen"), KESTRAMA_SAMPLES "/english-gw652.log");
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
         QVERIFY(WaitUntil([&] { return !f.Busy(); }));
         QVERIFY2(QFile::exists(dir.filePath("po1.mht")), qPrintable(answers.texts.join('|')));
         QVERIFY(QFile::exists(dir.filePath("po1.csv")));
@@ -202,15 +205,15 @@ class StartupTest : public QObject {
         MessageBoxAnswerer answers;
         Program p(path);
         Form1& f = *p.form;
-        Retype(f.EditOpen, "/new/in.log");
-        Retype(f.EditSave, "/new/out");
+        Retype(Child<QLineEdit>(f, "EditOpen"), "/new/in.log");
+        Retype(Child<QLineEdit>(f, "EditSave"), "/new/out");
         p.state.settings.TOP = 99;  // applied on the Settings tab, never saved
         p.state.settings.Sort = 0;
         if (closeBox) {
             f.close();
             f.close();  // a second close box click after the first
         } else {
-            Click(f.ButtonQuit);
+            Click(Child<QPushButton>(f, "ButtonQuit"));
         }
         QVERIFY(f.QuitDone());
         QVERIFY(!f.isVisible());
@@ -234,7 +237,7 @@ class StartupTest : public QObject {
         QCOMPARE(answers.texts, QStringList{"Incorrect parameters, running GUI version.2"});
         QVERIFY(p.form->isVisible());
         QVERIFY(p.form->isEnabled());
-        QCOMPARE(p.form->EditOpen->text(), QString());
+        QCOMPARE(Child<QLineEdit>(*p.form, "EditOpen")->text(), QString());
         QVERIFY(p.state.WindowMode);
     }
 
