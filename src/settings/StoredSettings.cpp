@@ -94,6 +94,9 @@ void ReadAllSettings(AppState& state) {
         s.columns[i].ColumnFieldCode = ReadSettingValue(SlotName("COLUMN", i));
     s.TOP = ReadCount("TOP");
     s.TOPVALUE = ReadCount("TOPVALUE");
+    s.KeepHistory = false;
+    ReadFlag("KEEPHISTORY", s.KeepHistory);
+    s.HistoryFile = ReadSettingValue("HISTORYFILE");
 }
 
 void SaveAllSettings(AppState& state) {
@@ -116,6 +119,8 @@ void SaveAllSettings(AppState& state) {
         WriteSettingValue(SlotName("COLUMN", i), s.columns[i].ColumnFieldCode.view());
     WriteSettingValue("TOP", std::to_string(s.TOP));
     WriteSettingValue("TOPVALUE", std::to_string(s.TOPVALUE));
+    WriteFlag("KEEPHISTORY", s.KeepHistory);
+    WriteSettingValue("HISTORYFILE", s.HistoryFile);
 }
 
 void SaveLastPaths(AppState& state) {

@@ -2,6 +2,8 @@
 
 #include "ui/SettingsPage.h"
 
+#include <QFileDialog>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "report/HistoryStore.h"
 #include "settings/CommandLinePreview.h"
 #include "settings/StoredSettings.h"
 #include "state/AppState.h"
@@ -104,6 +107,16 @@ void SettingsPage::CreateControls() {
     EditCSVHeader = CaptionBox(page, "EditCSVHeader", "CSV Header");
     EditSettingsTopLabel = CaptionBox(page, "EditSettingsTopLabel", "Top items:");
     EditSettingsValue = CaptionBox(page, "EditSettingsValue", "Above items: Size");
+    EditKeepHistory = CaptionBox(page, "EditKeepHistory", "Keep history");
+    EditHistoryFile = CaptionBox(page, "EditHistoryFile", "History database");
+    CheckBoxKeepHistory = Named<QCheckBox>(page, "CheckBoxKeepHistory");
+    CheckBoxKeepHistory->resize(CheckBoxKeepHistory->width(), 23);
+    EditHistoryFileEdit = Named<QLineEdit>(page, "EditHistoryFileEdit");
+    EditHistoryFileEdit->resize(EditHistoryFileEdit->width(), 23);
+    EditHistoryFileEdit->setPlaceholderText(QString::fromStdString(DefaultHistoryFile()));
+    EditHistoryFileEdit->setToolTip("The history database; empty for the default file");
+    ButtonHistoryBrowse = Named<QPushButton>(page, "ButtonHistoryBrowse");
+    ButtonHistoryBrowse->setText("...");
 
     ComboBoxSort = PickList(page, "ComboBoxSort", kSortItems);
     ComboBoxSortDir = PickList(page, "ComboBoxSortDir", {"Ascending", "Descending"});
@@ -177,6 +190,10 @@ void SettingsPage::ConnectHandlers() {
     }
     for (QLineEdit* box : {EditSettingsTOP, EditSettingsValueEdit})
         connect(box, &QLineEdit::textChanged, this, [this, box] { NumberBoxChange(box); });
+    connect(CheckBoxKeepHistory, &QCheckBox::clicked, this, [this] { MarkSettingsChanged(); });
+    connect(EditHistoryFileEdit, &QLineEdit::textEdited, this, [this] { MarkSettingsChanged(); });
+    connect(ButtonHistoryBrowse, &QPushButton::clicked, this,
+            [this] { ButtonHistoryBrowseClick(); });
     connect(ButtonApply, &QPushButton::clicked, this, [this] { ButtonApplyClick(); });
     connect(ButtonSaveSettings, &QPushButton::clicked, this, [this] { ButtonSaveSettingsClick(); });
     connect(ButtonDefaults, &QPushButton::clicked, this, [this] { ButtonDefaultsClick(); });
@@ -239,6 +256,8 @@ void SettingsPage::SettingsToControls() {
     }
     EditSettingsTOP->setText(QString::number(s.TOP));
     EditSettingsValueEdit->setText(QString::number(s.TOPVALUE));
+    CheckBoxKeepHistory->setChecked(s.KeepHistory);
+    EditHistoryFileEdit->setText(QString::fromStdString(s.HistoryFile));
     UpdatingControls = false;
 
     // A slot text that is not one of the ten codes (a damaged store) shows an empty choice; the
@@ -286,6 +305,8 @@ void SettingsPage::ControlsToSettings() {
     s.TOP = NumberBoxValue(EditSettingsTOP->text(), value) ? value : 0;
     value = 0;
     s.TOPVALUE = NumberBoxValue(EditSettingsValueEdit->text(), value) ? value : 0;
+    s.KeepHistory = CheckBoxKeepHistory->isChecked();
+    s.HistoryFile = EditHistoryFileEdit->text().trimmed().toStdString();
 }
 
 void SettingsPage::MarkSettingsChanged() {
@@ -344,10 +365,26 @@ void SettingsPage::ButtonSaveSettingsClick() {
 
 void SettingsPage::ButtonDefaultsClick() {
     SetDefaultSettings(state.settings);
+    state.settings.KeepHistory = false;
+    state.settings.HistoryFile.clear();
     MarkSettingsChanged();
     SettingsToControls();
     UpdateAboveLabel(ComboBoxSort->currentIndex());
     ButtonDefaults->setEnabled(false);
+}
+
+// Chooses the history database: an existing one, or the name of a new one.
+void SettingsPage::ButtonHistoryBrowseClick() {
+    QString start = EditHistoryFileEdit->text().trimmed();
+    if (start.isEmpty())
+        start = QString::fromStdString(DefaultHistoryFile());
+    const QString file = QFileDialog::getSaveFileName(
+        this, "History database", start, "History databases (*.sqlite *.db);;All files (*)",
+        nullptr, QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    if (file.isEmpty())
+        return;
+    EditHistoryFileEdit->setText(file);
+    MarkSettingsChanged();
 }
 
 void SettingsPage::LayoutControls(int tabWidth, int tabHeight) {
@@ -364,6 +401,8 @@ void SettingsPage::LayoutControls(int tabWidth, int tabHeight) {
         {EditCSVHeader, ComboBoxCSVHeader},
         {EditSettingsTopLabel, EditSettingsTOP},
         {EditSettingsValue, EditSettingsValueEdit},
+        {EditKeepHistory, CheckBoxKeepHistory},
+        {EditHistoryFile, EditHistoryFileEdit},
     };
     int top = 2 * M;
     for (const auto& [caption, value] : rows) {
@@ -371,6 +410,12 @@ void SettingsPage::LayoutControls(int tabWidth, int tabHeight) {
         value->setGeometry(M / 2 + W + S, top, W, value->height());
         top += H;
     }
+    // The check box is as wide as its box (a click beside it would not reach it).
+    CheckBoxKeepHistory->resize(20, CheckBoxKeepHistory->height());
+    // The store file's box is narrower by its browse button.
+    EditHistoryFileEdit->resize(W - H, EditHistoryFileEdit->height());
+    ButtonHistoryBrowse->setGeometry(EditHistoryFileEdit->x() + W - H + 2, EditHistoryFileEdit->y(),
+                                     H - 2, EditHistoryFileEdit->height());
 
     const int buttonTop = tabHeight - 5 * M;
     ButtonApply->setGeometry(M / 2, buttonTop, W, H);

@@ -54,6 +54,7 @@ class SettingsPage : public QFrame {
     void ButtonApplyClick();
     void ButtonSaveSettingsClick();
     void ButtonDefaultsClick();
+    void ButtonHistoryBrowseClick();
 
     AppState& state;
 
@@ -63,6 +64,10 @@ class SettingsPage : public QFrame {
     QComboBox* ComboBoxCSVHeader;
     QLineEdit *EditSettingsTOP, *EditSettingsValueEdit;
     QPushButton *ButtonApply, *ButtonDefaults, *ButtonSaveSettings;
+    // Keeping history, and the store file (empty: the default one).
+    QLineEdit *EditKeepHistory, *EditHistoryFile, *EditHistoryFileEdit;
+    QCheckBox* CheckBoxKeepHistory;
+    QPushButton* ButtonHistoryBrowse;
     QLabel* LabelCMDLine;
     QLineEdit* EditCMDLine;
     QLabel *LabelSettingsColumn, *LabelSettingsHTML, *LabelSettingsCSV;

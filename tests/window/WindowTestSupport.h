@@ -103,6 +103,8 @@ struct Program {
     explicit Program(const QString& storeFile = {}, const std::vector<std::string>& params = {}) {
         store = storeFile.isEmpty() ? dir.filePath("Kestrama32.ini") : storeFile;
         qputenv("KESTRAMA32_SETTINGS", store.toUtf8());
+        // The history store a window run keeps by default goes into the temporary folder too.
+        qputenv("XDG_DATA_HOME", dir.path().toUtf8());
         form = k32::FormCreate(state, params, KESTRAMA_PROGRAM_DIR);
     }
     ~Program() { form.reset(); }

@@ -215,6 +215,32 @@ class SettingsTabTest : public QObject {
         QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), preview);
     }
 
+    // Keeping history adds the history switch, with the chosen store
+    // file; the choice is stored and comes back after a restart.
+    void previewWithHistory() {
+        MessageBoxAnswerer answers;
+        QTemporaryDir keep;
+        const QString store = keep.filePath("Kestrama32.ini");
+        {
+            Program p(store);
+            Form1& f = *p.form;
+            ClickTab(f, k32::kTabSettings);
+            QVERIFY(!Child<QCheckBox>(f, "CheckBoxKeepHistory")->isChecked());
+            Click(Child<QCheckBox>(f, "CheckBoxKeepHistory"));
+            Click(Child<QPushButton>(f, "ButtonApply"));
+            QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text().endsWith(" /HISTORY:"));
+            Retype(Child<QLineEdit>(f, "EditHistoryFileEdit"), "/srv/k32/h.sqlite");
+            Click(Child<QPushButton>(f, "ButtonApply"));
+            QVERIFY(Child<QLineEdit>(f, "EditCMDLine")
+                        ->text()
+                        .endsWith(" /HISTORY:\"/srv/k32/h.sqlite\""));
+            Click(Child<QPushButton>(f, "ButtonSaveSettings"));
+        }
+        Program again(store);
+        QCOMPARE(again.state.settings.HistoryFile, std::string("/srv/k32/h.sqlite"));
+        QVERIFY(again.state.settings.KeepHistory);
+    }
+
     // "Defaults" shows exactly the defaults at once, and still after another tab and back, where
     // the preview shows them too.
     void defaultsShownAndKept() {

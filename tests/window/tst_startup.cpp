@@ -66,7 +66,7 @@ class StartupTest : public QObject {
         QCOMPARE(answers.texts, QStringList{"First run, settings default settings."});
 
         const StoreValues store = ReadStore(p.store);
-        QCOMPARE(store.size(), 41);
+        QCOMPARE(store.size(), 43);
         QCOMPARE(store.value("Version"), QString("0.3.3"));
         QCOMPARE(store.value("IN"), QString());
         QCOMPARE(store.value("OUT"), QString());
@@ -130,7 +130,7 @@ class StartupTest : public QObject {
         QCOMPARE(Child<QLineEdit>(f, "EditSave")->text(), QString("/srv/reports/po1"));
 
         const StoreValues store = ReadStore(path);
-        QCOMPARE(store.size(), 41);
+        QCOMPARE(store.size(), 43);
         QCOMPARE(store.value("Version"), QString("0.3.3"));
         QCOMPARE(store.value("Sort"), QString("5"));
         QCOMPARE(store.value("CSVSeperator"), QString(";"));
