@@ -27,14 +27,16 @@ const char* const kValueNames[] = {
     "ENABLEHTML10", "ENABLECSV01",  "ENABLECSV02",  "ENABLECSV03",  "ENABLECSV04",  "ENABLECSV05",
     "ENABLECSV06",  "ENABLECSV07",  "ENABLECSV08",  "ENABLECSV09",  "ENABLECSV10",  "COLUMN01",
     "COLUMN02",     "COLUMN03",     "COLUMN04",     "COLUMN05",     "COLUMN06",     "COLUMN07",
-    "COLUMN08",     "COLUMN09",     "COLUMN10",     "TOP",          "TOPVALUE"};
+    "COLUMN08",     "COLUMN09",     "COLUMN10",     "TOP",          "TOPVALUE",     "KEEPHISTORY",
+    "HISTORYFILE"};
 
 // What the store holds after a first run: the defaults, empty paths, the program's version.
 std::map<std::string, std::string> DefaultStore() {
     std::map<std::string, std::string> values = {
         {"Sort", "5"},         {"SortDir", "1"}, {"DebugMode", "1"}, {"CSVSeperator", ";"},
         {"DECSeperator", "."}, {"IN", ""},       {"OUT", ""},        {"CSVHeader", "Header"},
-        {"Version", "0.3.3"},  {"TOP", "0"},     {"TOPVALUE", "0"}};
+        {"Version", "0.3.3"},  {"TOP", "0"},     {"TOPVALUE", "0"},  {"KEEPHISTORY", "0"},
+        {"HISTORYFILE", ""}};
     for (int i = 1; i <= 10; ++i) {
         const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
         values["ENABLEHTML" + n] = "1";
