@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace k32 {
 
@@ -171,12 +172,11 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs,
         t.reachingLimit.begin(), t.reachingLimit.end(),
         [](const GrowthRow& a, const GrowthRow& b) { return *a.daysToLimit < *b.daysToLimit; });
     if (t.previous) {
-        std::unordered_map<std::string, bool> inNow;
+        std::unordered_set<std::string> inNow, inPrev;
         for (const HistoryMailbox& m : now)
-            inNow.emplace(m.username, true);
-        std::unordered_map<std::string, bool> inPrev;
+            inNow.insert(m.username);
         for (const HistoryMailbox& m : mailboxesOf[*t.previous]) {
-            inPrev.emplace(m.username, true);
+            inPrev.insert(m.username);
             if (!inNow.count(m.username))
                 t.goneMailboxes.push_back(m.username);
         }

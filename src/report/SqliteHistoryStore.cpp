@@ -102,6 +102,13 @@ HistoryRun RunFrom(const Statement& s) {
     return r;
 }
 
+std::vector<HistoryRun> RunsFrom(Statement& s) {
+    std::vector<HistoryRun> runs;
+    while (sqlite3_step(s.get()) == SQLITE_ROW)
+        runs.push_back(RunFrom(s));
+    return runs;
+}
+
 }  // namespace
 
 SqliteHistoryStore::SqliteHistoryStore(const std::string& path) : path_(path) {
@@ -164,20 +171,19 @@ void SqliteHistoryStore::Fail(const std::string& what) const {
     throw KestramaError(ErrorKind::InputOutput, reason, path_);
 }
 
+void SqliteHistoryStore::FailWrite() {
+    const int code = sqlite3_errcode(db_);
+    const std::string message = sqlite3_errmsg(db_);
+    Rollback();
+    if (code == SQLITE_FULL)
+        throw KestramaError(ErrorKind::InputOutput, "Disk full", path_);
+    throw KestramaError(ErrorKind::InputOutput, "cannot write the history database: " + message,
+                        path_);
+}
+
 void SqliteHistoryStore::Exec(const char* sql) {
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
-        if (inTransaction_) {
-            const std::string message = sqlite3_errmsg(db_);
-            const int code = sqlite3_errcode(db_);
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            inTransaction_ = false;
-            if (code == SQLITE_FULL)
-                throw KestramaError(ErrorKind::InputOutput, "Disk full", path_);
-            throw KestramaError(ErrorKind::InputOutput,
-                                "cannot write the history database: " + message, path_);
-        }
-        Fail("cannot write the history database");
-    }
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        FailWrite();
 }
 
 void SqliteHistoryStore::Begin() {
@@ -187,24 +193,15 @@ void SqliteHistoryStore::Begin() {
 
 std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
     const HistoryRun& r = snap.run;
-    auto fail = [&] {
-        const int code = sqlite3_errcode(db_);
-        const std::string message = sqlite3_errmsg(db_);
-        Rollback();
-        if (code == SQLITE_FULL)
-            throw KestramaError(ErrorKind::InputOutput, "Disk full", path_);
-        throw KestramaError(ErrorKind::InputOutput, "cannot write the history database: " + message,
-                            path_);
-    };
     {
         Statement del(db_, "DELETE FROM runs WHERE po_name=?1 AND po_path=?2 AND processed_on=?3");
         if (!del)
-            fail();
+            FailWrite();
         del.Text(1, r.poName);
         del.Text(2, r.poPath);
         del.Text(3, r.processedOn);
         if (sqlite3_step(del.get()) != SQLITE_DONE)
-            fail();
+            FailWrite();
     }
     std::int64_t id = 0;
     {
@@ -213,7 +210,7 @@ std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
                       "processed_at, log_path, log_bytes, recorded_at, mailboxes, total_mb) "
                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
         if (!ins)
-            fail();
+            FailWrite();
         ins.Text(1, r.poName);
         ins.Text(2, r.poPath);
         ins.Text(3, r.gwVersion);
@@ -226,7 +223,7 @@ std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
         ins.Int(10, r.mailboxes);
         ins.Real(11, r.totalMb);
         if (sqlite3_step(ins.get()) != SQLITE_DONE)
-            fail();
+            FailWrite();
         id = sqlite3_last_insert_rowid(db_);
     }
     Statement ins(db_,
@@ -234,7 +231,7 @@ std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
                   "wastebin, limit_mb, threshold_pct, exceeded, uid) "
                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     if (!ins)
-        fail();
+        FailWrite();
     for (const HistoryMailbox& m : snap.mailboxes) {
         ins.Int(1, id);
         ins.Text(2, m.username);
@@ -248,7 +245,7 @@ std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
         ins.Text(10, m.exceeded);
         ins.Text(11, m.uid);
         if (sqlite3_step(ins.get()) != SQLITE_DONE)
-            fail();
+            FailWrite();
         sqlite3_reset(ins.get());
     }
     return id;
@@ -274,10 +271,7 @@ std::vector<HistoryRun> SqliteHistoryStore::Runs(const std::string& poName,
         Fail("cannot read the history database");
     s.Text(1, poName);
     s.Text(2, poPath);
-    std::vector<HistoryRun> runs;
-    while (sqlite3_step(s.get()) == SQLITE_ROW)
-        runs.push_back(RunFrom(s));
-    return runs;
+    return RunsFrom(s);
 }
 
 std::vector<HistoryRun> SqliteHistoryStore::LatestRuns() {
@@ -288,10 +282,7 @@ std::vector<HistoryRun> SqliteHistoryStore::LatestRuns() {
     Statement s(db_, sql.c_str());
     if (!s)
         Fail("cannot read the history database");
-    std::vector<HistoryRun> runs;
-    while (sqlite3_step(s.get()) == SQLITE_ROW)
-        runs.push_back(RunFrom(s));
-    return runs;
+    return RunsFrom(s);
 }
 
 std::vector<HistoryMailbox> SqliteHistoryStore::Mailboxes(std::int64_t runId) {

@@ -28,6 +28,8 @@ class SqliteHistoryStore : public HistoryStore {
 
   private:
     [[noreturn]] void Fail(const std::string& what) const;
+    // Rolls back an open transaction and raises the write error ("Disk full" for a full disk).
+    [[noreturn]] void FailWrite();
     void Exec(const char* sql);
 
     std::string path_;
