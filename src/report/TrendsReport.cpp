@@ -85,7 +85,8 @@ std::string DateOf(const std::string& iso) {
 // A line chart of one figure over the runs, with the dates below.
 std::string LineChart(const std::vector<HistoryRun>& runs, double (*value)(const HistoryRun&),
                       const std::string& caption) {
-    const double w = 720, h = 220, left = 70, right = 20, top = 20, bottom = 40;
+    // The right margin holds half of the last date, which is centred on the last run.
+    const double w = 720, h = 220, left = 70, right = 45, top = 20, bottom = 40;
     double lo = value(runs.front()), hi = lo;
     for (const HistoryRun& r : runs) {
         lo = std::min(lo, value(r));
@@ -108,7 +109,7 @@ std::string LineChart(const std::vector<HistoryRun>& runs, double (*value)(const
     std::string s =
         "<figure><svg class=\"chart\" viewBox=\"0 0 720 220\" role=\"img\" aria-label=\"" +
         caption + "\">\n";
-    s += "<line x1=\"70\" y1=\"180\" x2=\"700\" y2=\"180\" stroke=\"#888\"/>"
+    s += "<line x1=\"70\" y1=\"180\" x2=\"675\" y2=\"180\" stroke=\"#888\"/>"
          "<line x1=\"70\" y1=\"20\" x2=\"70\" y2=\"180\" stroke=\"#888\"/>\n";
     s += "<text x=\"64\" y=\"24\" text-anchor=\"end\">" + Number(hi) + "</text>";
     s += "<text x=\"64\" y=\"180\" text-anchor=\"end\">" + Number(lo) + "</text>\n";
