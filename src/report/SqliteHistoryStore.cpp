@@ -112,7 +112,18 @@ std::vector<HistoryRun> RunsFrom(Statement& s) {
 }  // namespace
 
 SqliteHistoryStore::SqliteHistoryStore(const std::string& path) : path_(path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+    // A constructor that throws runs no destructor: the connection is closed here, which also
+    // rolls back a schema transaction left open.
+    try {
+        Open();
+    } catch (...) {
+        sqlite3_close_v2(db_);
+        throw;
+    }
+}
+
+void SqliteHistoryStore::Open() {
+    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK)
         Fail("cannot open the history database");
     sqlite3_busy_timeout(db_, 30000);

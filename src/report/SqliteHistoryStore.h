@@ -27,6 +27,8 @@ class SqliteHistoryStore : public HistoryStore {
     std::vector<HistoryMailbox> Mailboxes(std::int64_t runId) override;
 
   private:
+    // Opens the connection, checks the schema version and creates or upgrades the schema.
+    void Open();
     [[noreturn]] void Fail(const std::string& what) const;
     // Rolls back an open transaction and raises the write error ("Disk full" for a full disk).
     [[noreturn]] void FailWrite();
