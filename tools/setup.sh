@@ -11,6 +11,8 @@ KESTRAMA_PACKAGES=(
     xvfb xauth                     # window tests without a screen
     python3 time                   # report checks, benchmark
     binutils                       # readelf: the batch program's libraries
+    libpq-dev postgresql           # history on a PostgreSQL server; its tests start a server
+    qt6-charts-dev                 # the Trends tab's charts
 )
 
 install_missing_packages() {  # [PACKAGE...], default: those above
