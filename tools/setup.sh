@@ -15,6 +15,8 @@ KESTRAMA_PACKAGES=(
     mandoc                         # man page lint
     desktop-file-utils appstream   # desktop entry and metainfo validators
     dpkg-dev fakeroot lintian      # Debian packages: library dependencies, build, checks
+    libpq-dev postgresql           # history on a PostgreSQL server; its tests start a server
+    qt6-charts-dev                 # the Trends tab's charts
 )
 
 install_missing_packages() {  # [PACKAGE...], default: those above
