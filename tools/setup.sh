@@ -8,9 +8,11 @@ KESTRAMA_PACKAGES=(
     cmake g++ make                 # the build
     libgtest-dev libgmock-dev      # core tests
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin  # window, web report viewer
+    qt6-pdf-dev                    # printed pages drawn from the web view's PDF
     xvfb xauth                     # window tests without a screen
     python3 time                   # report checks, benchmark
     binutils                       # readelf: the batch program's libraries
+    poppler-utils                  # pdftotext, pdftoppm: printed PDF files read back
 )
 
 install_missing_packages() {  # [PACKAGE...], default: those above
