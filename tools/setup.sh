@@ -8,6 +8,7 @@ KESTRAMA_PACKAGES=(
     cmake g++ make                 # the build
     libgtest-dev libgmock-dev      # core tests
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin  # window, web report viewer
+    qt6-pdf-dev                    # printed pages drawn from the web view's PDF
     xvfb xauth                     # window tests without a screen
     python3 time                   # report checks, benchmark
     binutils                       # readelf: the batch program's libraries
@@ -17,6 +18,7 @@ KESTRAMA_PACKAGES=(
     dpkg-dev fakeroot lintian      # Debian packages: library dependencies, build, checks
     libpq-dev postgresql           # history on a PostgreSQL server; its tests start a server
     qt6-charts-dev                 # the Trends tab's charts
+    poppler-utils                  # pdftotext, pdftoppm: printed PDF files read back
 )
 
 install_missing_packages() {  # [PACKAGE...], default: those above
