@@ -120,6 +120,19 @@ std::string KeyedValue(std::string_view parameter, std::string_view key) {
     return std::string(TrimBlanks(CopyFrom(typed.view(), from)));
 }
 
+bool EndsWithHistorySwitch(const std::vector<std::string>& params) {
+    constexpr std::string_view kHistory = "/HISTORY:";
+    const std::size_t n = params.size();
+    return n >= 4 && n <= 6 && params[n - 1].size() >= kHistory.size() &&
+           UpperCaseText(std::string_view(params[n - 1]).substr(0, kHistory.size())).view() ==
+               kHistory;
+}
+
+bool IsBatchCommandLine(const std::vector<std::string>& params) {
+    const std::size_t n = params.size() - (EndsWithHistorySwitch(params) ? 1 : 0);
+    return n >= 3 && n <= 5;
+}
+
 void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
                       std::string_view programFolder) {
     state.WindowMode = true;
@@ -131,13 +144,9 @@ void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
     if (n == 0)
         return;
     // An optional last switch, after the three to five of a batch run: keep history.
-    constexpr std::string_view kHistory = "/HISTORY:";
-    if (n >= 4 && n <= 6 && params[n - 1].size() >= kHistory.size() &&
-        UpperCaseText(std::string_view(params[n - 1]).substr(0, kHistory.size())).view() ==
-            kHistory) {
+    if (EndsWithHistorySwitch(params)) {
         state.settings.KeepHistory = true;
-        state.settings.HistoryFile =
-            std::string(TrimBlanks(std::string_view(params[n - 1]).substr(kHistory.size())));
+        state.settings.HistoryFile = KeyedValue(params[n - 1], "/HISTORY:");
         --n;
     }
     if (n < 3 || n > 5) {

@@ -2,6 +2,7 @@
 // The command line: no parameters give window mode; three, four or five give a batch run:
 //   /IN:<log>  /OUT:<base path>  /OPTIONS:<six characters>
 //   [/COLUMN:<ten codes>,HTML:<ten flags>,CSV:<ten flags>  [/TOP:<count>,ABOVE:<value>]]
+//   [/HISTORY:[<store>]]   (last; keeps history)
 // Any other count shows "Incorrect parameters, running GUI version." with the count and keeps
 // window mode.
 
@@ -18,6 +19,13 @@ struct AppState;
 // parameter that does not convert, raises the conversion error (a wrong command line).
 void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
                       std::string_view programFolder);
+
+// True when the last parameter is the history switch that may follow a batch run's three to
+// five parameters.
+bool EndsWithHistorySwitch(const std::vector<std::string>& params);
+
+// True when the parameters are a batch run's: three to five, and the history switch after them.
+bool IsBatchCommandLine(const std::vector<std::string>& params);
 
 // The value of a keyed parameter ("/IN:", "/OUT:"): found in any letter case, cut from the
 // parameter as typed, blanks trimmed. Without the key, the text after the key's length.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/Startup.h"
 #include "app/Usage.h"
 #include "app/WindowLauncher.h"
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
             break;
     }
     const std::string folder = k32::ProgramFolder();
-    if (params.size() >= 3 && params.size() <= 5) {
+    if (k32::IsBatchCommandLine(params)) {
         k32::AppState state;
         switch (k32::StartFromCommandLine(state, params, folder)) {
             case k32::StartMode::Batch:

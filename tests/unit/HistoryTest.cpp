@@ -320,3 +320,21 @@ TEST(HistoryBatch, TheDefaultFileFollowsXdgDataHome) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(fs::exists(dir / "data/kestrama32/history.sqlite"));
 }
+
+// The history switch may follow each of the batch lines: three, four or five parameters.
+TEST(HistoryBatch, TheSwitchFollowsEveryBatchLine) {
+    TempDir dir;
+    const std::string columns = "/COLUMN:0123456789,HTML:1111111111,CSV:1111111111";
+    const std::vector<std::vector<std::string>> extras = {
+        {}, {columns}, {columns, "/TOP:3,ABOVE:0"}};
+    for (const auto& extra : extras) {
+        const std::string base = dir / ("po" + std::to_string(extra.size()));
+        std::vector<std::string> line = {Kestrama32(), "/IN:" + Sample("english-gw652.log"),
+                                         "/OUT:" + base, kOptions};
+        line.insert(line.end(), extra.begin(), extra.end());
+        line.push_back("/HISTORY:" + (dir / "h.sqlite"));
+        const ProcessResult r = RunProcess(line);
+        EXPECT_EQ(r.exitCode, 0) << extra.size() << " extra: " << r.err;
+        EXPECT_TRUE(fs::exists(base + "-trends.csv")) << extra.size() << " extra";
+    }
+}
