@@ -68,6 +68,7 @@ void LoadStoredSettings(AppState& state) {
     state.StoreStatusText = "No reg key found, first runtime, settings defaults.";
     ShowMessage(state, "First run, settings default settings.");
     SetDefaultSettings(state.settings);
+    SetDefaultHistorySettings(state.settings);
     SaveAllSettings(state);
 }
 
@@ -94,7 +95,7 @@ void ReadAllSettings(AppState& state) {
         s.columns[i].ColumnFieldCode = ReadSettingValue(SlotName("COLUMN", i));
     s.TOP = ReadCount("TOP");
     s.TOPVALUE = ReadCount("TOPVALUE");
-    s.KeepHistory = false;
+    SetDefaultHistorySettings(s);
     ReadFlag("KEEPHISTORY", s.KeepHistory);
     s.HistoryFile = ReadSettingValue("HISTORYFILE");
 }

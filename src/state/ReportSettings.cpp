@@ -21,4 +21,9 @@ void SetDefaultSettings(ReportSettings& s) {
     s.TOPVALUE = 0;
 }
 
+void SetDefaultHistorySettings(ReportSettings& s) {
+    s.KeepHistory = true;
+    s.HistoryFile.clear();
+}
+
 }  // namespace k32

@@ -40,4 +40,8 @@ struct ReportSettings {
 // Every field to its default; the two paths are not touched.
 void SetDefaultSettings(ReportSettings& s);
 
+// The history settings the window starts with: history kept, in the default store. A batch run
+// keeps history only when its command line asks for it.
+void SetDefaultHistorySettings(ReportSettings& s);
+
 }  // namespace k32

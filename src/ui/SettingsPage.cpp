@@ -365,8 +365,7 @@ void SettingsPage::ButtonSaveSettingsClick() {
 
 void SettingsPage::ButtonDefaultsClick() {
     SetDefaultSettings(state.settings);
-    state.settings.KeepHistory = false;
-    state.settings.HistoryFile.clear();
+    SetDefaultHistorySettings(state.settings);
     MarkSettingsChanged();
     SettingsToControls();
     UpdateAboveLabel(ComboBoxSort->currentIndex());

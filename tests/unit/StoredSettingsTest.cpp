@@ -35,7 +35,7 @@ std::map<std::string, std::string> DefaultStore() {
     std::map<std::string, std::string> values = {
         {"Sort", "5"},         {"SortDir", "1"}, {"DebugMode", "1"}, {"CSVSeperator", ";"},
         {"DECSeperator", "."}, {"IN", ""},       {"OUT", ""},        {"CSVHeader", "Header"},
-        {"Version", "0.3.3"},  {"TOP", "0"},     {"TOPVALUE", "0"},  {"KEEPHISTORY", "0"},
+        {"Version", "0.3.3"},  {"TOP", "0"},     {"TOPVALUE", "0"},  {"KEEPHISTORY", "1"},
         {"HISTORYFILE", ""}};
     for (int i = 1; i <= 10; ++i) {
         const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
@@ -92,6 +92,7 @@ class StoredSettingsTest : public ::testing::Test {
 ReportSettings Defaults(const std::string& in = "", const std::string& out = "") {
     ReportSettings s;
     SetDefaultSettings(s);
+    SetDefaultHistorySettings(s);
     s.InputPath = in;
     s.OutputBasePath = out;
     return s;

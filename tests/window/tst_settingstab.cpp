@@ -22,6 +22,8 @@ namespace {
 const QString kDefaultPreview =
     "kestrama32 /IN:\"\" /OUT:\"\" /OPTIONS:\"5110;.\" "
     "/COLUMN:0123456789,HTML:1111111111,CSV:1111111111";
+// The window keeps history by default, so its line ends with the history switch.
+const QString kHistorySwitch = " /HISTORY:";
 
 // Makes the window read the sample log and write its reports to `base`.
 void TypePaths(Form1& form, const QString& log, const QString& base) {
@@ -208,11 +210,11 @@ class SettingsTabTest : public QObject {
         ClickTab(f, k32::kTabSettings);
         edits(f);
         Click(Child<QPushButton>(f, "ButtonApply"));
-        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), preview);
+        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), preview + kHistorySwitch);
         // Showing the tab again builds the same line from the applied settings.
         ClickTab(f, k32::kTabAdvanced);
         ClickTab(f, k32::kTabSettings);
-        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), preview);
+        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), preview + kHistorySwitch);
     }
 
     // Keeping history adds the history switch, with the chosen store
@@ -225,9 +227,8 @@ class SettingsTabTest : public QObject {
             Program p(store);
             Form1& f = *p.form;
             ClickTab(f, k32::kTabSettings);
-            QVERIFY(!Child<QCheckBox>(f, "CheckBoxKeepHistory")->isChecked());
-            Click(Child<QCheckBox>(f, "CheckBoxKeepHistory"));
-            Click(Child<QPushButton>(f, "ButtonApply"));
+            // On by default, in the default store.
+            QVERIFY(Child<QCheckBox>(f, "CheckBoxKeepHistory")->isChecked());
             QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text().endsWith(" /HISTORY:"));
             Retype(Child<QLineEdit>(f, "EditHistoryFileEdit"), "/srv/k32/h.sqlite");
             Click(Child<QPushButton>(f, "ButtonApply"));
@@ -239,6 +240,11 @@ class SettingsTabTest : public QObject {
         Program again(store);
         QCOMPARE(again.state.settings.HistoryFile, std::string("/srv/k32/h.sqlite"));
         QVERIFY(again.state.settings.KeepHistory);
+        // Turned off, the line has no history switch.
+        ClickTab(*again.form, k32::kTabSettings);
+        Click(Child<QCheckBox>(*again.form, "CheckBoxKeepHistory"));
+        Click(Child<QPushButton>(*again.form, "ButtonApply"));
+        QVERIFY(!Child<QLineEdit>(*again.form, "EditCMDLine")->text().contains("/HISTORY:"));
     }
 
     // "Defaults" shows exactly the defaults at once, and still after another tab and back, where
@@ -261,14 +267,14 @@ class SettingsTabTest : public QObject {
         Click(Slot<QCheckBox>(f, "CheckBoxSettingsHTML", 4));
         Click(Slot<QCheckBox>(f, "CheckBoxSettingsCSV", 5));
         Click(Child<QPushButton>(f, "ButtonApply"));
-        QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text() != kDefaultPreview);
+        QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text() != kDefaultPreview + kHistorySwitch);
 
         Click(Child<QPushButton>(f, "ButtonDefaults"));
         QCOMPARE(PageShows(f), DefaultPage());
         ClickTab(f, k32::kTabLog);
         ClickTab(f, k32::kTabSettings);
         QCOMPARE(PageShows(f), DefaultPage());
-        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), kDefaultPreview);
+        QCOMPARE(Child<QLineEdit>(f, "EditCMDLine")->text(), kDefaultPreview + kHistorySwitch);
     }
 
     // "Apply", "Defaults", "Save Settings" (in that order) through a session, and all of them
