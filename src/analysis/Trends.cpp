@@ -76,22 +76,30 @@ SizeByUser SizesOf(const std::vector<HistoryMailbox>& mailboxes) {
     return sizes;
 }
 
+// Sets the size then and the growth of `r` from the earlier sizes (none: no earlier run).
+void SetGrowth(GrowthRow& r, const SizeByUser* then) {
+    r.sizeThen.reset();
+    r.growthMb.reset();
+    r.growthPct.reset();
+    if (!then)
+        return;
+    if (auto it = then->find(r.username); it != then->end()) {
+        r.sizeThen = it->second;
+        if (r.sizeNow) {
+            r.growthMb = *r.sizeNow - it->second;
+            if (it->second > 0)
+                r.growthPct = *r.growthMb / it->second * 100;
+        }
+    }
+}
+
 std::vector<GrowthRow> GrowthAgainst(const std::vector<HistoryMailbox>& now,
                                      const SizeByUser* then) {
     std::vector<GrowthRow> rows;
     rows.reserve(now.size());
     for (const HistoryMailbox& m : now) {
         GrowthRow r{m.username, m.fullname, {}, m.sizeMb, {}, {}, {}, {}, {}};
-        if (then) {
-            if (auto it = then->find(m.username); it != then->end()) {
-                r.sizeThen = it->second;
-                if (m.sizeMb) {
-                    r.growthMb = *m.sizeMb - it->second;
-                    if (it->second > 0)
-                        r.growthPct = *r.growthMb / it->second * 100;
-                }
-            }
-        }
+        SetGrowth(r, then);
         if (m.limitMb && *m.limitMb > 0) {
             r.limitMb = m.limitMb;
             if (m.sizeMb)
@@ -185,6 +193,14 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs,
                 t.newMailboxes.push_back(m.username);
     }
     return t;
+}
+
+std::vector<GrowthRow> GrowthSince(std::vector<GrowthRow> rows,
+                                   const std::vector<HistoryMailbox>& earlier) {
+    const SizeByUser then = SizesOf(earlier);
+    for (GrowthRow& r : rows)
+        SetGrowth(r, &then);
+    return rows;
 }
 
 std::vector<GrowthRow> TopGrowers(const std::vector<GrowthRow>& rows, std::size_t count) {

@@ -58,6 +58,11 @@ struct PostOfficeTrends {
 PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs,
                                const std::vector<std::vector<HistoryMailbox>>& mailboxesOf);
 
+// The rows compared with an earlier run instead: size then and growth from `earlier`, the
+// limit, use and projection kept.
+std::vector<GrowthRow> GrowthSince(std::vector<GrowthRow> rows,
+                                   const std::vector<HistoryMailbox>& earlier);
+
 // The rows with the largest growth in MB, at most `count`, largest first (rows without an
 // earlier size are left out).
 std::vector<GrowthRow> TopGrowers(const std::vector<GrowthRow>& rows, std::size_t count);

@@ -32,6 +32,7 @@
 #include "ui/ResultGridModel.h"
 #include "ui/SettingsPage.h"
 #include "ui/TextDecode.h"
+#include "ui/TrendsPage.h"
 
 namespace k32 {
 
@@ -118,7 +119,8 @@ void Form1::CreateTopArea() {
     Image1->resize(265, 49);
 
     TabControl1 = Named<QTabWidget>(this, "TabControl1");
-    for (const char* tab : {"Log", "Output HTML", "Output CSV", "Settings", "Advanced", "Help"})
+    for (const char* tab :
+         {"Log", "Output HTML", "Output CSV", "Settings", "Advanced", "Help", "Trends"})
         TabControl1->addTab(new QWidget, QString::fromLatin1(tab));
     TabControl1->setCurrentIndex(kTabLog);
     // The logo sits beside the tabs, over the strip's empty right end.
@@ -165,6 +167,8 @@ void Form1::CreatePages() {
     PanelHelp = Named<QFrame>(TabControl1, "PanelHelp");
     WebBrowserHelp = Named<QWebEngineView>(PanelHelp, "WebBrowserHelp");
 
+    PanelTrends = new TrendsPage(TabControl1);
+
     printHandler = new PrintHandler(this);
 }
 
@@ -197,8 +201,9 @@ void Form1::ConnectHandlers() {
 }
 
 void Form1::ShowTabPage() {
-    const std::array<QWidget*, 7> pages = {MemoMainLog,   StringGridCSV, LabelCsvExpire, PanelAdv,
-                                           PanelSettings, PanelWEB,      PanelHelp};
+    const std::array<QWidget*, 8> pages = {MemoMainLog, StringGridCSV, LabelCsvExpire,
+                                           PanelAdv,    PanelSettings, PanelWEB,
+                                           PanelHelp,   PanelTrends};
     for (QWidget* page : pages)
         page->setVisible(false);
     ButtonPrint->setEnabled(false);
@@ -226,6 +231,15 @@ void Form1::ShowTabPage() {
             break;
         case kTabHelp:
             PanelHelp->setVisible(true);
+            ButtonPrint->setEnabled(true);
+            ButtonPrintPreview->setEnabled(true);
+            break;
+        case kTabTrends:
+            // The history settings may have changed since the last run.
+            if (!busy_ && (PanelTrends->Shown().historyOn != state.settings.KeepHistory ||
+                           PanelTrends->Shown().location != state.settings.HistoryFile))
+                RefreshTrends();
+            PanelTrends->setVisible(true);
             ButtonPrint->setEnabled(true);
             ButtonPrintPreview->setEnabled(true);
             break;

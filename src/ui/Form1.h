@@ -27,6 +27,7 @@ namespace k32 {
 struct AppState;
 class AdvancedPage;
 class SettingsPage;
+class TrendsPage;
 class ResultGridModel;
 class PrintHandler;
 
@@ -37,7 +38,16 @@ inline constexpr int ControlHeight = 25;  // H
 inline constexpr int ControlGap = 10;     // S
 
 // Tab indexes of TabControl1.
-enum TabIndex : int { kTabLog, kTabHtml, kTabCsv, kTabSettings, kTabAdvanced, kTabHelp };
+// The Trends tab comes after the six that every run has, so that their places stay.
+enum TabIndex : int {
+    kTabLog,
+    kTabHtml,
+    kTabCsv,
+    kTabSettings,
+    kTabAdvanced,
+    kTabHelp,
+    kTabTrends
+};
 
 class Form1 : public QWidget {
   public:
@@ -111,6 +121,7 @@ class Form1 : public QWidget {
     AdvancedPage* PanelAdv;
     QFrame* PanelHelp;
     QWebEngineView* WebBrowserHelp;
+    TrendsPage* PanelTrends;
 
     ResultGridModel* gridModel;
     PrintHandler* printHandler;
@@ -151,6 +162,8 @@ class Form1 : public QWidget {
     void ShowReportTooLarge(const QString& path, qint64 bytes);
     void ButtonPrintClick();
     void ButtonPrintPreviewClick();
+    // Shows the history that the settings name, with the last run's post office first.
+    void RefreshTrends();
 
     // Shows an error's text in a message box and names its place in the Log tab.
     void ShowError(const std::exception& e);

@@ -19,6 +19,7 @@
 #include "ui/AdvancedPage.h"
 #include "ui/Form1.h"
 #include "ui/SettingsPage.h"
+#include "ui/TrendsPage.h"
 
 namespace k32 {
 
@@ -75,10 +76,10 @@ void Form1::LayoutWindow() {
     TabControl1->setGeometry(tabLeft, tabTop, WindowWidth - tabLeft - 2 * M,
                              WindowHeight - tabTop - 2 * M);
     const int tabWidth = TabControl1->width(), tabHeight = TabControl1->height();
-    for (QWidget* page :
-         {static_cast<QWidget*>(MemoMainLog), static_cast<QWidget*>(PanelWEB),
-          static_cast<QWidget*>(PanelHelp), static_cast<QWidget*>(StringGridCSV),
-          static_cast<QWidget*>(LabelCsvExpire), static_cast<QWidget*>(PanelSettings)})
+    for (QWidget* page : {static_cast<QWidget*>(MemoMainLog), static_cast<QWidget*>(PanelWEB),
+                          static_cast<QWidget*>(PanelHelp), static_cast<QWidget*>(StringGridCSV),
+                          static_cast<QWidget*>(LabelCsvExpire),
+                          static_cast<QWidget*>(PanelSettings), static_cast<QWidget*>(PanelTrends)})
         page->setGeometry(M, 2 * M, tabWidth - 2 * M, tabHeight - 3 * M);
     WebBrowserOutput->setGeometry(0, 0, PanelWEB->width(), PanelWEB->height());
     WebBrowserHelp->setGeometry(0, 0, PanelHelp->width(), PanelHelp->height());

@@ -13,6 +13,7 @@
 #include "ui/AdvancedPage.h"
 #include "ui/Form1.h"
 #include "ui/SettingsPage.h"
+#include "ui/TrendsPage.h"
 
 namespace k32 {
 
@@ -64,8 +65,10 @@ void Form1::ButtonGoClick() {
     RunGuarded(
         [&completed](AppState& s) { completed = RunProcessing(s) == RunOutcome::ReportsWritten; });
     // A failed run changes nothing the window shows, the CSV tab's notice included.
-    if (completed)
+    if (completed) {
         expireShown_ = !state.mailboxRunComplete;
+        RefreshTrends();
+    }
     if (!busy_ && !closeAfterRun_)
         EnableRunButtons();
 }
@@ -74,6 +77,7 @@ void Form1::ButtonReSortClick() {
     if (busy_ || !state.mailboxRunComplete)
         return;
     RunGuarded(ReSortAndRewrite);
+    RefreshTrends();
 }
 
 void Form1::Button1Click() {

@@ -1,16 +1,27 @@
 // The two web views: the report of the last run on "Output HTML" and the manual on "Help";
-// "Print" and "Print Preview" act on whichever of them is on screen.
+// "Print" and "Print Preview" act on whichever of them is on screen, or on the Trends tab.
 
 #include <QFileInfo>
 #include <QTabWidget>
 #include <QUrl>
 #include <QWebEngineView>
 
+#include "state/AppState.h"
 #include "state/DebugLog.h"
 #include "ui/Form1.h"
 #include "ui/PrintHandler.h"
+#include "ui/TrendsPage.h"
 
 namespace k32 {
+
+namespace {
+
+// The Trends tab paints itself on the printer, fitted to the page.
+PrintHandler::PageRenderer PrintTrends(TrendsPage* page) {
+    return [page](QPrinter* printer) { return page->PrintOn(printer); };
+}
+
+}  // namespace
 
 void Form1::ShowReportInViewer(const std::string& path) {
     // A base path without a folder names a file in the current folder.
@@ -63,13 +74,30 @@ QWebEngineView* Form1::PrintableView() const {
 }
 
 void Form1::ButtonPrintClick() {
+    if (TabControl1->currentIndex() == kTabTrends) {
+        if (!printHandler->Print(PrintTrends(PanelTrends), this))
+            ShowMessageBox("The page could not be printed.");
+        return;
+    }
     if (QWebEngineView* view = PrintableView(); view && !printHandler->Print(view, this))
         ShowMessageBox("The page could not be printed.");
 }
 
 void Form1::ButtonPrintPreviewClick() {
+    if (TabControl1->currentIndex() == kTabTrends) {
+        if (!printHandler->Preview(PrintTrends(PanelTrends), this))
+            ShowMessageBox("The print preview could not be made.");
+        return;
+    }
     if (QWebEngineView* view = PrintableView(); view && !printHandler->Preview(view, this))
         ShowMessageBox("The print preview could not be made.");
+}
+
+void Form1::RefreshTrends() {
+    const ReportSettings& settings = state.settings;
+    PanelTrends->Refresh({settings.KeepHistory, settings.HistoryFile,
+                          state.log.summary.postOfficeName.str(),
+                          state.log.summary.pathToPO.str()});
 }
 
 }  // namespace k32
