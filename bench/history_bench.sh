@@ -135,7 +135,8 @@ year_rows=$(rows_of "$store")
 year_bytes=$(bytes_of "$store")
 [ -s "$work/report-trends.html" ] && [ -s "$work/report-trends.csv" ] ||
     { echo "the trend reports were not written" >&2; exit 1; }
-remove_store "$store"
+# The stores are made anew by each invocation: none is kept.
+for f in "$store" "$work/week.sqlite" "$work/year.sqlite"; do remove_store "$f"; done
 rm -f "$work/time.txt"
 
 mb() { awk -v b="$1" 'BEGIN {printf "%.1f MB", b / 1048576}'; }
