@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# What keeping history costs: batch runs with /HISTORY: beside the same runs without it, measured
+# in the same invocation (so the ratios do not depend on the machine).
+#
+#   bench/history_bench.sh [BUILD_DIR] [MAILBOXES]
+#
+# Logs and stores are kept in bench/out (or $BENCH_DIR); the large log is the one that
+# bench/batch_speed.sh makes (a GroupWise 6.5 log with problem lines, 850,000 mailboxes).
+#
+# (a) Recording MAILBOXES mailboxes, each the best of three runs with /OPTIONS:5130;. (debug log
+#     off, so that only the history differs), with the highest peak memory of the three:
+#       without history   the batch run alone
+#       first run         with /HISTORY: into a new store
+#       second week       with /HISTORY: into a store that already holds the same post office's
+#                         run of a week before (the trends then compare every mailbox)
+#     Target: history adds at most 50% to the run.
+# (b) Trends over a year: a store of 52 weekly runs of 10,000 mailboxes, the 53rd run recorded
+#     into it, best of three (each from a fresh copy of the store), beside the same run without
+#     history. The store is not made from 52 logs: one real run of the 10,000-mailbox log is
+#     recorded, then copied with sqlite3 to the 52 weeks before it (sizes 0.4% smaller each week
+#     back, so that every mailbox grows), and the real run deleted, which is much faster and
+#     gives the same rows. Target: the history's part of the run (recording the run, reading the
+#     52 earlier runs, the trends and writing both trend files) at most 1 s.
+# (c) Store size: bytes of the store file per million mailbox rows, for the stores of (a) and (b).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build}
+mailboxes=${2:-850000}
+work=${BENCH_DIR:-$here/bench/out}
+mkdir -p "$work"
+program="$build/src/kestrama32"
+dummylog="$build/src/kestrama32-dummylog"
+for tool in "$program" "$dummylog"; do
+    [ -x "$tool" ] || { echo "missing $tool: build the project first (./test.sh)" >&2; exit 1; }
+done
+command -v sqlite3 > /dev/null || { echo "missing sqlite3 (tools/setup.sh installs it)" >&2; exit 1; }
+
+big="$work/gw65-$mailboxes.log"
+year="$work/gw65-10000.log"
+[ -f "$big" ] || { echo "making $big ($mailboxes mailboxes)..."; "$dummylog" "$big" "$mailboxes" 3 --problems; }
+[ -f "$year" ] || "$dummylog" "$year" 10000 3 --problems
+cat "$big" "$year" > /dev/null  # into the page cache
+
+store="$work/history.sqlite"
+remove_store() { rm -f "$1" "$1-wal" "$1-shm" "$1-journal"; }
+
+# "seconds peak_kB" of one batch run of LOG with the switches after it, after PREPARE (a
+# command, untimed) has run. A failing run ends the script: its time would mean nothing.
+measure() {  # PREPARE LOG [SWITCH...]
+    local prepare=$1 log=$2
+    shift 2
+    rm -f "$work"/report.csv "$work"/report.mht "$work"/report-trends.*
+    $prepare
+    sync
+    if ! /usr/bin/time -f '%e %M' -o "$work/time.txt" \
+        "$program" "/IN:$log" "/OUT:$work/report" '/OPTIONS:5130;.' "$@" > /dev/null; then
+        echo "failed: $program /IN:$log $*" >&2
+        cat "$work/time.txt" >&2
+        exit 1
+    fi
+    tail -n 1 "$work/time.txt"
+}
+
+best() {  # PREPARE LOG [SWITCH...]: the best seconds and the highest peak of three runs
+    local runs=() i
+    for i in 1 2 3; do runs+=("$(measure "$@")"); done
+    printf '%s\n' "${runs[@]}" | awk 'NR == 1 || $1 < s {s = $1} $2 > m {m = $2} END {print s, m}'
+}
+
+nothing() { :; }
+fresh_store() { remove_store "$store"; }
+week_store() {  # the store with last week's run in it, copied afresh
+    remove_store "$store"
+    cp "$work/week.sqlite" "$store"
+}
+year_store() {
+    remove_store "$store"
+    cp "$work/year.sqlite" "$store"
+}
+
+rows_of() { sqlite3 "$1" 'SELECT count(*) FROM mailboxes'; }
+bytes_of() {  # the store and what its write-ahead log still holds
+    local b
+    b=$(stat -c %s "$1")
+    [ -f "$1-wal" ] && b=$((b + $(stat -c %s "$1-wal")))
+    echo "$b"
+}
+
+# Shifts a store's runs back in time: run 1 becomes WEEKS runs, a week apart, ending a week
+# before run 1, each 0.4% smaller per week back; run 1 itself is deleted.
+copy_back() {  # STORE WEEKS
+    sqlite3 "$1" <<EOF
+BEGIN;
+WITH RECURSIVE w(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM w WHERE k < $2)
+INSERT INTO runs (id, po_name, po_path, gw_version, language, processed_on, processed_at,
+                  log_path, log_bytes, recorded_at, mailboxes, total_mb)
+SELECT 1000 + k, po_name, po_path, gw_version, language, processed_on || ' (week -' || k || ')',
+       strftime('%Y-%m-%dT%H:%M:%S', processed_at, '-' || (7 * k) || ' days'), log_path,
+       log_bytes, recorded_at, mailboxes, 0
+FROM runs, w WHERE id = 1 ORDER BY k DESC;
+INSERT INTO mailboxes (run_id, username, fullname, size_mb, inbox, outbox, wastebin, limit_mb,
+                       threshold_pct, exceeded, uid)
+SELECT r.id, m.username, m.fullname, round(m.size_mb * (1 - 0.004 * (r.id - 1000))), m.inbox,
+       m.outbox, m.wastebin, m.limit_mb, m.threshold_pct, m.exceeded, m.uid
+FROM runs r, mailboxes m WHERE r.id > 1000 AND m.run_id = 1 ORDER BY r.id DESC, m.rowid;
+UPDATE runs SET total_mb = (SELECT coalesce(sum(size_mb), 0) FROM mailboxes WHERE run_id = runs.id)
+WHERE id > 1000;
+DELETE FROM mailboxes WHERE run_id = 1;
+DELETE FROM runs WHERE id = 1;
+COMMIT;
+VACUUM;
+EOF
+}
+
+echo "preparing the stores..."
+# (a)'s second week: the big log's run moved a week back.
+remove_store "$work/week.sqlite"
+measure nothing "$big" "/HISTORY:$work/week.sqlite" > /dev/null
+copy_back "$work/week.sqlite" 1
+# (b): the 10,000-mailbox run copied to the 52 weeks before it.
+remove_store "$work/year.sqlite"
+measure nothing "$year" "/HISTORY:$work/year.sqlite" > /dev/null
+copy_back "$work/year.sqlite" 52
+
+echo "measuring..."
+read -r a_off a_off_kb < <(best nothing "$big")
+read -r a_first a_first_kb < <(best fresh_store "$big" "/HISTORY:$store")
+first_rows=$(rows_of "$store")
+first_bytes=$(bytes_of "$store")
+read -r a_week a_week_kb < <(best week_store "$big" "/HISTORY:$store")
+read -r b_off _ < <(best nothing "$year")
+read -r b_on _ < <(best year_store "$year" "/HISTORY:$store")
+year_runs=$(sqlite3 "$store" 'SELECT count(*) FROM runs')
+year_rows=$(rows_of "$store")
+year_bytes=$(bytes_of "$store")
+[ -s "$work/report-trends.html" ] && [ -s "$work/report-trends.csv" ] ||
+    { echo "the trend reports were not written" >&2; exit 1; }
+# The stores are made anew by each invocation: none is kept.
+for f in "$store" "$work/week.sqlite" "$work/year.sqlite"; do remove_store "$f"; done
+rm -f "$work/time.txt"
+
+mb() { awk -v b="$1" 'BEGIN {printf "%.1f MB", b / 1048576}'; }
+# NAME SECONDS PEAK_KB [BASE_SECONDS]: one line of (a).
+ratio_row() {
+    awk -v n="$1" -v s="$2" -v kb="$3" -v b="${4:-}" 'BEGIN {
+        printf "%-36s %7.2f s %6.0f MB", n, s, kb / 1024
+        if (b != "") {
+            r = s / b
+            printf " %7.2fx   adds %4.0f%% (target <= 50%%: %s)", r, (r - 1) * 100,
+                   (r <= 1.5) ? "met" : "MISSED"
+        }
+        printf "\n"
+    }'
+}
+echo
+echo "(a) recording $mailboxes mailboxes ($(mb "$(stat -c %s "$big")") log), best of three"
+printf '%-36s %9s %9s %8s\n' "" "time" "peak" "ratio"
+ratio_row "without history" "$a_off" "$a_off_kb"
+ratio_row "with history, first run" "$a_first" "$a_first_kb" "$a_off"
+ratio_row "with history, a week after one run" "$a_week" "$a_week_kb" "$a_off"
+echo
+echo "(b) the 53rd weekly run of 10,000 mailboxes ($year_runs runs in the store after it), best of three"
+awk -v off="$b_off" -v on="$b_on" 'BEGIN {
+    printf "%-36s %7.3f s %7.2fx\n", "without history", off, 1
+    printf "%-36s %7.3f s %7.2fx\n", "with history and trend reports", on, on / off
+    printf "%-36s %7.3f s            (target <= 1 s: %s)\n", "history and trends part", on - off,
+           (on - off <= 1) ? "met" : "MISSED"
+}'
+echo
+echo "(c) store size"
+awk -v b="$first_bytes" -v r="$first_rows" -v name="one run of $mailboxes mailboxes" 'BEGIN {
+    printf "%-36s %9d rows %10.1f MB   %6.1f MB per million rows\n", name, r, b / 1048576,
+           b / r * 1e6 / 1048576 }'
+awk -v b="$year_bytes" -v r="$year_rows" -v name="$year_runs weekly runs of 10,000 mailboxes" 'BEGIN {
+    printf "%-36s %9d rows %10.1f MB   %6.1f MB per million rows\n", name, r, b / 1048576,
+           b / r * 1e6 / 1048576 }'
