@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes pictures of every tab of the window, at 800 x 600 and at 1280 x 800, after a run on a
 # generated log: doc/screenshots/<tab>-<size>.png, and the 800 x 600 ones for the manual in
-# doc/manual/images/. Needs a build (build/src), Xvfb, xdotool and ImageMagick's import.
+# doc/manual/images/. The Trends tab is taken last, after a run of the third of three weekly
+# logs of one post office (the first two recorded by batch runs into the same history).
+# Needs a build (build/src), Xvfb, xdotool and ImageMagick's import.
 #   tools/take_screenshots.sh [build folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,6 +14,12 @@ export DISPLAY=:93
 Xvfb $DISPLAY -screen 0 1600x1200x24 >/dev/null 2>&1 & xvfb=$!
 sleep 1
 export KESTRAMA32_SETTINGS=$work/Kestrama32.ini QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
+export XDG_DATA_HOME=$work/data
+weeks=$root/tests/trends/logs
+for week in 1 2; do
+    "$bin/kestrama32" "/IN:$weeks/harbour-$week.log" "/OUT:$work/harbour-$week" "/OPTIONS:5130;." \
+        /HISTORY: >/dev/null
+done
 "$bin/kestrama32-dummylog" "$work/po1.log" 40 4 --problems >/dev/null
 "$bin/kestrama32" >/dev/null 2>&1 & prog=$!
 sleep 4
@@ -41,5 +49,16 @@ for size in 800x600 1280x800; do
             cp "$root/doc/screenshots/$name-$size.png" "$root/doc/manual/images/${manual[$name]}.png"
         fi
     done
+done
+type_into 400 28 "$weeks/harbour-3.log"
+type_into 400 63 "$work/harbour-3"
+for size in 800x600 1280x800; do
+    xdotool windowsize "$wid" "${size%x*}" "${size#*x}"
+    sleep 1
+    [ "$size" = 800x600 ] && { click 88 98; sleep 4; }  # Go
+    click 488 145
+    sleep 2
+    import -window root -crop "${size}+0+0" "$root/doc/screenshots/trends-$size.png"
+    [ "$size" = 800x600 ] && cp "$root/doc/screenshots/trends-$size.png" "$root/doc/manual/images/tab-trends.png"
 done
 echo "Pictures in doc/screenshots/ and doc/manual/images/"

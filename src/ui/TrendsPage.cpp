@@ -113,8 +113,9 @@ TrendsPage::TrendsPage(QWidget* parent) : QWidget(parent) {
     GridTrends = Named<QTableView>(content_, "GridTrends");
     model = new TrendsModel(GridTrends);
     GridTrends->setModel(model);
-    GridTrends->setSortingEnabled(true);
+    // The indicator first: turning sorting on sorts by the column it shows.
     GridTrends->horizontalHeader()->setSortIndicator(model->SortColumn(), model->SortOrder());
+    GridTrends->setSortingEnabled(true);
     GridTrends->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridTrends->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridTrends->verticalHeader()->setVisible(false);
@@ -176,6 +177,7 @@ void TrendsPage::FillTotalChart() {
     auto* megabytes = new QValueAxis;
     const auto [from, to] = PaddedRange(low, high);
     megabytes->setRange(from, to);
+    megabytes->applyNiceNumbers();
     megabytes->setLabelFormat("%.0f");
     chart->addAxis(megabytes, Qt::AlignLeft);
     sizes->attachAxis(megabytes);
@@ -220,6 +222,7 @@ void TrendsPage::FillGrowthChart() {
     series->attachAxis(categories);
     auto* megabytes = new QValueAxis;
     megabytes->setRange(0, high * 1.08);
+    megabytes->applyNiceNumbers();
     megabytes->setLabelFormat("%.0f");
     chart->addAxis(megabytes, Qt::AlignBottom);
     series->attachAxis(megabytes);
@@ -475,6 +478,7 @@ void TrendsPage::LoadComparison() {
         }
     }
     model->SetRows(std::move(rows));
+    GridTrends->resizeColumnsToContents();
     FillGrowthChart();
 }
 

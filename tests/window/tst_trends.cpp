@@ -3,22 +3,36 @@
 // charts and the table after runs, the choice of the earlier run and of the post office, the
 // refresh after every run and re-sort, and a print fitted to the page.
 
+#include <QAbstractBarSeries>
 #include <QAbstractItemModelTester>
+#include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
 #include <QTableView>
 #include <QtTest>
 
+#include "UserInput.h"
+#include "WindowTestSupport.h"
+#include "report/SqliteHistoryStore.h"
+#include "ui/Form1.h"
 #include "ui/TrendsModel.h"
+#include "ui/TrendsPage.h"
 
+using k32::HistoryMailbox;
+using k32::HistorySnapshot;
 using k32::TrendsModel;
+using k32::TrendsPage;
 using k32::TrendsRow;
+using namespace k32test;
 
 class TstTrends : public QObject {
     Q_OBJECT
@@ -27,6 +41,12 @@ class TstTrends : public QObject {
     void modelSortsEveryColumnWithEmptyFiguresLast_data();
     void modelSortsEveryColumnWithEmptyFiguresLast();
     void modelShowsFiguresAndPassesTheModelTester();
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void pageSaysWhyItHasNothingToShow();
+    void pageShowsTheRecordedRuns();
+    void pagePrintsFittedToThePage_data();
+    void pagePrintsFittedToThePage();
+    void windowRunsFillTheTab();
 };
 
 namespace {
@@ -110,6 +130,222 @@ void TstTrends::modelShowsFiguresAndPassesTheModelTester() {
     QVERIFY(!model.index(0, TrendsModel::kDaysToLimit).data(TrendsModel::SortRole).isValid());
     QCOMPARE(model.headerData(TrendsModel::kDaysToLimit, Qt::Horizontal, Qt::DisplayRole),
              QVariant("Days to limit"));
+}
+
+namespace {
+
+HistoryMailbox Mailbox(const std::string& user, double size, std::optional<double> limit = {}) {
+    HistoryMailbox m;
+    m.username = user;
+    m.fullname = user == "ANNA" ? "Anna M\xfcller" : user + " Person";
+    m.sizeMb = size;
+    m.limitMb = limit;
+    m.thresholdPct = limit ? std::optional<double>(80) : std::nullopt;
+    m.exceeded = "No";
+    return m;
+}
+
+HistorySnapshot Run(const std::string& po, const std::string& at,
+                    std::vector<HistoryMailbox> mailboxes) {
+    HistorySnapshot snap;
+    snap.run.poName = po;
+    snap.run.poPath = "/srv/" + po;
+    snap.run.processedOn = at;
+    snap.run.processedAt = at;
+    snap.run.recordedAt = at;
+    for (const HistoryMailbox& m : mailboxes)
+        snap.run.totalMb += *m.sizeMb;
+    snap.run.mailboxes = static_cast<std::int64_t>(mailboxes.size());
+    snap.mailboxes = std::move(mailboxes);
+    return snap;
+}
+
+// Three weekly runs of HARBOUR (Anna grows towards her limit, Bo shrinks, Carl is new in the
+// last) and one run of LIGHTHOUSE.
+void RecordRuns(const std::string& file) {
+    k32::SqliteHistoryStore store(file);
+    for (const HistorySnapshot& snap :
+         {Run("HARBOUR", "2026-01-01T08:00:00", {Mailbox("ANNA", 100, 300), Mailbox("BO", 200)}),
+          Run("HARBOUR", "2026-01-08T08:00:00", {Mailbox("ANNA", 150, 300), Mailbox("BO", 190)}),
+          Run("HARBOUR", "2026-01-15T08:00:00",
+              {Mailbox("ANNA", 200, 300), Mailbox("BO", 180), Mailbox("CARL", 80)}),
+          Run("LIGHTHOUSE", "2026-01-10T08:00:00", {Mailbox("DORA", 40)})}) {
+        store.Begin();
+        store.RecordRun(snap);
+        store.Commit();
+    }
+}
+
+TrendsPage::Source Harbour(const std::string& file) {
+    return {true, file, "HARBOUR", "/srv/HARBOUR"};
+}
+
+QStringList Items(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+QString Cell(const TrendsModel& model, const QString& user, int column) {
+    for (int r = 0; r < model.rowCount(); ++r)
+        if (model.index(r, TrendsModel::kUsername).data().toString() == user)
+            return model.index(r, column).data().toString();
+    return "(no row)";
+}
+
+int PointsOf(QChartView* view) {
+    const auto series = view->chart()->series();
+    if (series.size() != 1)
+        return -1;
+    auto* line = qobject_cast<QLineSeries*>(series.first());
+    return line ? static_cast<int>(line->count()) : -1;
+}
+
+int BarsOf(QChartView* view) {
+    const auto series = view->chart()->series();
+    if (series.size() != 1)
+        return 0;
+    auto* bars = qobject_cast<QAbstractBarSeries*>(series.first());
+    return bars && bars->count() == 1 ? static_cast<int>(bars->barSets().first()->count()) : -1;
+}
+
+}  // namespace
+
+void TstTrends::pageSaysWhyItHasNothingToShow() {
+    QTemporaryDir dir;
+    TrendsPage page(nullptr);
+    page.resize(900, 600);
+    page.show();
+    struct Case {
+        const char* name;
+        TrendsPage::Source source;
+        const char* says;
+    };
+    const std::string notDb = dir.filePath("notes.sqlite").toStdString();
+    {
+        QFile f(QString::fromStdString(notDb));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a database, and it stays so");
+    }
+    const Case cases[] = {
+        {"history off", {}, "Keep history"},
+        {"no file yet", Harbour(dir.filePath("none/h.sqlite").toStdString()),
+         "No run has been recorded yet"},
+        {"a file that is no history", Harbour(notDb), "not a history database"},
+    };
+    for (const Case& c : cases) {
+        page.Refresh(c.source);
+        QVERIFY2(page.LabelTrendsInfo->text().contains(c.says),
+                 qPrintable(QString(c.name) + ": " + page.LabelTrendsInfo->text()));
+        QVERIFY2(!page.GridTrends->isVisible(), c.name);
+    }
+    // Looking changes nothing: no store is created, a foreign file keeps its bytes.
+    QVERIFY(!QFileInfo::exists(dir.filePath("none")));
+    QFile f(QString::fromStdString(notDb));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("not a database, and it stays so"));
+}
+
+void TstTrends::pageShowsTheRecordedRuns() {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("h.sqlite").toStdString();
+    RecordRuns(file);
+    TrendsPage page(nullptr);
+    page.resize(1000, 700);
+    page.show();
+    page.Refresh(Harbour(file));
+    QVERIFY(page.GridTrends->isVisible());
+
+    // Two post offices: the choice is there, the last run's first chosen.
+    QVERIFY(page.ComboTrendsPostOffice->isVisible());
+    QCOMPARE(page.ComboTrendsPostOffice->count(), 2);
+    QVERIFY(page.ComboTrendsPostOffice->currentText().startsWith("HARBOUR"));
+    QCOMPARE(PointsOf(page.ChartTrendsTotal), 3);
+    // The earlier runs, newest first; the previous one chosen.
+    QCOMPARE(Items(page.ComboTrendsCompare).size(), 2);
+    QVERIFY(page.ComboTrendsCompare->currentText().startsWith("2026-01-08"));
+    const TrendsModel& model = *page.model;
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(Cell(model, "ANNA", TrendsModel::kGrowthMb), QString("50"));
+    QCOMPARE(Cell(model, "BO", TrendsModel::kGrowthMb), QString("-10"));
+    QCOMPARE(Cell(model, "CARL", TrendsModel::kSizeThen), QString());
+    // Anna grows 50 MB a week towards 300 MB: two weeks left.
+    QCOMPARE(Cell(model, "ANNA", TrendsModel::kDaysToLimit), QString("14"));
+    QCOMPARE(Cell(model, "ANNA", TrendsModel::kFullname), QString::fromUtf8("Anna Müller"));
+    QCOMPARE(BarsOf(page.ChartTrendsGrowth), 1);  // only Anna grew
+
+    // Against the first run, the growth is over two weeks; the projection stays.
+    page.ComboTrendsCompare->setCurrentIndex(1);
+    QCOMPARE(Cell(model, "ANNA", TrendsModel::kGrowthMb), QString("100"));
+    QCOMPARE(Cell(model, "BO", TrendsModel::kGrowthMb), QString("-20"));
+    QCOMPARE(Cell(model, "ANNA", TrendsModel::kDaysToLimit), QString("14"));
+
+    // The other post office has one run: no earlier run to choose, trends start later.
+    page.ComboTrendsPostOffice->setCurrentIndex(1);
+    QVERIFY(!page.ComboTrendsCompare->isEnabled());
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(PointsOf(page.ChartTrendsTotal), 1);
+    QCOMPARE(BarsOf(page.ChartTrendsGrowth), 0);
+    QVERIFY(page.LabelTrendsInfo->text().contains("trends start with the next run"));
+}
+
+void TstTrends::pagePrintsFittedToThePage_data() {
+    QTest::addColumn<int>("paper");
+    QTest::addRow("A4") << int(QPageSize::A4);
+    QTest::addRow("Letter") << int(QPageSize::Letter);
+}
+
+void TstTrends::pagePrintsFittedToThePage() {
+    QFETCH(int, paper);
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("h.sqlite").toStdString();
+    RecordRuns(file);
+    TrendsPage page(nullptr);
+    page.resize(1200, 800);
+    page.show();
+    page.Refresh(Harbour(file));
+    const QString pdf = dir.filePath("trends.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(static_cast<QPageSize::PageSizeId>(paper)));
+    QVERIFY(page.PrintOn(&printer));
+    QVERIFY(QFileInfo(pdf).size() > 0);
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    QVERIFY(text.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    // The title, every mailbox and the last column are on the page: nothing is cut.
+    for (const char* words : {"Trends: HARBOUR", "ANNA", "BO", "CARL", "Days to limit"})
+        QVERIFY2(printed.contains(words), qPrintable(QString(words) + " in\n" + printed));
+}
+
+// Runs from the window record their history, and the Trends tab shows it after each one;
+// Print and Print Preview act on the tab.
+void TstTrends::windowRunsFillTheTab() {
+    MessageBoxAnswerer answers;
+    Program p;
+    k32::Form1& f = *p.form;
+    QTemporaryDir dir;
+    const QString log = dir.filePath("po.log");
+    QVERIFY(QFile::copy(KESTRAMA_SAMPLES "/english-gw652.log", log));
+    ClickTab(f, k32::kTabTrends);
+    auto* page = Child<TrendsPage>(f, "PanelTrends");
+    QVERIFY(page->LabelTrendsInfo->text().contains("No run has been recorded yet"));
+    QVERIFY(Child<QPushButton>(f, "ButtonPrint")->isEnabled());
+    Retype(Child<QLineEdit>(f, "EditOpen"), log);
+    Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po"));
+    for (int run = 1; run <= 2; ++run) {
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(WaitUntil([&] { return !f.Busy(); }));
+        QVERIFY(QFileInfo::exists(dir.filePath("po-trends.html")));
+        QCOMPARE(page->model->rowCount(), int(p.state.log.mailboxes.Count()));
+        QCOMPARE(PointsOf(page->ChartTrendsTotal), 1);  // the same log replaces its run
+    }
+    Click(Child<QPushButton>(f, "ButtonReSort"));
+    QVERIFY(WaitUntil([&] { return !f.Busy(); }));
+    QVERIFY(page->GridTrends->isVisibleTo(page));
 }
 
 QTEST_MAIN(TstTrends)
