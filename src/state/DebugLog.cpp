@@ -201,20 +201,35 @@ void DebugLogFile::Close() {
     fd_ = -1;
 }
 
+bool InSystemProgramFolder(std::string_view path) {
+    for (std::string_view system : {"/usr/", "/opt/", "/bin/", "/sbin/", "/lib/", "/lib64/"})
+        if (path.substr(0, system.size()) == system)
+            return true;
+    return false;
+}
+
 void StartDebugLog(AppState& state) {
     state.debugFile.Close();
-    if (DiskMode(state.settings.DebugMode) && !CreateEmpty(state.DebugLogPath.str())) {
-        int err = errno;
-        if (err != EACCES && err != EPERM && err != EROFS && err != ELOOP)
-            ThrowIoError(err, state.DebugLogPath.str(), true);
-        // The program's folder is not ours to write (an installed program), or someone planted
-        // a symbolic link there: use the user's state folder instead.
-        std::string fallback = FallbackDebugLogPath();
-        std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(fallback).parent_path(), ec);
-        if (!CreateEmpty(fallback))
-            ThrowIoError(errno, fallback, true);
-        state.DebugLogPath = fallback;
+    if (DiskMode(state.settings.DebugMode)) {
+        const std::string path = state.DebugLogPath.str();
+        // An installed program's folder is not the place for a user's log, even for root who
+        // could write there. A folder we may not write, or a symbolic link planted at the
+        // log's name, sends the log to the user's state folder as well.
+        bool elsewhere = InSystemProgramFolder(path);
+        if (!elsewhere && !CreateEmpty(path)) {
+            const int err = errno;
+            if (err != EACCES && err != EPERM && err != EROFS && err != ELOOP)
+                ThrowIoError(err, path, true);
+            elsewhere = true;
+        }
+        if (elsewhere) {
+            std::string fallback = FallbackDebugLogPath();
+            std::error_code ec;
+            std::filesystem::create_directories(std::filesystem::path(fallback).parent_path(), ec);
+            if (!CreateEmpty(fallback))
+                ThrowIoError(errno, fallback, true);
+            state.DebugLogPath = fallback;
+        }
     }
     AddDebugLine(state, "Start debug", state.DebugLogPath.view());
     AddDebugLine(state, "Debug mode", std::to_string(state.settings.DebugMode));

@@ -81,7 +81,11 @@ void CloseDebugLog(AppState& state);
 // A message box in window mode; in batch mode the text goes to standard error.
 void ShowMessage(AppState& state, std::string_view text);
 
-// The debug log's place when the program's folder cannot be written.
+// The debug log's place when the program's folder cannot be written or is a system folder.
 std::string FallbackDebugLogPath();
+
+// True for a path in one of the system's program folders (/usr, /opt, /bin, ...), where an
+// installed program lives and no debug log belongs.
+bool InSystemProgramFolder(std::string_view path);
 
 }  // namespace k32

@@ -198,3 +198,20 @@ TEST_F(DebugLog, ProgressLinesReachTheLogTabInWindowModeOnly) {
     EXPECT_EQ(screen_[2].size(), 255u);
     EXPECT_FALSE(fs::exists(path_));
 }
+
+// An installed program's folder gets no debug log, even when it could be written (as by root):
+// the log goes to the user's state folder.
+TEST_F(DebugLog, AnInstalledProgramWritesItsLogInTheUsersStateFolder) {
+    for (const char* folder : {"/usr/bin", "/usr/local/bin", "/opt/kestrama32/bin"})
+        EXPECT_TRUE(InSystemProgramFolder(std::string(folder) + "/debug32.txt")) << folder;
+    for (const char* folder : {"/home/ann/kestrama32", "/srv/usrdata", "/tmp/build/src"})
+        EXPECT_FALSE(InSystemProgramFolder(std::string(folder) + "/debug32.txt")) << folder;
+    ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
+    state_.DebugLogPath = "/usr/bin/debug32.txt";
+    const bool existed = fs::exists("/usr/bin/debug32.txt");
+    StartDebugLog(state_);
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(state_.DebugLogPath.str(), dir_ / "state/kestrama32/debug32.txt");
+    EXPECT_EQ(FileLines(dir_ / "state/kestrama32/debug32.txt").size(), 3u);
+    EXPECT_EQ(fs::exists("/usr/bin/debug32.txt"), existed);
+}
