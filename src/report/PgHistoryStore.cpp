@@ -17,7 +17,8 @@ namespace {
 
 // The tables of the file store, with the server's types. `seq` is the mailbox's place in its
 // log (the file store keeps that order in its row ids); the schema version has a table of its
-// own.
+// own. The mailbox rows carry no foreign key: the server would check it row by row, which
+// doubles the time of storing a large run. The store removes a run's mailboxes with the run.
 constexpr const char* kSchema = R"(
 CREATE TABLE history_schema (version integer NOT NULL);
 INSERT INTO history_schema (version) VALUES (1);
@@ -37,7 +38,7 @@ CREATE TABLE runs (
     UNIQUE (po_name, po_path, processed_on)
 );
 CREATE TABLE mailboxes (
-    run_id        bigint NOT NULL REFERENCES runs(id) ON DELETE CASCADE,
+    run_id        bigint NOT NULL,
     seq           integer NOT NULL,
     username      text NOT NULL,
     fullname      text NOT NULL,
@@ -386,8 +387,10 @@ std::int64_t PgHistoryStore::RecordRun(const HistorySnapshot& snap) {
     const std::string poPath = Utf8FromWindows1252(r.poPath);
     const std::string processedOn = Utf8FromWindows1252(r.processedOn);
     Params(kPostOfficeLock, {poName, poPath}, PGRES_TUPLES_OK, true);
-    Params("DELETE FROM runs WHERE po_name=$1 AND po_path=$2 AND processed_on=$3",
-           {poName, poPath, processedOn}, PGRES_COMMAND_OK, true);
+    Params(
+        "WITH gone AS (DELETE FROM runs WHERE po_name=$1 AND po_path=$2 AND processed_on=$3 "
+        "RETURNING id) DELETE FROM mailboxes WHERE run_id IN (SELECT id FROM gone)",
+        {poName, poPath, processedOn}, PGRES_COMMAND_OK, true);
     const Result inserted = Params(
         "INSERT INTO runs (po_name, po_path, gw_version, language, processed_on, "
         "processed_at, log_path, log_bytes, recorded_at, mailboxes, total_mb) "
