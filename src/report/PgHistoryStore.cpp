@@ -226,11 +226,11 @@ std::string ConnectionStringWithoutPassword(const std::string& conninfo) {
         return conninfo;
     const std::size_t start = scheme + 3;
     std::string out = conninfo.substr(0, start);
-    // The user information ends at the first "@" before the path: "user:password@".
+    // The user information ("user:password@") is there when an "@" comes before any "/", as
+    // the client library reads it: a "?" in the password does not end it.
     std::size_t hostStart = start;
-    const std::size_t authorityEnd = conninfo.find_first_of("/?", start);
-    const std::size_t at = conninfo.find('@', start);
-    if (at != std::string::npos && (authorityEnd == std::string::npos || at < authorityEnd)) {
+    const std::size_t at = conninfo.find_first_of("@/", start);
+    if (at != std::string::npos && conninfo[at] == '@') {
         const std::string user = conninfo.substr(start, at - start);
         out += user.substr(0, user.find(':'));
         out += '@';
