@@ -1,6 +1,7 @@
 // What only the store on a PostgreSQL server has: connection strings shown without their
 // password, the text mapping between the log's bytes and the server's UTF-8, a database that
-// holds other tables of the same names, and batch runs that share one history.
+// holds other tables of the same names, a bulk copy the server refuses, and batch runs that
+// share one history.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -141,6 +142,46 @@ TEST_F(PgServer, TablesOfAnotherProgramAreLeftAlone) {
     r = RunProcess({SharedPgTestServer().ServerProgram("psql"), "-Atq", "-d", conninfo, "-c",
                     "SELECT x FROM runs; SELECT to_regclass('mailboxes') IS NULL"});
     EXPECT_EQ(r.out, "42\nt\n");
+}
+
+TEST_F(PgServer, ARefusedBulkCopyLeavesNothingAndTheStoreGoesOn) {
+    const std::string conninfo = NewDatabase("refused_copy");
+    auto store = OpenHistoryStore(conninfo);
+    // The server refuses one mailbox row in the middle of a large copy.
+    const ProcessResult r =
+        RunProcess({SharedPgTestServer().ServerProgram("psql"), "-Atq", "-d", conninfo, "-c",
+                    "ALTER TABLE mailboxes ADD CHECK (username <> 'REFUSED')"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    HistorySnapshot snap;
+    snap.run.poName = "PO";
+    snap.run.processedOn = "Monday";
+    snap.mailboxes.resize(120000);  // more than one page of reading
+    for (std::size_t i = 0; i < snap.mailboxes.size(); ++i)
+        snap.mailboxes[i].username = "U" + std::to_string(i);
+    snap.mailboxes[100000].username = "REFUSED";
+    store->Begin();
+    try {
+        store->RecordRun(snap);
+        ADD_FAILURE() << "recorded";
+    } catch (const KestramaError& e) {
+        EXPECT_NE(std::string(e.what()).find("cannot write the history database: "),
+                  std::string::npos)
+            << e.what();
+        EXPECT_EQ(e.where, conninfo);
+    }
+    store->Rollback();
+    EXPECT_TRUE(store->LatestRuns().empty());
+    // The same connection records the next run.
+    snap.mailboxes[100000].username = "U100000";
+    store->Begin();
+    const std::int64_t id = store->RecordRun(snap);
+    store->Commit();
+    // Read back whole and in the log's order.
+    const auto boxes = store->Mailboxes(id);
+    ASSERT_EQ(boxes.size(), snap.mailboxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        if (boxes[i].username != snap.mailboxes[i].username)
+            FAIL() << i << ": " << boxes[i].username;
 }
 
 TEST_F(PgServer, BatchRunsOfTwoPostOfficesShareOneHistory) {
