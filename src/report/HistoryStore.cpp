@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "report/PgHistoryStore.h"
 #include "report/SqliteHistoryStore.h"
 #include "text/Errors.h"
 
@@ -29,10 +30,17 @@ std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string& where) {
         MakeParentFolders(file);
         return std::make_unique<SqliteHistoryStore>(file);
     }
-    if (where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0)
-        throw KestramaError(ErrorKind::InputOutput,
-                            "a PostgreSQL history store is not available in this build",
-                            "postgresql://");
+    if (where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0) {
+        try {
+            return std::make_unique<PgHistoryStore>(where);
+        } catch (const KestramaError&) {
+            throw;
+        } catch (const std::exception& e) {
+            // The client library is missing: one line naming the store and the reason.
+            throw KestramaError(ErrorKind::InputOutput, e.what(),
+                                ConnectionStringWithoutPassword(where));
+        }
+    }
     return std::make_unique<SqliteHistoryStore>(where);
 }
 

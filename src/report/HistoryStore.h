@@ -37,9 +37,10 @@ class HistoryStore {
 };
 
 // Opens (creating when missing) the store that a /HISTORY: value names: a file path for
-// SQLite; empty for the default file, whose folders are created. Raises the input/output error
-// naming the file for a file that is no such database, a newer schema, or one that cannot be
-// opened.
+// SQLite; empty for the default file, whose folders are created; a "postgresql://" or
+// "postgres://" connection string for a database on a PostgreSQL server. Raises the
+// input/output error naming the file (or the connection string without its password) for a
+// store that is no such database, a newer schema, or one that cannot be opened.
 std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string& where);
 
 // The default store file: $XDG_DATA_HOME/kestrama32/history.sqlite, else

@@ -26,6 +26,9 @@ class PgTestServer {
     // it; empty (with Problem() set) when that fails.
     std::string CreateDatabase(const std::string& name);
 
+    // The path of one of the server's programs (psql, createdb, ...).
+    std::string ServerProgram(const std::string& name) const { return bin_ + "/" + name; }
+
     // The folder that holds initdb, pg_ctl and postgres, or empty when none is installed.
     static std::string FindServerPrograms();
 

@@ -147,52 +147,7 @@ TEST(Trends, QuotaBands) {
     }
 }
 
-TEST(HistoryStore, RoundTripAndReplacingARecordedRun) {
-    TempDir dir;
-    const std::string file = dir / "h.sqlite";
-    HistorySnapshot snap;
-    snap.run = {0,
-                "PO",
-                "path",
-                "6.5.2",
-                "English",
-                "Monday",
-                "2005-03-07T02:15:00",
-                "/log",
-                10,
-                "2026-01-01T00:00:00",
-                2,
-                300};
-    snap.mailboxes = {{"A", "Anna", 100, 1, 2, 3, 200, 80, "No", "a1"},
-                      {"B", "Bo", 200, 4, 5, 6, std::nullopt, std::nullopt, "", "b2"}};
-    {
-        SqliteHistoryStore store(file);
-        store.Begin();
-        store.RecordRun(snap);
-        store.Commit();
-        // The same post office and processed-on text again: replaced, not added.
-        snap.mailboxes[0].sizeMb = 150;
-        store.Begin();
-        store.RecordRun(snap);
-        store.Commit();
-        // A run that is rolled back leaves nothing.
-        HistorySnapshot other = snap;
-        other.run.processedOn = "Tuesday";
-        store.Begin();
-        store.RecordRun(other);
-        store.Rollback();
-    }
-    SqliteHistoryStore store(file);
-    const auto runs = store.Runs("PO", "path");
-    ASSERT_EQ(runs.size(), 1u);
-    const auto boxes = store.Mailboxes(runs[0].id);
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].sizeMb, 150);
-    EXPECT_EQ(boxes[1].limitMb, std::nullopt);
-    EXPECT_EQ(boxes[1].uid, "b2");
-    EXPECT_EQ(Query(file, "SELECT count(*) FROM mailboxes; PRAGMA user_version"), "2\n1\n");
-}
-
+// The store's round trip, order and concurrency cases run on every back end: tests/store.
 TEST(HistoryStore, RefusesFilesItCannotUseAndLeavesThemAsTheyWere) {
     TempDir dir;
     const std::string notDb = dir / "notes.txt";

@@ -1,0 +1,594 @@
+#include "report/PgHistoryStore.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <charconv>
+#include <stdexcept>
+#include <tuple>
+
+#include "report/Cp1252Utf8.h"
+#include "report/PgClient.h"
+#include "text/Errors.h"
+
+namespace k32 {
+
+namespace {
+
+// The tables of the file store, with the server's types. `seq` is the mailbox's place in its
+// log (the file store keeps that order in its row ids); the schema version has a table of its
+// own. The mailbox rows carry no foreign key: the server would check it row by row, which
+// doubles the time of storing a large run. The store removes a run's mailboxes with the run.
+constexpr const char* kSchema = R"(
+CREATE TABLE history_schema (version integer NOT NULL);
+INSERT INTO history_schema (version) VALUES (1);
+CREATE TABLE runs (
+    id           bigserial PRIMARY KEY,
+    po_name      text NOT NULL,
+    po_path      text NOT NULL,
+    gw_version   text NOT NULL,
+    language     text NOT NULL,
+    processed_on text NOT NULL,
+    processed_at text NOT NULL,
+    log_path     text NOT NULL,
+    log_bytes    bigint NOT NULL,
+    recorded_at  text NOT NULL,
+    mailboxes    bigint NOT NULL,
+    total_mb     double precision NOT NULL,
+    UNIQUE (po_name, po_path, processed_on)
+);
+CREATE TABLE mailboxes (
+    run_id        bigint NOT NULL,
+    seq           integer NOT NULL,
+    username      text NOT NULL,
+    fullname      text NOT NULL,
+    size_mb       double precision,
+    inbox         double precision,
+    outbox        double precision,
+    wastebin      double precision,
+    limit_mb      double precision,
+    threshold_pct double precision,
+    exceeded      text NOT NULL,
+    uid           text NOT NULL
+);
+CREATE INDEX mailboxes_by_run ON mailboxes (run_id, seq);
+CREATE INDEX runs_by_post_office ON runs (po_name, po_path, processed_at);
+)";
+
+// Advisory lock keys: one for creating the schema, and a class of keys for recording the runs
+// of one post office (two recorders of the same log must not both insert it).
+constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(1261646664)";
+constexpr const char* kPostOfficeLock =
+    "SELECT pg_advisory_xact_lock(1261646665, hashtext($1 || E'\\n' || $2))";
+
+constexpr const char* kRunColumns =
+    "id, po_name, po_path, gw_version, language, processed_on, processed_at, log_path, "
+    "log_bytes, recorded_at, mailboxes, total_mb";
+
+// Mailbox rows are read in pages, so that a run of many mailboxes is never held twice whole.
+constexpr int kMailboxPage = 50000;
+
+// A message of the server or the client library on one line.
+std::string OneLine(const char* message) {
+    std::string s = message ? message : "";
+    std::string out;
+    bool space = false;
+    for (char c : s) {
+        if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
+            space = !out.empty();
+            continue;
+        }
+        if (space)
+            out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+std::int64_t IntOf(const char* text) {
+    std::int64_t v = 0;
+    std::string_view s(text);
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return v;
+}
+
+std::optional<double> RealOf(const PgClient& pq, const PGresult* r, int row, int col) {
+    if (pq.getisnull(r, row, col))
+        return std::nullopt;
+    std::string_view s(pq.getvalue(r, row, col));
+    double v = 0;
+    if (std::from_chars(s.data(), s.data() + s.size(), v).ec != std::errc())
+        return std::nullopt;
+    return v;
+}
+
+void AppendNumber(std::string& out, std::int64_t v) {
+    char buffer[24];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+    out.append(buffer, end);
+}
+
+// The shortest text that reads back as the same number.
+void AppendNumber(std::string& out, double v) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+    out.append(buffer, end);
+}
+
+std::string NumberText(std::int64_t v) {
+    std::string s;
+    AppendNumber(s, v);
+    return s;
+}
+
+std::string NumberText(double v) {
+    std::string s;
+    AppendNumber(s, v);
+    return s;
+}
+
+// One field of a bulk-copy line: the text in UTF-8 with the copy format's escapes.
+void AppendCopyText(std::string& line, std::string_view bytes) {
+    const std::size_t start = line.size();
+    AppendUtf8FromWindows1252(line, bytes);
+    if (line.find_first_of("\\\t\n\r", start) == std::string::npos)
+        return;
+    std::string escaped;
+    for (std::size_t i = start; i < line.size(); ++i) {
+        switch (line[i]) {
+            case '\\':
+                escaped += "\\\\";
+                break;
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            default:
+                escaped += line[i];
+        }
+    }
+    line.resize(start);
+    line += escaped;
+}
+
+void AppendCopyReal(std::string& line, const std::optional<double>& v) {
+    if (v)
+        AppendNumber(line, *v);
+    else
+        line += "\\N";
+}
+
+// Well-formed UTF-8 that the server takes: no NUL, no overlong forms, no surrogates.
+bool IsUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto lead = static_cast<unsigned char>(s[i]);
+        if (lead == 0)
+            return false;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t extra = lead < 0xC2   ? 0
+                                  : lead < 0xE0 ? 1
+                                  : lead < 0xF0 ? 2
+                                  : lead < 0xF5 ? 3
+                                                : 0;
+        if (extra == 0 || i + extra >= s.size())
+            return false;
+        const auto second = static_cast<unsigned char>(s[i + 1]);
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+            (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// A log's path is a file name of this system, as a rule UTF-8 already, and kept as it is; a
+// name in another encoding is read as Windows-1252 rather than refused.
+std::string PathText(const std::string& path) {
+    return IsUtf8(path) ? path : Utf8FromWindows1252(path);
+}
+
+// The value of one parameter of a URI's query, its percent escapes undone.
+std::string Unescaped(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            int v = 0;
+            if (std::from_chars(s.data() + i + 1, s.data() + i + 3, v, 16).ptr ==
+                s.data() + i + 3) {
+                out += static_cast<char>(v);
+                i += 2;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string ConnectionStringWithoutPassword(const std::string& conninfo) {
+    const std::size_t scheme = conninfo.find("://");
+    if (scheme == std::string::npos)
+        return conninfo;
+    const std::size_t start = scheme + 3;
+    std::string out = conninfo.substr(0, start);
+    // The user information ("user:password@") is there when an "@" comes before any "/", as
+    // the client library reads it: a "?" in the password does not end it.
+    std::size_t hostStart = start;
+    const std::size_t at = conninfo.find_first_of("@/", start);
+    if (at != std::string::npos && conninfo[at] == '@') {
+        const std::string user = conninfo.substr(start, at - start);
+        out += user.substr(0, user.find(':'));
+        out += '@';
+        hostStart = at + 1;
+    }
+    const std::size_t query = conninfo.find('?', hostStart);
+    out += conninfo.substr(hostStart,
+                           query == std::string::npos ? std::string::npos : query - hostStart);
+    if (query == std::string::npos)
+        return out;
+    std::string kept;
+    std::size_t from = query + 1;
+    while (from <= conninfo.size()) {
+        std::size_t end = conninfo.find('&', from);
+        if (end == std::string::npos)
+            end = conninfo.size();
+        const std::string_view param(conninfo.data() + from, end - from);
+        const std::string key = Unescaped(param.substr(0, param.find('=')));
+        if (!param.empty() && key != "password") {
+            kept += kept.empty() ? '?' : '&';
+            kept += param;
+        }
+        from = end + 1;
+    }
+    return out + kept;
+}
+
+void PgHistoryStore::Finish::operator()(PGconn* c) const noexcept {
+    pq->finish(c);
+}
+
+void PgHistoryStore::Clear::operator()(PGresult* r) const noexcept {
+    pq->clear(r);
+}
+
+PgHistoryStore::PgHistoryStore(const std::string& conninfo)
+    : pq_(LoadPgClient()),
+      where_(ConnectionStringWithoutPassword(conninfo)),
+      conn_(nullptr, Finish{&pq_}) {
+    // The connection is owned from here on: a constructor that throws closes it with its
+    // members.
+    conn_.reset(pq_.connectdb(conninfo.c_str()));
+    if (!conn_)
+        Fail("cannot open the history database", "out of memory");
+    if (pq_.status(conn_.get()) != CONNECTION_OK)
+        Fail("cannot open the history database", OneLine(pq_.errorMessage(conn_.get())));
+    // The server's notices ("already exists, skipping") are no concern of the user's.
+    pq_.setNoticeProcessor(
+        conn_.get(), [](void*, const char*) {}, nullptr);
+    Exec("SET client_encoding TO 'UTF8'", PGRES_COMMAND_OK, false);
+    CreateOrCheckSchema();
+}
+
+PgHistoryStore::~PgHistoryStore() {
+    Rollback();
+}
+
+void PgHistoryStore::CreateOrCheckSchema() {
+    Exec("BEGIN", PGRES_COMMAND_OK, false);
+    inTransaction_ = true;
+    // Two first runs at once: the second waits here and then finds the schema made.
+    Exec(kSchemaLock, PGRES_TUPLES_OK, true);
+    const Result found = Exec(
+        "SELECT to_regclass('history_schema') IS NOT NULL, "
+        "to_regclass('runs') IS NOT NULL OR to_regclass('mailboxes') IS NOT NULL",
+        PGRES_TUPLES_OK, true);
+    const bool versioned = *pq_.getvalue(found.get(), 0, 0) == 't';
+    const bool tables = *pq_.getvalue(found.get(), 0, 1) == 't';
+    if (versioned) {
+        const Result v = Exec("SELECT max(version) FROM history_schema", PGRES_TUPLES_OK, true);
+        const bool none = pq_.getisnull(v.get(), 0, 0);
+        const std::int64_t version = none ? 0 : IntOf(pq_.getvalue(v.get(), 0, 0));
+        Rollback();
+        if (none)
+            Fail("not a history database", "its schema version is missing");
+        if (version > kHistorySchemaVersion)
+            Fail("history database of a newer version (" + std::to_string(version) +
+                     "); this program reads version " + std::to_string(kHistorySchemaVersion),
+                 "");
+        return;
+    }
+    if (tables) {
+        // Tables of the same names but no version: another program's, which are left alone.
+        Rollback();
+        Fail("not a history database",
+             "it holds a table runs or mailboxes without a history schema version");
+    }
+    Exec(kSchema, PGRES_COMMAND_OK, true);
+    Exec("COMMIT", PGRES_COMMAND_OK, true);
+    inTransaction_ = false;
+}
+
+void PgHistoryStore::Fail(const std::string& what, const std::string& detail) const {
+    throw KestramaError(ErrorKind::InputOutput, detail.empty() ? what : what + ": " + detail,
+                        where_);
+}
+
+void PgHistoryStore::FailWrite(const std::string& detail) {
+    Rollback();
+    Fail("cannot write the history database", detail);
+}
+
+PgHistoryStore::Result PgHistoryStore::Checked(PGresult* raw, int want, bool writing) {
+    Result r(raw, Clear{&pq_});
+    if (r && pq_.resultStatus(r.get()) == want)
+        return r;
+    std::string detail;
+    if (!r) {
+        detail = OneLine(pq_.errorMessage(conn_.get()));
+    } else {
+        const char* state = pq_.resultErrorField(r.get(), PG_DIAG_SQLSTATE);
+        // The server's disk is full (or its quota is used up).
+        if (state && std::string_view(state) == "53100") {
+            if (writing)
+                Rollback();
+            throw KestramaError(ErrorKind::InputOutput, "Disk full", where_);
+        }
+        detail = OneLine(pq_.resultErrorMessage(r.get()));
+    }
+    r.reset();
+    if (writing)
+        FailWrite(detail);
+    Fail("cannot read the history database", detail);
+}
+
+PgHistoryStore::Result PgHistoryStore::Exec(const char* sql, int want, bool writing) {
+    return Checked(pq_.exec(conn_.get(), sql), want, writing);
+}
+
+PgHistoryStore::Result PgHistoryStore::Params(const char* sql,
+                                              const std::vector<std::string>& values, int want,
+                                              bool writing) {
+    std::vector<const char*> p;
+    p.reserve(values.size());
+    for (const std::string& v : values)
+        p.push_back(v.c_str());
+    return Checked(pq_.execParams(conn_.get(), sql, static_cast<int>(p.size()), nullptr, p.data(),
+                                  nullptr, nullptr, 0),
+                   want, writing);
+}
+
+void PgHistoryStore::Begin() {
+    Exec("BEGIN", PGRES_COMMAND_OK, true);
+    inTransaction_ = true;
+}
+
+std::int64_t PgHistoryStore::RecordRun(const HistorySnapshot& snap) {
+    // Outside a transaction the run is still recorded whole.
+    const bool own = !inTransaction_;
+    if (own)
+        Begin();
+    const HistoryRun& r = snap.run;
+    const std::string poName = Utf8FromWindows1252(r.poName);
+    const std::string poPath = Utf8FromWindows1252(r.poPath);
+    const std::string processedOn = Utf8FromWindows1252(r.processedOn);
+    Params(kPostOfficeLock, {poName, poPath}, PGRES_TUPLES_OK, true);
+    Params(
+        "WITH gone AS (DELETE FROM runs WHERE po_name=$1 AND po_path=$2 AND processed_on=$3 "
+        "RETURNING id) DELETE FROM mailboxes WHERE run_id IN (SELECT id FROM gone)",
+        {poName, poPath, processedOn}, PGRES_COMMAND_OK, true);
+    const Result inserted = Params(
+        "INSERT INTO runs (po_name, po_path, gw_version, language, processed_on, "
+        "processed_at, log_path, log_bytes, recorded_at, mailboxes, total_mb) "
+        "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) RETURNING id",
+        {poName, poPath, Utf8FromWindows1252(r.gwVersion), Utf8FromWindows1252(r.language),
+         processedOn, Utf8FromWindows1252(r.processedAt), PathText(r.logPath),
+         NumberText(r.logBytes), Utf8FromWindows1252(r.recordedAt), NumberText(r.mailboxes),
+         NumberText(r.totalMb)},
+        PGRES_TUPLES_OK, true);
+    const std::int64_t id = IntOf(pq_.getvalue(inserted.get(), 0, 0));
+    CopyMailboxes(id, snap.mailboxes);
+    if (own)
+        Commit();
+    return id;
+}
+
+void PgHistoryStore::CopyMailboxes(std::int64_t runId,
+                                   const std::vector<HistoryMailbox>& mailboxes) {
+    Exec(
+        "COPY mailboxes (run_id, seq, username, fullname, size_mb, inbox, outbox, wastebin, "
+        "limit_mb, threshold_pct, exceeded, uid) FROM STDIN",
+        PGRES_COPY_IN, true);
+    PGconn* conn = conn_.get();
+    // Ends the copy when it cannot go on, so that the connection can roll back.
+    auto abandon = [&] {
+        pq_.putCopyEnd(conn, "the history store was not written");
+        while (PGresult* extra = pq_.getResult(conn))
+            pq_.clear(extra);
+    };
+    std::string failure;
+    try {
+        std::string chunk;
+        chunk.reserve(1 << 18);
+        const std::string id = NumberText(runId);
+        std::int64_t seq = 0;
+        for (const HistoryMailbox& m : mailboxes) {
+            chunk += id;
+            chunk += '\t';
+            AppendNumber(chunk, ++seq);
+            chunk += '\t';
+            AppendCopyText(chunk, m.username);
+            chunk += '\t';
+            AppendCopyText(chunk, m.fullname);
+            for (const auto* v :
+                 {&m.sizeMb, &m.inbox, &m.outbox, &m.wastebin, &m.limitMb, &m.thresholdPct}) {
+                chunk += '\t';
+                AppendCopyReal(chunk, *v);
+            }
+            chunk += '\t';
+            AppendCopyText(chunk, m.exceeded);
+            chunk += '\t';
+            AppendCopyText(chunk, m.uid);
+            chunk += '\n';
+            if (chunk.size() >= (1 << 18) || &m == &mailboxes.back()) {
+                if (pq_.putCopyData(conn, chunk.data(), static_cast<int>(chunk.size())) != 1) {
+                    failure = OneLine(pq_.errorMessage(conn));
+                    break;
+                }
+                chunk.clear();
+            }
+        }
+    } catch (...) {
+        abandon();
+        Rollback();
+        throw;
+    }
+    if (!failure.empty()) {
+        abandon();
+        FailWrite(failure);
+    }
+    if (pq_.putCopyEnd(conn, nullptr) != 1) {
+        failure = OneLine(pq_.errorMessage(conn));
+        abandon();
+        FailWrite(failure);
+    }
+    // The copy's own result, then nothing more.
+    PGresult* end = pq_.getResult(conn);
+    while (PGresult* extra = pq_.getResult(conn))
+        pq_.clear(extra);
+    Checked(end, PGRES_COMMAND_OK, true);
+}
+
+void PgHistoryStore::Commit() {
+    Exec("COMMIT", PGRES_COMMAND_OK, true);
+    inTransaction_ = false;
+}
+
+void PgHistoryStore::Rollback() noexcept {
+    if (inTransaction_ && conn_)
+        pq_.clear(pq_.exec(conn_.get(), "ROLLBACK"));
+    inTransaction_ = false;
+}
+
+namespace {
+
+std::vector<HistoryRun> RunsFrom(const PgClient& pq, const PGresult* r) {
+    std::vector<HistoryRun> runs;
+    const int n = pq.ntuples(r);
+    runs.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        auto text = [&](int c) { return Windows1252FromUtf8(pq.getvalue(r, i, c)); };
+        HistoryRun run;
+        run.id = IntOf(pq.getvalue(r, i, 0));
+        run.poName = text(1);
+        run.poPath = text(2);
+        run.gwVersion = text(3);
+        run.language = text(4);
+        run.processedOn = text(5);
+        run.processedAt = text(6);
+        run.logPath = pq.getvalue(r, i, 7);
+        run.logBytes = IntOf(pq.getvalue(r, i, 8));
+        run.recordedAt = text(9);
+        run.mailboxes = IntOf(pq.getvalue(r, i, 10));
+        run.totalMb = RealOf(pq, r, i, 11).value_or(0);
+        runs.push_back(std::move(run));
+    }
+    return runs;
+}
+
+}  // namespace
+
+std::vector<HistoryRun> PgHistoryStore::Runs(const std::string& poName, const std::string& poPath) {
+    // Ordered by bytes, as the file store orders its texts, whatever the database's collation.
+    const std::string sql = std::string("SELECT ") + kRunColumns +
+                            " FROM runs WHERE po_name=$1 AND po_path=$2 "
+                            "ORDER BY processed_at COLLATE \"C\", id";
+    const Result r = Params(sql.c_str(), {Utf8FromWindows1252(poName), Utf8FromWindows1252(poPath)},
+                            PGRES_TUPLES_OK, false);
+    return RunsFrom(pq_, r.get());
+}
+
+std::vector<HistoryRun> PgHistoryStore::LatestRuns() {
+    const std::string sql = std::string("SELECT DISTINCT ON (po_name, po_path) ") + kRunColumns +
+                            " FROM runs ORDER BY po_name, po_path, processed_at COLLATE \"C\" "
+                            "DESC, id DESC";
+    const Result r = Exec(sql.c_str(), PGRES_TUPLES_OK, false);
+    std::vector<HistoryRun> runs = RunsFrom(pq_, r.get());
+    // By the log's own bytes, as the file store sorts them.
+    std::sort(runs.begin(), runs.end(), [](const HistoryRun& a, const HistoryRun& b) {
+        return std::tie(a.poName, a.poPath) < std::tie(b.poName, b.poPath);
+    });
+    return runs;
+}
+
+std::vector<HistoryMailbox> PgHistoryStore::Mailboxes(std::int64_t runId) {
+    // The pages of one run are read in one snapshot, so that a run recorded again meanwhile is
+    // read whole or not at all.
+    const bool own = !inTransaction_;
+    if (own) {
+        Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", PGRES_COMMAND_OK, false);
+        inTransaction_ = true;
+    }
+    try {
+        std::vector<HistoryMailbox> out = MailboxPages(runId);
+        if (own)
+            Rollback();
+        return out;
+    } catch (...) {
+        if (own)
+            Rollback();
+        throw;
+    }
+}
+
+std::vector<HistoryMailbox> PgHistoryStore::MailboxPages(std::int64_t runId) {
+    std::vector<HistoryMailbox> out;
+    const std::string id = NumberText(runId);
+    const std::string page = NumberText(static_cast<std::int64_t>(kMailboxPage));
+    std::int64_t after = 0;
+    for (;;) {
+        const Result r = Params(
+            "SELECT seq, username, fullname, size_mb, inbox, outbox, wastebin, limit_mb, "
+            "threshold_pct, exceeded, uid FROM mailboxes WHERE run_id=$1 AND seq>$2 "
+            "ORDER BY seq LIMIT $3",
+            {id, NumberText(after), page}, PGRES_TUPLES_OK, false);
+        const PGresult* res = r.get();
+        const int n = pq_.ntuples(res);
+        out.reserve(out.size() + static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            auto text = [&](int c) { return Windows1252FromUtf8(pq_.getvalue(res, i, c)); };
+            HistoryMailbox m;
+            m.username = text(1);
+            m.fullname = text(2);
+            m.sizeMb = RealOf(pq_, res, i, 3);
+            m.inbox = RealOf(pq_, res, i, 4);
+            m.outbox = RealOf(pq_, res, i, 5);
+            m.wastebin = RealOf(pq_, res, i, 6);
+            m.limitMb = RealOf(pq_, res, i, 7);
+            m.thresholdPct = RealOf(pq_, res, i, 8);
+            m.exceeded = text(9);
+            m.uid = text(10);
+            out.push_back(std::move(m));
+        }
+        if (n < kMailboxPage)
+            break;
+        after = IntOf(pq_.getvalue(res, n - 1, 0));
+    }
+    return out;
+}
+
+}  // namespace k32

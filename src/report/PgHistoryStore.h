@@ -1,0 +1,69 @@
+#pragma once
+// The history store in a PostgreSQL database, for several machines that share one history: the
+// same tables and columns as the file store, the texts kept as UTF-8. The client library is
+// loaded at run time (report/PgClient.h).
+
+#include <memory>
+#include <string>
+
+#include "report/HistoryStore.h"
+
+typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
+
+namespace k32 {
+
+struct PgClient;
+
+// The connection string as it may be shown: a password in it (the user-information part or a
+// password parameter) is left out.
+std::string ConnectionStringWithoutPassword(const std::string& conninfo);
+
+class PgHistoryStore : public HistoryStore {
+  public:
+    // Connects, checks the schema version and creates the schema on first use; raises the
+    // input/output error naming the connection string (without its password) on failure.
+    explicit PgHistoryStore(const std::string& conninfo);
+    ~PgHistoryStore() override;
+    PgHistoryStore(const PgHistoryStore&) = delete;
+    PgHistoryStore& operator=(const PgHistoryStore&) = delete;
+
+    void Begin() override;
+    std::int64_t RecordRun(const HistorySnapshot& snapshot) override;
+    void Commit() override;
+    void Rollback() noexcept override;
+    std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) override;
+    std::vector<HistoryRun> LatestRuns() override;
+    std::vector<HistoryMailbox> Mailboxes(std::int64_t runId) override;
+
+  private:
+    struct Finish {
+        const PgClient* pq;
+        void operator()(PGconn* c) const noexcept;
+    };
+    struct Clear {
+        const PgClient* pq;
+        void operator()(PGresult* r) const noexcept;
+    };
+    using Result = std::unique_ptr<PGresult, Clear>;
+
+    void CreateOrCheckSchema();
+    // Raises the input/output error: what failed, then the server's or the library's reason.
+    // A failed write rolls back the open transaction first.
+    [[noreturn]] void Fail(const std::string& what, const std::string& detail) const;
+    [[noreturn]] void FailWrite(const std::string& detail);
+    // Runs a statement and checks that it ends as `want`; on any other end raises the error
+    // (read or write, as `writing` says).
+    Result Exec(const char* sql, int want, bool writing);
+    Result Params(const char* sql, const std::vector<std::string>& values, int want, bool writing);
+    Result Checked(PGresult* r, int want, bool writing);
+    std::vector<HistoryMailbox> MailboxPages(std::int64_t runId);
+    void CopyMailboxes(std::int64_t runId, const std::vector<HistoryMailbox>& mailboxes);
+
+    const PgClient& pq_;
+    std::string where_;
+    std::unique_ptr<PGconn, Finish> conn_;
+    bool inTransaction_ = false;
+};
+
+}  // namespace k32

@@ -1,0 +1,285 @@
+// The history store, the same cases on each back end: an SQLite file and a database on a
+// PostgreSQL server that the tests start themselves.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <functional>
+#include <future>
+#include <memory>
+
+#include "PgTestServer.h"
+#include "TestSupport.h"
+#include "report/HistoryStore.h"
+#include "report/PgClient.h"
+#include "text/Errors.h"
+
+using namespace k32;
+using namespace k32::test;
+
+namespace {
+
+// What the tests need of a back end besides the store itself: a fresh store, and plain SQL
+// against it (rows as "a|b" lines, NULL as "NULL").
+class Backend {
+  public:
+    virtual ~Backend() = default;
+    // Empty when the back end cannot be had; SkipReason() or Problem() then says why.
+    virtual std::string NewStore() = 0;
+    virtual std::string Query(const std::string& where, const std::string& sql) = 0;
+    virtual std::string SkipReason() const { return ""; }
+    virtual std::string Problem() const { return ""; }
+    // The statement that marks a store as written by a newer program.
+    virtual const char* NewerVersionSql() const = 0;
+    // Whether the store keeps its texts as UTF-8 (else as the log's bytes).
+    virtual bool Utf8Texts() const = 0;
+};
+
+class SqliteBackend : public Backend {
+  public:
+    std::string NewStore() override { return dir_ / ("h" + std::to_string(++count_) + ".sqlite"); }
+    std::string Query(const std::string& where, const std::string& sql) override {
+        sqlite3* h = nullptr;
+        sqlite3_open_v2(where.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
+        std::string out;
+        char* error = nullptr;
+        sqlite3_exec(
+            h, sql.c_str(),
+            [](void* o, int n, char** values, char**) {
+                auto& s = *static_cast<std::string*>(o);
+                for (int i = 0; i < n; ++i)
+                    s += std::string(i ? "|" : "") + (values[i] ? values[i] : "NULL");
+                s += "\n";
+                return 0;
+            },
+            &out, &error);
+        if (error) {
+            ADD_FAILURE() << sql << ": " << error;
+            sqlite3_free(error);
+        }
+        sqlite3_close(h);
+        return out;
+    }
+    const char* NewerVersionSql() const override { return "PRAGMA user_version=7"; }
+    bool Utf8Texts() const override { return false; }
+
+  private:
+    TempDir dir_;
+    int count_ = 0;
+};
+
+class PgBackend : public Backend {
+  public:
+    std::string NewStore() override {
+        static std::atomic<int> count{0};
+        return SharedPgTestServer().CreateDatabase("h" + std::to_string(++count));
+    }
+    std::string Query(const std::string& where, const std::string& sql) override {
+        const PgClient& pq = LoadPgClient();
+        std::unique_ptr<PGconn, void (*)(PGconn*)> conn(pq.connectdb(where.c_str()), pq.finish);
+        std::unique_ptr<PGresult, void (*)(PGresult*)> r(pq.exec(conn.get(), sql.c_str()),
+                                                         pq.clear);
+        const auto status = pq.resultStatus(r.get());
+        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+            ADD_FAILURE() << sql << ": " << pq.resultErrorMessage(r.get());
+            return "";
+        }
+        // The one function the store itself does not need, from the library it loaded.
+        using Fields = int (*)(const PGresult*);
+        void* library = ::dlopen("libpq.so.5", RTLD_NOW | RTLD_NOLOAD);
+        const auto nfields = reinterpret_cast<Fields>(::dlsym(library, "PQnfields"));
+        const int columns = nfields(r.get());
+        ::dlclose(library);
+        std::string out;
+        for (int row = 0; row < pq.ntuples(r.get()); ++row) {
+            for (int c = 0; c < columns; ++c)
+                out += std::string(c ? "|" : "") +
+                       (pq.getisnull(r.get(), row, c) ? "NULL" : pq.getvalue(r.get(), row, c));
+            out += "\n";
+        }
+        return out;
+    }
+    std::string SkipReason() const override { return SharedPgTestServer().SkipReason(); }
+    std::string Problem() const override { return SharedPgTestServer().Problem(); }
+    const char* NewerVersionSql() const override { return "UPDATE history_schema SET version = 7"; }
+    bool Utf8Texts() const override { return true; }
+};
+
+struct BackendCase {
+    const char* name;
+    std::function<std::unique_ptr<Backend>()> make;
+};
+
+class HistoryStoreOn : public testing::TestWithParam<BackendCase> {
+  protected:
+    void SetUp() override {
+        backend_ = GetParam().make();
+        if (!backend_->SkipReason().empty())
+            GTEST_SKIP() << backend_->SkipReason();
+        where_ = backend_->NewStore();
+        ASSERT_FALSE(where_.empty()) << backend_->Problem();
+    }
+    std::unique_ptr<HistoryStore> Open() { return OpenHistoryStore(where_); }
+    std::string Query(const std::string& sql) { return backend_->Query(where_, sql); }
+
+    std::unique_ptr<Backend> backend_;
+    std::string where_;
+};
+
+HistorySnapshot Snapshot(const std::string& po, const std::string& processedOn,
+                         const std::string& processedAt) {
+    HistorySnapshot snap;
+    snap.run = {0,           po,          "path",         "6.5.2", "English",
+                processedOn, processedAt, "/logs/po.log", 10,      "2026-01-01T00:00:00",
+                2,           300.5};
+    snap.mailboxes = {{"A", "Anna", 100.5, 1, 2, 3, 200, 80, "No", "a1"},
+                      {"B", "Bo", 200, 4, 5, 6, std::nullopt, std::nullopt, "", "b2"}};
+    return snap;
+}
+
+std::int64_t Record(HistoryStore& store, const HistorySnapshot& snap) {
+    store.Begin();
+    const std::int64_t id = store.RecordRun(snap);
+    store.Commit();
+    return id;
+}
+
+TEST_P(HistoryStoreOn, RoundTripReplacingARecordedRunAndRollingBack) {
+    HistorySnapshot snap = Snapshot("PO", "Monday", "2005-03-07T02:15:00");
+    {
+        auto store = Open();
+        Record(*store, snap);
+        // The same post office and processed-on text again: replaced, not added.
+        snap.mailboxes[0].sizeMb = 150.25;
+        Record(*store, snap);
+        // A run that is rolled back leaves nothing.
+        HistorySnapshot other = snap;
+        other.run.processedOn = "Tuesday";
+        store->Begin();
+        store->RecordRun(other);
+        store->Rollback();
+    }
+    auto store = Open();  // an existing store opens again
+    const auto runs = store->Runs("PO", "path");
+    ASSERT_EQ(runs.size(), 1u);
+    const HistoryRun& run = runs[0];
+    EXPECT_EQ(run.processedOn, "Monday");
+    EXPECT_EQ(run.processedAt, "2005-03-07T02:15:00");
+    EXPECT_EQ(run.logPath, "/logs/po.log");
+    EXPECT_EQ(run.logBytes, 10);
+    EXPECT_EQ(run.mailboxes, 2);
+    EXPECT_EQ(run.totalMb, 300.5);
+    const auto boxes = store->Mailboxes(run.id);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].username, "A");
+    EXPECT_EQ(boxes[0].sizeMb, 150.25);
+    EXPECT_EQ(boxes[0].thresholdPct, 80);
+    EXPECT_EQ(boxes[0].exceeded, "No");
+    EXPECT_EQ(boxes[1].limitMb, std::nullopt);
+    EXPECT_EQ(boxes[1].exceeded, "");
+    EXPECT_EQ(boxes[1].uid, "b2");
+    EXPECT_TRUE(store->Mailboxes(run.id + 1000).empty());
+    // Numbers are stored as numbers, no figure as NULL: plain SQL sums and counts them.
+    EXPECT_EQ(Query("SELECT count(*), sum(size_mb), count(limit_mb) FROM mailboxes"),
+              "2|350.25|1\n");
+    EXPECT_EQ(Query("SELECT count(*) FROM runs"), "1\n");
+}
+
+TEST_P(HistoryStoreOn, RunsInDateOrderAndTheLatestRunOfEachPostOffice) {
+    auto store = Open();
+    // Recorded out of order; two runs on the same date keep the order they were recorded in.
+    const auto b2 = Record(*store, Snapshot("B", "b2", "2005-03-14T02:00:00"));
+    const auto b1 = Record(*store, Snapshot("B", "b1", "2005-03-07T02:00:00"));
+    const auto b1Again = Record(*store, Snapshot("B", "b1 again", "2005-03-07T02:00:00"));
+    const auto a1 = Record(*store, Snapshot("A", "a1", "2005-01-01T00:00:00"));
+    HistorySnapshot otherPath = Snapshot("A", "a2", "2006-01-01T00:00:00");
+    otherPath.run.poPath = "elsewhere";
+    const auto a2 = Record(*store, otherPath);
+
+    std::vector<std::int64_t> ids;
+    for (const HistoryRun& r : store->Runs("B", "path"))
+        ids.push_back(r.id);
+    EXPECT_EQ(ids, (std::vector<std::int64_t>{b1, b1Again, b2}));
+    ids.clear();
+    for (const HistoryRun& r : store->LatestRuns())
+        ids.push_back(r.id);
+    // By name, then path: one post office is its name and path together.
+    EXPECT_EQ(ids, (std::vector<std::int64_t>{a2, a1, b2}));
+    EXPECT_TRUE(store->Runs("C", "path").empty());
+}
+
+TEST_P(HistoryStoreOn, EveryByteOfALogTextComesBack) {
+    std::string everyByte;
+    for (int b = 0; b < 256; ++b)
+        everyByte += static_cast<char>(b);
+    HistorySnapshot snap =
+        Snapshot("M\xfcnchen \x80", "Mittwoch, 9. M\xe4rz 2005", "2005-03-09T00:00:00");
+    snap.run.logPath = "/home/j\xc3\xbcrgen/po.log";  // a file name of this system: UTF-8
+    snap.mailboxes[0].username = everyByte;
+    snap.mailboxes[0].fullname = "Tab\there, line\nend, back\\slash \\N";
+    snap.mailboxes[1].fullname = "Fran\xe7oise \x93quoted\x94 \x81\x8d\x8f\x90\x9d";
+    auto store = Open();
+    Record(*store, snap);
+    const auto runs = store->Runs(snap.run.poName, "path");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].poName, snap.run.poName);
+    EXPECT_EQ(runs[0].processedOn, snap.run.processedOn);
+    EXPECT_EQ(runs[0].logPath, snap.run.logPath);
+    const auto boxes = store->Mailboxes(runs[0].id);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].username, everyByte);
+    EXPECT_EQ(boxes[0].fullname, snap.mailboxes[0].fullname);
+    EXPECT_EQ(boxes[1].fullname, snap.mailboxes[1].fullname);
+    // What an administrator's own query shows: readable text on a server that keeps UTF-8.
+    EXPECT_EQ(Query("SELECT po_name FROM runs"),
+              backend_->Utf8Texts() ? "M\xc3\xbcnchen \xe2\x82\xac\n" : "M\xfcnchen \x80\n");
+}
+
+TEST_P(HistoryStoreOn, ANewerSchemaIsRefusedAndLeftAsItWas) {
+    {
+        auto store = Open();
+        Record(*store, Snapshot("PO", "Monday", "2005-03-07T02:15:00"));
+    }
+    Query(backend_->NewerVersionSql());
+    try {
+        Open();
+        ADD_FAILURE() << "a store of a newer version opened";
+    } catch (const KestramaError& e) {
+        EXPECT_EQ(e.kind, ErrorKind::InputOutput);
+        EXPECT_NE(std::string(e.what()).find("history database of a newer version (7)"),
+                  std::string::npos)
+            << e.what();
+        EXPECT_EQ(e.where, where_);
+    }
+    EXPECT_EQ(Query("SELECT count(*) FROM runs"), "1\n");
+    EXPECT_EQ(Query("SELECT count(*) FROM mailboxes"), "2\n");
+}
+
+TEST_P(HistoryStoreOn, TwoRecordersAtOnceBothSucceed) {
+    // Both start on a new store, so both may create the schema at once; then each records its
+    // own post office, and both record one same log (which is kept once).
+    auto recorder = [this](const std::string& po) {
+        auto store = Open();
+        for (int week = 1; week <= 5; ++week)
+            Record(*store, Snapshot(po, "week " + std::to_string(week),
+                                    "2005-03-0" + std::to_string(week) + "T00:00:00"));
+        Record(*store, Snapshot("Shared", "Monday", "2005-03-07T00:00:00"));
+    };
+    auto a = std::async(std::launch::async, recorder, "Harbour");
+    auto b = std::async(std::launch::async, recorder, "Lighthouse");
+    EXPECT_NO_THROW(a.get());
+    EXPECT_NO_THROW(b.get());
+    EXPECT_EQ(Query("SELECT po_name, count(*) FROM runs GROUP BY po_name ORDER BY po_name"),
+              "Harbour|5\nLighthouse|5\nShared|1\n");
+    EXPECT_EQ(Query("SELECT count(*) FROM mailboxes"), "22\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , HistoryStoreOn,
+    testing::Values(BackendCase{"SQLite", [] { return std::make_unique<SqliteBackend>(); }},
+                    BackendCase{"PostgreSQL", [] { return std::make_unique<PgBackend>(); }}),
+    [](const testing::TestParamInfo<BackendCase>& info) { return info.param.name; });
+
+}  // namespace
