@@ -85,6 +85,7 @@ void ReadAllSettings(AppState& state) {
     if (ReadSettingValue("Version") != kProgramVersion) {
         AddProgressLine(state, "Version mismatch, setting defaults");
         SetDefaultSettings(s);
+        SetDefaultHistorySettings(s);
         SaveAllSettings(state);
     }
     for (std::size_t i = 0; i < kColumnSlots; ++i)
