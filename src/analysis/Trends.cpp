@@ -51,16 +51,26 @@ std::optional<double> DaysToLimit(const std::vector<std::pair<double, double>>& 
     return (limit - nowOnLine) / slope;
 }
 
-QuotaBand BandOf(const HistoryMailbox& m) {
-    const bool exceeded = !m.exceeded.empty() && m.exceeded != "No";
-    if (!m.limitMb || *m.limitMb <= 0)
+namespace {
+
+QuotaBand BandOfFigures(std::string_view exceededText, const std::optional<double>& sizeMb,
+                        const std::optional<double>& limitMb,
+                        const std::optional<double>& thresholdPct) {
+    const bool exceeded = !exceededText.empty() && exceededText != "No";
+    if (!limitMb || *limitMb <= 0)
         return exceeded ? QuotaBand::Red : QuotaBand::NoLimit;
-    const double used = m.sizeMb.value_or(0) / *m.limitMb * 100;
+    const double used = sizeMb.value_or(0) / *limitMb * 100;
     if (exceeded || used >= 100)
         return QuotaBand::Red;
-    if (m.thresholdPct && used >= *m.thresholdPct)
+    if (thresholdPct && used >= *thresholdPct)
         return QuotaBand::Amber;
     return QuotaBand::Green;
+}
+
+}  // namespace
+
+QuotaBand BandOf(const HistoryMailbox& m) {
+    return BandOfFigures(m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct);
 }
 
 namespace {
@@ -93,68 +103,161 @@ void SetGrowth(GrowthRow& r, const SizeByUser* then) {
     }
 }
 
-std::vector<GrowthRow> GrowthAgainst(const std::vector<HistoryMailbox>& now,
-                                     const SizeByUser* then) {
-    std::vector<GrowthRow> rows;
-    rows.reserve(now.size());
-    for (const HistoryMailbox& m : now) {
-        GrowthRow r{m.username, m.fullname, {}, m.sizeMb, {}, {}, {}, {}, {}};
-        SetGrowth(r, then);
-        if (m.limitMb && *m.limitMb > 0) {
-            r.limitMb = m.limitMb;
-            if (m.sizeMb)
-                r.usedPct = *m.sizeMb / *m.limitMb * 100;
-        }
-        rows.push_back(std::move(r));
+// Sets the size then and the growth of `r` from its earlier size (none: not in that run).
+void SetGrowthFrom(GrowthRow& r, const std::optional<double>& then) {
+    r.sizeThen = then;
+    r.growthMb.reset();
+    r.growthPct.reset();
+    if (then && r.sizeNow) {
+        r.growthMb = *r.sizeNow - *then;
+        if (*then > 0)
+            r.growthPct = *r.growthMb / *then * 100;
     }
-    return rows;
 }
+
+// Larger growth first; of equal growth, the earlier row first (the order a stable sort keeps).
+bool GrowsMore(const GrowthRow* a, const GrowthRow* b) {
+    if (*a->growthMb != *b->growthMb)
+        return *a->growthMb > *b->growthMb;
+    return a < b;
+}
+
+// An earlier run's mailbox that is also in the last run: the index of that username (its first
+// mailbox in the last run) and its size.
+struct EarlierSize {
+    std::uint32_t who;
+    double size;
+};
 
 }  // namespace
 
 PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs,
                                const std::vector<std::vector<HistoryMailbox>>& mailboxesOf) {
+    if (runs.empty())
+        return ComputeTrends(std::move(runs), std::vector<TrendMailbox>{}, {});
+    const std::vector<HistoryMailbox>& last = mailboxesOf[runs.size() - 1];
+    std::vector<TrendMailbox> now;
+    now.reserve(last.size());
+    for (const HistoryMailbox& m : last)
+        now.push_back({m.username, m.fullname, m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct});
+    return ComputeTrends(std::move(runs), now,
+                         [&mailboxesOf](std::size_t run, const EachEarlierSize& each) {
+                             for (const HistoryMailbox& m : mailboxesOf[run])
+                                 each(m.username, m.sizeMb);
+                         });
+}
+
+PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<TrendMailbox>& now,
+                               const EarlierSizes& earlier) {
     PostOfficeTrends t;
     t.runs = std::move(runs);
     if (t.runs.empty())
         return t;
     const std::size_t last = t.runs.size() - 1;
-    const std::vector<HistoryMailbox>& now = mailboxesOf[last];
-    const double today = DaysOfIso(t.runs[last].processedAt).value_or(0);
+    std::vector<double> dayOf(t.runs.size());
+    for (std::size_t i = 0; i <= last; ++i)
+        dayOf[i] = DaysOfIso(t.runs[i].processedAt).value_or(0);
+    const double today = dayOf[last];
     if (last > 0) {
         t.previous = last - 1;
         double best = 0;
         for (std::size_t i = 0; i < last; ++i) {
-            const double d = std::fabs(DaysOfIso(t.runs[i].processedAt).value_or(0) - (today - 30));
+            const double d = std::fabs(dayOf[i] - (today - 30));
             if (!t.monthAgo || d < best) {
                 t.monthAgo = i;
                 best = d;
             }
         }
     }
-    SizeByUser prev, month;
-    if (t.previous)
-        prev = SizesOf(mailboxesOf[*t.previous]);
-    if (t.monthAgo)
-        month = SizesOf(mailboxesOf[*t.monthAgo]);
-    t.sincePrevious = GrowthAgainst(now, t.previous ? &prev : nullptr);
-    t.sinceMonthAgo = GrowthAgainst(now, t.monthAgo ? &month : nullptr);
 
-    // Each mailbox's sizes over the runs, for the projection.
-    std::unordered_map<std::string, std::vector<std::pair<double, double>>> series;
-    series.reserve(now.size());
-    for (const HistoryMailbox& m : now)
-        series[m.username];
-    for (std::size_t i = 0; i <= last; ++i) {
-        const double day = DaysOfIso(t.runs[i].processedAt).value_or(0);
-        for (const HistoryMailbox& m : mailboxesOf[i])
-            if (m.sizeMb)
-                if (auto it = series.find(m.username); it != series.end())
-                    it->second.emplace_back(day, *m.sizeMb);
+    // Each username of the last run by the index of its first mailbox, so that the earlier runs
+    // are matched by number from here on.
+    const std::size_t count = now.size();
+    std::unordered_map<std::string_view, std::uint32_t> indexOf;
+    indexOf.reserve(count);
+    std::vector<std::uint32_t> who(count);
+    for (std::size_t k = 0; k < count; ++k)
+        who[k] = indexOf.try_emplace(now[k].username, static_cast<std::uint32_t>(k)).first->second;
+
+    // The earlier runs' sizes of the mailboxes still here; the previous run's names gone.
+    std::vector<std::vector<EarlierSize>> sizesOf(last);
+    std::vector<char> inPrevious(t.previous ? count : 0);
+    for (std::size_t i = 0; i < last; ++i) {
+        const bool isPrevious = t.previous && i == *t.previous;
+        std::vector<EarlierSize>& sizes = sizesOf[i];
+        earlier(i, [&](std::string_view username, std::optional<double> size) {
+            const auto it = indexOf.find(username);
+            if (it == indexOf.end()) {
+                if (isPrevious)
+                    t.goneMailboxes.emplace_back(username);
+                return;
+            }
+            if (isPrevious)
+                inPrevious[it->second] = 1;
+            if (size)
+                sizes.push_back({it->second, *size});
+        });
     }
-    for (std::size_t k = 0; k < now.size(); ++k) {
-        const HistoryMailbox& m = now[k];
-        switch (BandOf(m)) {
+    // A username's size in an earlier run is that of its first mailbox there with a size.
+    auto sizesThen = [&](std::size_t run) {
+        std::vector<std::optional<double>> then(count);
+        for (const EarlierSize& e : sizesOf[run])
+            if (!then[e.who])
+                then[e.who] = e.size;
+        return then;
+    };
+
+    t.sincePrevious.reserve(count);
+    {
+        std::vector<std::optional<double>> then;
+        if (t.previous)
+            then = sizesThen(*t.previous);
+        for (std::size_t k = 0; k < count; ++k) {
+            const TrendMailbox& m = now[k];
+            GrowthRow r{
+                std::string(m.username), std::string(m.fullname), {}, m.sizeMb, {}, {}, {}, {}, {}};
+            if (t.previous)
+                SetGrowthFrom(r, then[who[k]]);
+            if (m.limitMb && *m.limitMb > 0) {
+                r.limitMb = m.limitMb;
+                if (m.sizeMb)
+                    r.usedPct = *m.sizeMb / *m.limitMb * 100;
+            }
+            t.sincePrevious.push_back(std::move(r));
+        }
+    }
+
+    // Each limited mailbox's sizes over the runs, for the projection: the points of one
+    // username lie together, run after run.
+    std::vector<char> limited(count);
+    for (std::size_t k = 0; k < count; ++k)
+        if (now[k].limitMb && *now[k].limitMb > 0)
+            limited[who[k]] = 1;
+    std::vector<std::size_t> start(count + 1);
+    for (std::size_t i = 0; i < last; ++i)
+        for (const EarlierSize& e : sizesOf[i])
+            start[e.who + 1] += limited[e.who];
+    for (std::size_t k = 0; k < count; ++k)
+        if (now[k].sizeMb)
+            start[who[k] + 1] += limited[who[k]];
+    for (std::size_t u = 0; u < count; ++u)
+        start[u + 1] += start[u];
+    std::vector<std::pair<double, double>> points(start[count]);
+    {
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        for (std::size_t i = 0; i < last; ++i)
+            for (const EarlierSize& e : sizesOf[i])
+                if (limited[e.who])
+                    points[next[e.who]++] = {dayOf[i], e.size};
+        for (std::size_t k = 0; k < count; ++k)
+            if (now[k].sizeMb && limited[who[k]])
+                points[next[who[k]]++] = {today, *now[k].sizeMb};
+    }
+
+    std::vector<std::pair<double, double>> series;
+    for (std::size_t k = 0; k < count; ++k) {
+        const TrendMailbox& m = now[k];
+        switch (BandOfFigures(m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct)) {
             case QuotaBand::Green:
                 ++t.bands.green;
                 break;
@@ -170,28 +273,49 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs,
         }
         if (!m.limitMb || *m.limitMb <= 0)
             continue;
-        const auto days = DaysToLimit(series[m.username], *m.limitMb, today);
+        series.assign(points.begin() + static_cast<std::ptrdiff_t>(start[who[k]]),
+                      points.begin() + static_cast<std::ptrdiff_t>(start[who[k] + 1]));
+        const auto days = DaysToLimit(series, *m.limitMb, today);
         t.sincePrevious[k].daysToLimit = days;
-        t.sinceMonthAgo[k].daysToLimit = days;
         if (days && *days <= kProjectionHorizonDays && m.sizeMb && *m.sizeMb < *m.limitMb)
             t.reachingLimit.push_back(t.sincePrevious[k]);
     }
     std::stable_sort(
         t.reachingLimit.begin(), t.reachingLimit.end(),
         [](const GrowthRow& a, const GrowthRow& b) { return *a.daysToLimit < *b.daysToLimit; });
-    if (t.previous) {
-        std::unordered_set<std::string> inNow, inPrev;
-        for (const HistoryMailbox& m : now)
-            inNow.insert(m.username);
-        for (const HistoryMailbox& m : mailboxesOf[*t.previous]) {
-            inPrev.insert(m.username);
-            if (!inNow.count(m.username))
-                t.goneMailboxes.push_back(m.username);
+
+    t.topSincePrevious = TopGrowers(t.sincePrevious, kTopGrowers);
+    if (t.monthAgo) {
+        if (t.monthAgo == t.previous) {
+            t.topSinceMonthAgo = t.topSincePrevious;
+        } else {
+            // Only the rows that make the top are copied; the growth of the others is compared
+            // in a scratch row.
+            const std::vector<std::optional<double>> then = sizesThen(*t.monthAgo);
+            std::vector<GrowthRow> grown(count);
+            std::vector<const GrowthRow*> order;
+            for (std::size_t k = 0; k < count; ++k) {
+                grown[k].sizeNow = now[k].sizeMb;
+                SetGrowthFrom(grown[k], then[who[k]]);
+                if (grown[k].growthMb)
+                    order.push_back(&grown[k]);
+            }
+            const std::size_t keep = std::min(order.size(), kTopGrowers);
+            std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(keep),
+                              order.end(), GrowsMore);
+            for (std::size_t j = 0; j < keep; ++j) {
+                const auto k = static_cast<std::size_t>(order[j] - grown.data());
+                GrowthRow r = t.sincePrevious[k];
+                SetGrowthFrom(r, then[who[k]]);
+                t.topSinceMonthAgo.push_back(std::move(r));
+            }
         }
-        for (const HistoryMailbox& m : now)
-            if (!inPrev.count(m.username))
-                t.newMailboxes.push_back(m.username);
     }
+
+    if (t.previous)
+        for (std::size_t k = 0; k < count; ++k)
+            if (!inPrevious[who[k]])
+                t.newMailboxes.emplace_back(now[k].username);
     return t;
 }
 
@@ -204,15 +328,17 @@ std::vector<GrowthRow> GrowthSince(std::vector<GrowthRow> rows,
 }
 
 std::vector<GrowthRow> TopGrowers(const std::vector<GrowthRow>& rows, std::size_t count) {
-    std::vector<GrowthRow> top;
+    std::vector<const GrowthRow*> order;
     for (const GrowthRow& r : rows)
         if (r.growthMb)
-            top.push_back(r);
-    std::stable_sort(top.begin(), top.end(), [](const GrowthRow& a, const GrowthRow& b) {
-        return *a.growthMb > *b.growthMb;
-    });
-    if (top.size() > count)
-        top.resize(count);
+            order.push_back(&r);
+    const std::size_t keep = std::min(order.size(), count);
+    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(keep), order.end(),
+                      GrowsMore);
+    std::vector<GrowthRow> top;
+    top.reserve(keep);
+    for (std::size_t j = 0; j < keep; ++j)
+        top.push_back(*order[j]);
     return top;
 }
 

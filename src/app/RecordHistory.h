@@ -15,10 +15,11 @@ namespace k32 {
 HistorySnapshot SnapshotOf(const MailboxTable& table, const RunSummary& summary,
                            const std::string& logPath);
 
-// Records the snapshot in an open transaction of `store` and stages the trend reports beside
-// `basePath` into `pending`. The caller commits the files and then the transaction.
-void RecordAndStageTrends(HistoryStore& store, const HistorySnapshot& snapshot,
-                          const std::string& basePath, const std::string& csvSeparator,
-                          PendingFiles& pending);
+// Records the run of `table` in a new transaction of `store` and stages the trend reports
+// beside `basePath` into `pending`. The mailboxes go into the store one at a time, straight from
+// the table. The caller commits the files and then the transaction.
+void RecordAndStageTrends(HistoryStore& store, const MailboxTable& table, const RunSummary& summary,
+                          const std::string& logPath, const std::string& basePath,
+                          const std::string& csvSeparator, PendingFiles& pending);
 
 }  // namespace k32

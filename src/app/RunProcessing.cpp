@@ -67,7 +67,7 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
         return;
     }
     PendingFiles trends;
-    RecordAndStageTrends(*store, SnapshotOf(data.table, data.summary, logPath),
+    RecordAndStageTrends(*store, data.table, data.summary, logPath,
                          data.settings.OutputBasePath.str(), data.settings.CSVSeperator.str(),
                          trends);
     csv.TakeFrom(trends);

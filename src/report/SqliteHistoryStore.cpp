@@ -102,6 +102,39 @@ HistoryRun RunFrom(const Statement& s) {
     return r;
 }
 
+constexpr const char* kInsertMailbox =
+    "INSERT INTO mailboxes (run_id, username, fullname, size_mb, inbox, outbox, wastebin, "
+    "limit_mb, threshold_pct, exceeded, uid) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)";
+
+// Binds a text that outlives the statement's next step, without copying it.
+void BindStatic(sqlite3_stmt* st, int i, const std::string& s) {
+    sqlite3_bind_text(st, i, s.data(), static_cast<int>(s.size()), SQLITE_STATIC);
+}
+void BindReal(sqlite3_stmt* st, int i, const std::optional<double>& v) {
+    if (v)
+        sqlite3_bind_double(st, i, *v);
+    else
+        sqlite3_bind_null(st, i);
+}
+
+// Inserts one mailbox row with the prepared kInsertMailbox; false when the step fails.
+bool InsertMailbox(sqlite3_stmt* st, std::int64_t runId, const HistoryMailbox& m) {
+    sqlite3_bind_int64(st, 1, runId);
+    BindStatic(st, 2, m.username);
+    BindStatic(st, 3, m.fullname);
+    BindReal(st, 4, m.sizeMb);
+    BindReal(st, 5, m.inbox);
+    BindReal(st, 6, m.outbox);
+    BindReal(st, 7, m.wastebin);
+    BindReal(st, 8, m.limitMb);
+    BindReal(st, 9, m.thresholdPct);
+    BindStatic(st, 10, m.exceeded);
+    BindStatic(st, 11, m.uid);
+    const bool done = sqlite3_step(st) == SQLITE_DONE;
+    sqlite3_reset(st);
+    return done;
+}
+
 std::vector<HistoryRun> RunsFrom(Statement& s) {
     std::vector<HistoryRun> runs;
     while (sqlite3_step(s.get()) == SQLITE_ROW)
@@ -203,7 +236,32 @@ void SqliteHistoryStore::Begin() {
 }
 
 std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
-    const HistoryRun& r = snap.run;
+    const std::int64_t id = RecordRunOnly(snap.run);
+    Statement ins(db_, kInsertMailbox);
+    if (!ins)
+        FailWrite();
+    for (const HistoryMailbox& m : snap.mailboxes)
+        if (!InsertMailbox(ins.get(), id, m))
+            FailWrite();
+    return id;
+}
+
+std::int64_t SqliteHistoryStore::RecordRunRows(const HistoryRun& run, std::size_t count,
+                                               const FillMailbox& fill) {
+    const std::int64_t id = RecordRunOnly(run);
+    Statement ins(db_, kInsertMailbox);
+    if (!ins)
+        FailWrite();
+    HistoryMailbox row;
+    for (std::size_t i = 0; i < count; ++i) {
+        fill(i, row);
+        if (!InsertMailbox(ins.get(), id, row))
+            FailWrite();
+    }
+    return id;
+}
+
+std::int64_t SqliteHistoryStore::RecordRunOnly(const HistoryRun& r) {
     {
         Statement del(db_, "DELETE FROM runs WHERE po_name=?1 AND po_path=?2 AND processed_on=?3");
         if (!del)
@@ -214,52 +272,26 @@ std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
         if (sqlite3_step(del.get()) != SQLITE_DONE)
             FailWrite();
     }
-    std::int64_t id = 0;
-    {
-        Statement ins(db_,
-                      "INSERT INTO runs (po_name, po_path, gw_version, language, processed_on, "
-                      "processed_at, log_path, log_bytes, recorded_at, mailboxes, total_mb) "
-                      "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
-        if (!ins)
-            FailWrite();
-        ins.Text(1, r.poName);
-        ins.Text(2, r.poPath);
-        ins.Text(3, r.gwVersion);
-        ins.Text(4, r.language);
-        ins.Text(5, r.processedOn);
-        ins.Text(6, r.processedAt);
-        ins.Text(7, r.logPath);
-        ins.Int(8, r.logBytes);
-        ins.Text(9, r.recordedAt);
-        ins.Int(10, r.mailboxes);
-        ins.Real(11, r.totalMb);
-        if (sqlite3_step(ins.get()) != SQLITE_DONE)
-            FailWrite();
-        id = sqlite3_last_insert_rowid(db_);
-    }
     Statement ins(db_,
-                  "INSERT INTO mailboxes (run_id, username, fullname, size_mb, inbox, outbox, "
-                  "wastebin, limit_mb, threshold_pct, exceeded, uid) "
+                  "INSERT INTO runs (po_name, po_path, gw_version, language, processed_on, "
+                  "processed_at, log_path, log_bytes, recorded_at, mailboxes, total_mb) "
                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     if (!ins)
         FailWrite();
-    for (const HistoryMailbox& m : snap.mailboxes) {
-        ins.Int(1, id);
-        ins.Text(2, m.username);
-        ins.Text(3, m.fullname);
-        ins.Real(4, m.sizeMb);
-        ins.Real(5, m.inbox);
-        ins.Real(6, m.outbox);
-        ins.Real(7, m.wastebin);
-        ins.Real(8, m.limitMb);
-        ins.Real(9, m.thresholdPct);
-        ins.Text(10, m.exceeded);
-        ins.Text(11, m.uid);
-        if (sqlite3_step(ins.get()) != SQLITE_DONE)
-            FailWrite();
-        sqlite3_reset(ins.get());
-    }
-    return id;
+    ins.Text(1, r.poName);
+    ins.Text(2, r.poPath);
+    ins.Text(3, r.gwVersion);
+    ins.Text(4, r.language);
+    ins.Text(5, r.processedOn);
+    ins.Text(6, r.processedAt);
+    ins.Text(7, r.logPath);
+    ins.Int(8, r.logBytes);
+    ins.Text(9, r.recordedAt);
+    ins.Int(10, r.mailboxes);
+    ins.Real(11, r.totalMb);
+    if (sqlite3_step(ins.get()) != SQLITE_DONE)
+        FailWrite();
+    return sqlite3_last_insert_rowid(db_);
 }
 
 void SqliteHistoryStore::Commit() {
@@ -319,6 +351,24 @@ std::vector<HistoryMailbox> SqliteHistoryStore::Mailboxes(std::int64_t runId) {
         out.push_back(std::move(m));
     }
     return out;
+}
+
+void SqliteHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
+    Statement s(db_, "SELECT username, size_mb FROM mailboxes WHERE run_id=?1 ORDER BY rowid");
+    if (!s)
+        Fail("cannot read the history database");
+    s.Int(1, runId);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
+        const std::string_view username =
+            t ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)))
+              : std::string_view();
+        each(username, s.ColumnReal(1));
+    }
+    // A read that stops early would pass a part of the run for all of it.
+    if (rc != SQLITE_DONE)
+        Fail("cannot read the history database");
 }
 
 }  // namespace k32

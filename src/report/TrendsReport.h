@@ -24,6 +24,11 @@ std::string TrendsCsvHeader(const std::string& separator);
 void StageTrendsReports(const TrendsReportData& data, const std::string& basePath,
                         PendingFiles& pending);
 
+// Each file alone, to a temporary beside `basePath`: the CSV is written line by line as it is
+// composed, so that it need not be held in memory whole.
+FinishedFile WriteTrendsHtml(const TrendsReportData& data, const std::string& basePath);
+FinishedFile WriteTrendsCsv(const TrendsReportData& data, const std::string& basePath);
+
 // The bytes of the HTML page and the CSV, for tests.
 std::string TrendsHtml(const TrendsReportData& data);
 std::vector<std::string> TrendsCsvLines(const TrendsReportData& data);
