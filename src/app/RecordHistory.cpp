@@ -5,6 +5,7 @@
 #include <ctime>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -123,63 +124,97 @@ HistorySnapshot SnapshotOf(const MailboxTable& table, const RunSummary& summary,
     return snap;
 }
 
-void RecordAndStageTrends(HistoryStore& store, const MailboxTable& table, const RunSummary& summary,
-                          const std::string& logPath, const std::string& basePath,
-                          const std::string& csvSeparator, PendingFiles& pending) {
-    HistoryRun run = RunOf(summary, logPath);
-    // What the trends read of this run's mailboxes, viewing the table's texts.
-    std::vector<TrendMailbox> now;
-    now.reserve(table.Count());
-    for (std::uint32_t i = 1; i <= table.Count(); ++i) {
-        const MailboxRecordView r = table.Get(i);
-        now.push_back({r.field[kUserName], r.field[kFullName], r.field[kExceeded],
-                       FigureOf(r.field[kSize]), FigureOf(r.field[kSizeLimit]),
-                       FigureOf(r.field[kThreshold])});
-        run.totalMb += now.back().sizeMb.value_or(0);
-    }
-    run.mailboxes = static_cast<std::int64_t>(now.size());
+// The usernames and sizes of one earlier run, read before the store starts recording.
+struct EarlierRun {
+    std::string names;                  // the usernames one after the other
+    std::vector<std::size_t> nameEnds;  // where each ends in `names`
+    std::vector<std::optional<double>> sizes;
+};
+
+struct HistoryRecording::State {
+    HistoryStore& store;
+    const MailboxTable& table;
+    HistoryRun run;
+    std::vector<HistoryRun> runs;  // the earlier runs, then this one
+    std::vector<EarlierRun> earlier;
+    std::int64_t id = 0;
+    std::unique_ptr<JobBeside> recording;
+};
+
+HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& table,
+                                   const RunSummary& summary, const std::string& logPath)
+    : state_(new State{store, table, RunOf(summary, logPath), {}, {}, 0, {}}) {
+    State& s = *state_;
+    for (std::uint32_t i = 1; i <= table.Count(); ++i)
+        s.run.totalMb += FigureOf(table.Get(i).field[kSize]).value_or(0);
+    s.run.mailboxes = static_cast<std::int64_t>(table.Count());
 
     store.Begin();
     // The earlier runs of this post office: all but the one this run replaces. This run comes
     // last, whatever its date: the trends are those of the log just read.
-    std::vector<HistoryRun> ordered;
-    for (HistoryRun& r : store.Runs(run.poName, run.poPath))
-        if (r.processedOn != run.processedOn)
-            ordered.push_back(std::move(r));
-    ordered.push_back(run);
-    std::vector<std::int64_t> ids;
-    for (const HistoryRun& r : ordered)
-        ids.push_back(r.id);
-    PostOfficeTrends trends = ComputeTrends(
-        std::move(ordered), now, [&store, &ids](std::size_t i, const EachEarlierSize& each) {
-            store.ForEachSize(ids[i], each);
+    for (HistoryRun& r : store.Runs(s.run.poName, s.run.poPath))
+        if (r.processedOn != s.run.processedOn)
+            s.runs.push_back(std::move(r));
+    s.earlier.resize(s.runs.size());
+    for (std::size_t i = 0; i < s.runs.size(); ++i) {
+        EarlierRun& e = s.earlier[i];
+        store.ForEachSize(s.runs[i].id, [&e](std::string_view username, std::optional<double> mb) {
+            e.names.append(username);
+            e.nameEnds.push_back(e.names.size());
+            e.sizes.push_back(mb);
         });
+    }
+    s.runs.push_back(s.run);
 
-    // The store records the mailboxes on a thread of its own while the trend CSV is written:
-    // the two share nothing but the table, which both only read.
-    std::int64_t id = 0;
-    JobBeside recording([&] {
-        id = store.RecordRunRows(run, table.Count(), [&table](std::size_t i, HistoryMailbox& m) {
-            FillMailbox(table.Get(static_cast<std::uint32_t>(i + 1)), m);
-        });
+    // From here the store is the recording thread's alone, until Stage waits for it.
+    s.recording = std::make_unique<JobBeside>([&s] {
+        s.id =
+            s.store.RecordRunRows(s.run, s.table.Count(), [&s](std::size_t i, HistoryMailbox& m) {
+                FillMailbox(s.table.Get(static_cast<std::uint32_t>(i + 1)), m);
+            });
     });
-    TrendsReportData data{trends, {}, csvSeparator};
-    FinishedFile csv = WriteTrendsCsv(data, basePath);
-    // Hands the CSV to `pending` even when the recording failed, so that it is removed.
-    PendingFiles csvOnly;
-    csvOnly.Add(std::move(csv));
-    recording.Wait();
-    trends.runs.back().id = id;
+}
 
-    for (const HistoryRun& last : store.LatestRuns()) {
+HistoryRecording::~HistoryRecording() = default;
+
+void HistoryRecording::Stage(const std::string& basePath, const std::string& csvSeparator,
+                             PendingFiles& pending) {
+    State& s = *state_;
+    // What the trends read of this run's mailboxes, viewing the table's texts.
+    std::vector<TrendMailbox> now;
+    now.reserve(s.table.Count());
+    for (std::uint32_t i = 1; i <= s.table.Count(); ++i) {
+        const MailboxRecordView r = s.table.Get(i);
+        now.push_back({r.field[kUserName], r.field[kFullName], r.field[kExceeded],
+                       FigureOf(r.field[kSize]), FigureOf(r.field[kSizeLimit]),
+                       FigureOf(r.field[kThreshold])});
+    }
+    PostOfficeTrends trends =
+        ComputeTrends(std::move(s.runs), now, [&s](std::size_t run, const EachEarlierSize& each) {
+            const EarlierRun& e = s.earlier[run];
+            std::size_t from = 0;
+            for (std::size_t k = 0; k < e.sizes.size(); ++k) {
+                each(std::string_view(e.names).substr(from, e.nameEnds[k] - from), e.sizes[k]);
+                from = e.nameEnds[k];
+            }
+        });
+    s.earlier.clear();
+    TrendsReportData data{trends, {}, csvSeparator};
+    // Handed to `pending` at once, so that the file is removed when the recording failed.
+    PendingFiles csv;
+    csv.Add(WriteTrendsCsv(data, basePath));
+
+    s.recording->Wait();
+    trends.runs.back().id = s.id;
+    for (const HistoryRun& last : s.store.LatestRuns()) {
         PostOfficeSummary p{last, std::nullopt};
-        const std::vector<HistoryRun> its = store.Runs(last.poName, last.poPath);
+        const std::vector<HistoryRun> its = s.store.Runs(last.poName, last.poPath);
         if (its.size() > 1)
             p.growthMb = its.back().totalMb - its[its.size() - 2].totalMb;
         data.postOffices.push_back(std::move(p));
     }
     pending.Add(WriteTrendsHtml(data, basePath));
-    pending.TakeFrom(csvOnly);
+    pending.TakeFrom(csv);
 }
 
 }  // namespace k32
