@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <functional>
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace k32 {
 
@@ -122,6 +124,54 @@ bool GrowsMore(const GrowthRow* a, const GrowthRow* b) {
     return a < b;
 }
 
+// The usernames of the last run, each by the index of its first mailbox, in one open-addressed
+// table: a lookup touches a slot or two instead of a node per entry.
+class UsernameIndex {
+  public:
+    explicit UsernameIndex(const std::vector<TrendMailbox>& now) : now_(now) {
+        std::size_t size = 16;
+        while (size < now.size() * 2)
+            size *= 2;
+        slots_.assign(size, Slot{kEmpty, 0});
+        mask_ = size - 1;
+        for (std::size_t k = 0; k < now.size(); ++k) {
+            const std::size_t h = std::hash<std::string_view>{}(now[k].username);
+            const auto tag = static_cast<std::uint32_t>(h >> 32);
+            std::size_t i = h & mask_;
+            for (;; i = (i + 1) & mask_) {
+                Slot& slot = slots_[i];
+                if (slot.index == kEmpty) {
+                    slot = {static_cast<std::uint32_t>(k), tag};
+                    break;
+                }
+                if (slot.tag == tag && now_[slot.index].username == now[k].username)
+                    break;  // a later mailbox of a username already here
+            }
+        }
+    }
+
+    std::optional<std::uint32_t> Find(std::string_view username) const {
+        const std::size_t h = std::hash<std::string_view>{}(username);
+        const auto tag = static_cast<std::uint32_t>(h >> 32);
+        for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+            const Slot& slot = slots_[i];
+            if (slot.index == kEmpty)
+                return std::nullopt;
+            if (slot.tag == tag && now_[slot.index].username == username)
+                return slot.index;
+        }
+    }
+
+  private:
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+    struct Slot {
+        std::uint32_t index, tag;
+    };
+    const std::vector<TrendMailbox>& now_;
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+};
+
 // An earlier run's mailbox that is also in the last run: the index of that username (its first
 // mailbox in the last run) and its size.
 struct EarlierSize {
@@ -173,11 +223,10 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
     // Each username of the last run by the index of its first mailbox, so that the earlier runs
     // are matched by number from here on.
     const std::size_t count = now.size();
-    std::unordered_map<std::string_view, std::uint32_t> indexOf;
-    indexOf.reserve(count);
+    const UsernameIndex indexOf(now);
     std::vector<std::uint32_t> who(count);
     for (std::size_t k = 0; k < count; ++k)
-        who[k] = indexOf.try_emplace(now[k].username, static_cast<std::uint32_t>(k)).first->second;
+        who[k] = *indexOf.Find(now[k].username);
 
     // The earlier runs' sizes of the mailboxes still here; the previous run's names gone.
     std::vector<std::vector<EarlierSize>> sizesOf(last);
@@ -186,16 +235,16 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
         const bool isPrevious = t.previous && i == *t.previous;
         std::vector<EarlierSize>& sizes = sizesOf[i];
         earlier(i, [&](std::string_view username, std::optional<double> size) {
-            const auto it = indexOf.find(username);
-            if (it == indexOf.end()) {
+            const std::optional<std::uint32_t> at = indexOf.Find(username);
+            if (!at) {
                 if (isPrevious)
                     t.goneMailboxes.emplace_back(username);
                 return;
             }
             if (isPrevious)
-                inPrevious[it->second] = 1;
+                inPrevious[*at] = 1;
             if (size)
-                sizes.push_back({it->second, *size});
+                sizes.push_back({*at, *size});
         });
     }
     // A username's size in an earlier run is that of its first mailbox there with a size.

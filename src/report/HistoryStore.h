@@ -21,6 +21,7 @@ namespace k32 {
 // The schema version this program writes; a store of a newer version is refused.
 inline constexpr int kHistorySchemaVersion = 1;
 
+// A store is used by one thread at a time (a thread may hand it to another and take it back).
 class HistoryStore {
   public:
     virtual ~HistoryStore() = default;

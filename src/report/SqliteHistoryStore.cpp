@@ -156,8 +156,10 @@ SqliteHistoryStore::SqliteHistoryStore(const std::string& path) : path_(path) {
 }
 
 void SqliteHistoryStore::Open() {
-    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK)
+    // One thread at a time uses a store, so the connection goes without its own locking.
+    if (sqlite3_open_v2(path_.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
         Fail("cannot open the history database");
     sqlite3_busy_timeout(db_, 30000);
     // Reading the schema version is the first read of the file: a file that is no database

@@ -353,11 +353,15 @@ std::string TrendsHtml(const TrendsReportData& data) {
     for (const GrowthRow& r : t.sincePrevious)
         if (r.usedPct)
             banded.push_back(&r);
-    std::stable_sort(banded.begin(), banded.end(), [](const GrowthRow* a, const GrowthRow* b) {
-        return *a->usedPct > *b->usedPct;
-    });
-    if (banded.size() > 50)
-        banded.resize(50);
+    // The 50 most used, of equal use the earlier row first.
+    const std::size_t shown = std::min<std::size_t>(banded.size(), 50);
+    std::partial_sort(banded.begin(), banded.begin() + static_cast<std::ptrdiff_t>(shown),
+                      banded.end(), [](const GrowthRow* a, const GrowthRow* b) {
+                          if (*a->usedPct != *b->usedPct)
+                              return *a->usedPct > *b->usedPct;
+                          return a < b;
+                      });
+    banded.resize(shown);
     if (!banded.empty()) {
         s += "<p>The mailboxes nearest their limit:</p>\n<table><thead><tr><th>Username</th>"
              "<th>Full name</th><th class=\"n\">Size (MB)</th><th class=\"n\">Limit (MB)</th>"
