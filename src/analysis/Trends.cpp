@@ -128,7 +128,11 @@ bool GrowsMore(const GrowthRow* a, const GrowthRow* b) {
 // table: a lookup touches a slot or two instead of a node per entry.
 class UsernameIndex {
   public:
-    explicit UsernameIndex(const std::vector<TrendMailbox>& now) : now_(now) {
+    // Indexes the usernames of `now`; `who[k]` becomes the index of the first mailbox with the
+    // username of mailbox k.
+    UsernameIndex(const std::vector<TrendMailbox>& now, std::vector<std::uint32_t>& who)
+        : now_(now) {
+        who.resize(now.size());
         std::size_t size = 16;
         while (size < now.size() * 2)
             size *= 2;
@@ -147,6 +151,7 @@ class UsernameIndex {
                 if (slot.tag == tag && now_[slot.index].username == now[k].username)
                     break;  // a later mailbox of a username already here
             }
+            who[k] = slots_[i].index;
         }
     }
 
@@ -223,10 +228,8 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
     // Each username of the last run by the index of its first mailbox, so that the earlier runs
     // are matched by number from here on.
     const std::size_t count = now.size();
-    const UsernameIndex indexOf(now);
-    std::vector<std::uint32_t> who(count);
-    for (std::size_t k = 0; k < count; ++k)
-        who[k] = *indexOf.Find(now[k].username);
+    std::vector<std::uint32_t> who;
+    const UsernameIndex indexOf(now, who);
 
     // The earlier runs' sizes of the mailboxes still here; the previous run's names gone.
     std::vector<std::vector<EarlierSize>> sizesOf(last);

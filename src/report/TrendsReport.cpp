@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -68,6 +69,9 @@ std::string Html(std::string_view bytes) {
 char* PutNumber(char* out, char* end, double v) {
     const double whole = std::round(v);
     const bool isWhole = std::fabs(v - whole) < 0.05;
+    // A whole figure within the exact range of an integer prints as that integer (so does -0).
+    if (isWhole && std::fabs(whole) < 1e15)
+        return std::to_chars(out, end, static_cast<std::int64_t>(whole)).ptr;
     const auto r = isWhole ? std::to_chars(out, end, whole, std::chars_format::fixed, 0)
                            : std::to_chars(out, end, v, std::chars_format::fixed, 1);
     if (r.ec != std::errc())
@@ -220,8 +224,15 @@ double CountOf(const HistoryRun& r) {
 // Appends a field, in double quotes (each quote doubled) when it holds the separator, a quote,
 // a carriage return or a line feed, so that a reader splits the line where it was joined.
 void PutCsvField(std::string& line, std::string_view text, const std::string& separator) {
-    const bool quote = text.find_first_of("\"\r\n") != std::string_view::npos ||
-                       (!separator.empty() && text.find(separator) != std::string_view::npos);
+    const char first = separator.empty() ? '"' : separator[0];
+    bool quote = false;
+    for (char c : text)
+        if (c == '"' || c == '\r' || c == '\n' || c == first) {
+            quote = c != first || separator.size() <= 1 ||
+                    text.find(separator) != std::string_view::npos;
+            if (quote)
+                break;
+        }
     if (!quote) {
         line.append(text);
         return;
