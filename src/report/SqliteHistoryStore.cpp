@@ -2,8 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "text/Errors.h"
 
@@ -102,9 +105,20 @@ HistoryRun RunFrom(const Statement& s) {
     return r;
 }
 
-constexpr const char* kInsertMailbox =
-    "INSERT INTO mailboxes (run_id, username, fullname, size_mb, inbox, outbox, wastebin, "
-    "limit_mb, threshold_pct, exceeded, uid) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)";
+// Rows per INSERT statement: the statement's own work (its start, end and reset) is then done
+// once for many rows.
+constexpr std::size_t kRowsPerInsert = 64;
+constexpr int kMailboxColumns = 11;
+
+// An INSERT of `rows` mailboxes; the parameters are numbered row after row.
+std::string InsertMailboxesSql(std::size_t rows) {
+    std::string sql =
+        "INSERT INTO mailboxes (run_id, username, fullname, size_mb, inbox, outbox, wastebin, "
+        "limit_mb, threshold_pct, exceeded, uid) VALUES ";
+    for (std::size_t r = 0; r < rows; ++r)
+        sql += r ? ",(?,?,?,?,?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?,?,?,?,?)";
+    return sql;
+}
 
 // Binds a text that outlives the statement's next step, without copying it.
 void BindStatic(sqlite3_stmt* st, int i, const std::string& s) {
@@ -117,22 +131,19 @@ void BindReal(sqlite3_stmt* st, int i, const std::optional<double>& v) {
         sqlite3_bind_null(st, i);
 }
 
-// Inserts one mailbox row with the prepared kInsertMailbox; false when the step fails.
-bool InsertMailbox(sqlite3_stmt* st, std::int64_t runId, const HistoryMailbox& m) {
-    sqlite3_bind_int64(st, 1, runId);
-    BindStatic(st, 2, m.username);
-    BindStatic(st, 3, m.fullname);
-    BindReal(st, 4, m.sizeMb);
-    BindReal(st, 5, m.inbox);
-    BindReal(st, 6, m.outbox);
-    BindReal(st, 7, m.wastebin);
-    BindReal(st, 8, m.limitMb);
-    BindReal(st, 9, m.thresholdPct);
-    BindStatic(st, 10, m.exceeded);
-    BindStatic(st, 11, m.uid);
-    const bool done = sqlite3_step(st) == SQLITE_DONE;
-    sqlite3_reset(st);
-    return done;
+// Binds mailbox `m` as the row whose first parameter is `first`.
+void BindMailbox(sqlite3_stmt* st, int first, std::int64_t runId, const HistoryMailbox& m) {
+    sqlite3_bind_int64(st, first, runId);
+    BindStatic(st, first + 1, m.username);
+    BindStatic(st, first + 2, m.fullname);
+    BindReal(st, first + 3, m.sizeMb);
+    BindReal(st, first + 4, m.inbox);
+    BindReal(st, first + 5, m.outbox);
+    BindReal(st, first + 6, m.wastebin);
+    BindReal(st, first + 7, m.limitMb);
+    BindReal(st, first + 8, m.thresholdPct);
+    BindStatic(st, first + 9, m.exceeded);
+    BindStatic(st, first + 10, m.uid);
 }
 
 std::vector<HistoryRun> RunsFrom(Statement& s) {
@@ -238,27 +249,31 @@ void SqliteHistoryStore::Begin() {
 }
 
 std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
-    const std::int64_t id = RecordRunOnly(snap.run);
-    Statement ins(db_, kInsertMailbox);
-    if (!ins)
-        FailWrite();
-    for (const HistoryMailbox& m : snap.mailboxes)
-        if (!InsertMailbox(ins.get(), id, m))
-            FailWrite();
-    return id;
+    return RecordRunRows(snap.run, snap.mailboxes.size(),
+                         [&snap](std::size_t i, HistoryMailbox& m) { m = snap.mailboxes[i]; });
 }
 
 std::int64_t SqliteHistoryStore::RecordRunRows(const HistoryRun& run, std::size_t count,
                                                const FillMailbox& fill) {
     const std::int64_t id = RecordRunOnly(run);
-    Statement ins(db_, kInsertMailbox);
-    if (!ins)
-        FailWrite();
-    HistoryMailbox row;
-    for (std::size_t i = 0; i < count; ++i) {
-        fill(i, row);
-        if (!InsertMailbox(ins.get(), id, row))
+    std::vector<HistoryMailbox> rows(std::min(count, kRowsPerInsert));
+    std::unique_ptr<Statement> full;  // for kRowsPerInsert rows, prepared when first needed
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = std::min(count - done, kRowsPerInsert);
+        std::unique_ptr<Statement> rest;
+        std::unique_ptr<Statement>& ins = n == kRowsPerInsert ? full : rest;
+        if (!ins)
+            ins = std::make_unique<Statement>(db_, InsertMailboxesSql(n).c_str());
+        if (!*ins)
             FailWrite();
+        for (std::size_t r = 0; r < n; ++r) {
+            fill(done + r, rows[r]);
+            BindMailbox(ins->get(), static_cast<int>(r) * kMailboxColumns + 1, id, rows[r]);
+        }
+        if (sqlite3_step(ins->get()) != SQLITE_DONE)
+            FailWrite();
+        sqlite3_reset(ins->get());
+        done += n;
     }
     return id;
 }
