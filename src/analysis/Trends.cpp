@@ -203,7 +203,7 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs,
 }
 
 PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<TrendMailbox>& now,
-                               const EarlierSizes& earlier) {
+                               const EarlierSizes& earlier, const EachRow& each) {
     PostOfficeTrends t;
     t.runs = std::move(runs);
     if (t.runs.empty())
@@ -259,25 +259,11 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
         return then;
     };
 
-    t.sincePrevious.reserve(count);
-    {
-        std::vector<std::optional<double>> then;
-        if (t.previous)
-            then = sizesThen(*t.previous);
-        for (std::size_t k = 0; k < count; ++k) {
-            const TrendMailbox& m = now[k];
-            GrowthRow r{
-                std::string(m.username), std::string(m.fullname), {}, m.sizeMb, {}, {}, {}, {}, {}};
-            if (t.previous)
-                SetGrowthFrom(r, then[who[k]]);
-            if (m.limitMb && *m.limitMb > 0) {
-                r.limitMb = m.limitMb;
-                if (m.sizeMb)
-                    r.usedPct = *m.sizeMb / *m.limitMb * 100;
-            }
-            t.sincePrevious.push_back(std::move(r));
-        }
-    }
+    std::vector<std::optional<double>> thenPrevious, thenMonthAgo;
+    if (t.previous)
+        thenPrevious = sizesThen(*t.previous);
+    if (t.monthAgo && t.monthAgo != t.previous)
+        thenMonthAgo = sizesThen(*t.monthAgo);
 
     // Each limited mailbox's sizes over the runs, for the projection: the points of one
     // username lie together, run after run.
@@ -305,8 +291,40 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
             if (now[k].sizeMb && limited[who[k]])
                 points[next[who[k]]++] = {today, *now[k].sizeMb};
     }
+    sizesOf.clear();
 
+    // The row of mailbox k against the previous run, into `r` (whose texts keep their storage).
     std::vector<std::pair<double, double>> series;
+    auto rowOf = [&](std::size_t k, GrowthRow& r) {
+        const TrendMailbox& m = now[k];
+        r.username.assign(m.username);
+        r.fullname.assign(m.fullname);
+        r.sizeNow = m.sizeMb;
+        r.sizeThen.reset();
+        r.growthMb.reset();
+        r.growthPct.reset();
+        if (t.previous)
+            SetGrowthFrom(r, thenPrevious[who[k]]);
+        r.limitMb.reset();
+        r.usedPct.reset();
+        r.daysToLimit.reset();
+        if (m.limitMb && *m.limitMb > 0) {
+            r.limitMb = m.limitMb;
+            if (m.sizeMb)
+                r.usedPct = *m.sizeMb / *m.limitMb * 100;
+            series.assign(points.begin() + static_cast<std::ptrdiff_t>(start[who[k]]),
+                          points.begin() + static_cast<std::ptrdiff_t>(start[who[k] + 1]));
+            r.daysToLimit = DaysToLimit(series, *m.limitMb, today);
+        }
+    };
+
+    // One pass over the mailboxes: each row is handed on (or kept), and of the rows only the
+    // figures that rank them are kept, by row number.
+    std::vector<std::pair<double, std::size_t>> grownSincePrevious, grownSinceMonthAgo, used,
+        reaching;
+    if (!each)
+        t.sincePrevious.reserve(count);
+    GrowthRow r;
     for (std::size_t k = 0; k < count; ++k) {
         const TrendMailbox& m = now[k];
         switch (BandOfFigures(m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct)) {
@@ -323,46 +341,55 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
                 ++t.bands.noLimit;
                 break;
         }
-        if (!m.limitMb || *m.limitMb <= 0)
-            continue;
-        series.assign(points.begin() + static_cast<std::ptrdiff_t>(start[who[k]]),
-                      points.begin() + static_cast<std::ptrdiff_t>(start[who[k] + 1]));
-        const auto days = DaysToLimit(series, *m.limitMb, today);
-        t.sincePrevious[k].daysToLimit = days;
-        if (days && *days <= kProjectionHorizonDays && m.sizeMb && *m.sizeMb < *m.limitMb)
-            t.reachingLimit.push_back(t.sincePrevious[k]);
+        rowOf(k, r);
+        if (r.growthMb)
+            grownSincePrevious.emplace_back(*r.growthMb, k);
+        if (!thenMonthAgo.empty() && thenMonthAgo[who[k]] && m.sizeMb)
+            grownSinceMonthAgo.emplace_back(*m.sizeMb - *thenMonthAgo[who[k]], k);
+        if (r.usedPct)
+            used.emplace_back(*r.usedPct, k);
+        if (r.daysToLimit && *r.daysToLimit <= kProjectionHorizonDays && m.sizeMb &&
+            *m.sizeMb < *m.limitMb)
+            reaching.emplace_back(*r.daysToLimit, k);
+        if (each)
+            each(r);
+        else
+            t.sincePrevious.push_back(r);
     }
-    std::stable_sort(
-        t.reachingLimit.begin(), t.reachingLimit.end(),
-        [](const GrowthRow& a, const GrowthRow& b) { return *a.daysToLimit < *b.daysToLimit; });
 
-    t.topSincePrevious = TopGrowers(t.sincePrevious, kTopGrowers);
-    if (t.monthAgo) {
-        if (t.monthAgo == t.previous) {
-            t.topSinceMonthAgo = t.topSincePrevious;
-        } else {
-            // Only the rows that make the top are copied; the growth of the others is compared
-            // in a scratch row.
-            const std::vector<std::optional<double>> then = sizesThen(*t.monthAgo);
-            std::vector<GrowthRow> grown(count);
-            std::vector<const GrowthRow*> order;
-            for (std::size_t k = 0; k < count; ++k) {
-                grown[k].sizeNow = now[k].sizeMb;
-                SetGrowthFrom(grown[k], then[who[k]]);
-                if (grown[k].growthMb)
-                    order.push_back(&grown[k]);
-            }
-            const std::size_t keep = std::min(order.size(), kTopGrowers);
-            std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(keep),
-                              order.end(), GrowsMore);
-            for (std::size_t j = 0; j < keep; ++j) {
-                const auto k = static_cast<std::size_t>(order[j] - grown.data());
-                GrowthRow r = t.sincePrevious[k];
-                SetGrowthFrom(r, then[who[k]]);
-                t.topSinceMonthAgo.push_back(std::move(r));
-            }
+    // The `keep` largest figures, of equal figures the earlier row first (a stable order).
+    auto largest = [](std::vector<std::pair<double, std::size_t>>& v, std::size_t keep) {
+        keep = std::min(keep, v.size());
+        std::partial_sort(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(keep), v.end(),
+                          [](const auto& a, const auto& b) {
+                              return a.first != b.first ? a.first > b.first : a.second < b.second;
+                          });
+        v.resize(keep);
+    };
+    auto rowsOf = [&](const std::vector<std::pair<double, std::size_t>>& ranked,
+                      const std::vector<std::optional<double>>* then) {
+        std::vector<GrowthRow> rows(ranked.size());
+        for (std::size_t j = 0; j < ranked.size(); ++j) {
+            rowOf(ranked[j].second, rows[j]);
+            if (then)
+                SetGrowthFrom(rows[j], (*then)[who[ranked[j].second]]);
         }
+        return rows;
+    };
+    largest(grownSincePrevious, kTopGrowers);
+    t.topSincePrevious = rowsOf(grownSincePrevious, nullptr);
+    if (t.monthAgo == t.previous) {
+        t.topSinceMonthAgo = t.topSincePrevious;
+    } else if (t.monthAgo) {
+        largest(grownSinceMonthAgo, kTopGrowers);
+        t.topSinceMonthAgo = rowsOf(grownSinceMonthAgo, &thenMonthAgo);
     }
+    largest(used, kFullestShown);
+    t.fullest = rowsOf(used, nullptr);
+    // Soonest first; of equal days, the earlier row first.
+    std::stable_sort(reaching.begin(), reaching.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    t.reachingLimit = rowsOf(reaching, nullptr);
 
     if (t.previous)
         for (std::size_t k = 0; k < count; ++k)

@@ -189,20 +189,24 @@ void HistoryRecording::Stage(const std::string& basePath, const std::string& csv
                        FigureOf(r.field[kSize]), FigureOf(r.field[kSizeLimit]),
                        FigureOf(r.field[kThreshold])});
     }
-    PostOfficeTrends trends =
-        ComputeTrends(std::move(s.runs), now, [&s](std::size_t run, const EachEarlierSize& each) {
+    // The CSV is written as its rows come: they are never all in memory.
+    TrendsCsvWriter csvOut(basePath, csvSeparator);
+    PostOfficeTrends trends = ComputeTrends(
+        std::move(s.runs), now,
+        [&s](std::size_t run, const EachEarlierSize& each) {
             const EarlierRun& e = s.earlier[run];
             std::size_t from = 0;
             for (std::size_t k = 0; k < e.sizes.size(); ++k) {
                 each(std::string_view(e.names).substr(from, e.nameEnds[k] - from), e.sizes[k]);
                 from = e.nameEnds[k];
             }
-        });
+        },
+        [&csvOut](const GrowthRow& row) { csvOut.Add(row); });
     s.earlier.clear();
     TrendsReportData data{trends, {}, csvSeparator};
     // Handed to `pending` at once, so that the file is removed when the recording failed.
     PendingFiles csv;
-    csv.Add(WriteTrendsCsv(data, basePath));
+    csv.Add(csvOut.Finish());
 
     s.recording->Wait();
     trends.runs.back().id = s.id;

@@ -295,13 +295,24 @@ std::vector<std::string> TrendsCsvLines(const TrendsReportData& data) {
     return lines;
 }
 
+TrendsCsvWriter::TrendsCsvWriter(const std::string& basePath, const std::string& separator)
+    : out_(basePath + "-trends.csv", LineWriter::Mode::Replace), separator_(separator) {
+    out_.WriteLine(TrendsCsvHeader(separator_));
+}
+
+void TrendsCsvWriter::Add(const GrowthRow& row) {
+    PutCsvLine(out_.Buffer(), row, separator_);
+    out_.EndLine();
+}
+
+FinishedFile TrendsCsvWriter::Finish() {
+    return out_.Finish();
+}
+
 FinishedFile WriteTrendsCsv(const TrendsReportData& data, const std::string& basePath) {
-    LineWriter out(basePath + "-trends.csv", LineWriter::Mode::Replace);
-    out.WriteLine(TrendsCsvHeader(data.csvSeparator));
-    for (const GrowthRow& r : data.trends.sincePrevious) {
-        PutCsvLine(out.Buffer(), r, data.csvSeparator);
-        out.EndLine();
-    }
+    TrendsCsvWriter out(basePath, data.csvSeparator);
+    for (const GrowthRow& r : data.trends.sincePrevious)
+        out.Add(r);
     return out.Finish();
 }
 
@@ -360,27 +371,14 @@ std::string TrendsHtml(const TrendsReportData& data) {
          std::to_string(t.bands.green) + "</td></tr>\n";
     s += "<tr><td>No limit</td><td class=\"n\">" + std::to_string(t.bands.noLimit) +
          "</td></tr>\n</tbody></table>\n";
-    std::vector<const GrowthRow*> banded;
-    for (const GrowthRow& r : t.sincePrevious)
-        if (r.usedPct)
-            banded.push_back(&r);
-    // The 50 most used, of equal use the earlier row first.
-    const std::size_t shown = std::min<std::size_t>(banded.size(), 50);
-    std::partial_sort(banded.begin(), banded.begin() + static_cast<std::ptrdiff_t>(shown),
-                      banded.end(), [](const GrowthRow* a, const GrowthRow* b) {
-                          if (*a->usedPct != *b->usedPct)
-                              return *a->usedPct > *b->usedPct;
-                          return a < b;
-                      });
-    banded.resize(shown);
-    if (!banded.empty()) {
+    if (!t.fullest.empty()) {
         s += "<p>The mailboxes nearest their limit:</p>\n<table><thead><tr><th>Username</th>"
              "<th>Full name</th><th class=\"n\">Size (MB)</th><th class=\"n\">Limit (MB)</th>"
              "<th class=\"n\">Used (%)</th></tr></thead><tbody>\n";
-        for (const GrowthRow* r : banded)
-            s += "<tr><td>" + Html(r->username) + "</td><td>" + Html(r->fullname) +
-                 "</td><td class=\"n\">" + Maybe(r->sizeNow) + "</td><td class=\"n\">" +
-                 Maybe(r->limitMb) + "</td><td class=\"n\">" + Maybe(r->usedPct) + "</td></tr>\n";
+        for (const GrowthRow& r : t.fullest)
+            s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
+                 "</td><td class=\"n\">" + Maybe(r.sizeNow) + "</td><td class=\"n\">" +
+                 Maybe(r.limitMb) + "</td><td class=\"n\">" + Maybe(r.usedPct) + "</td></tr>\n";
         s += "</tbody></table>\n";
     }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/Trends.h"
+#include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 
 namespace k32 {
@@ -28,6 +29,21 @@ void StageTrendsReports(const TrendsReportData& data, const std::string& basePat
 // composed, so that it need not be held in memory whole.
 FinishedFile WriteTrendsHtml(const TrendsReportData& data, const std::string& basePath);
 FinishedFile WriteTrendsCsv(const TrendsReportData& data, const std::string& basePath);
+
+// The CSV written row by row as the rows come (ComputeTrends with a row taker): the header at
+// once, then one line per Add.
+class TrendsCsvWriter {
+  public:
+    // Raises the input/output error when the file cannot be created.
+    TrendsCsvWriter(const std::string& basePath, const std::string& separator);
+    void Add(const GrowthRow& row);
+    // Writes everything out to the temporary file, for PendingFiles.
+    FinishedFile Finish();
+
+  private:
+    LineWriter out_;
+    std::string separator_;
+};
 
 // The bytes of the HTML page and the CSV, for tests.
 std::string TrendsHtml(const TrendsReportData& data);
