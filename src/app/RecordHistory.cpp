@@ -5,6 +5,7 @@
 #include <ctime>
 #include <exception>
 #include <functional>
+#include <future>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -80,7 +81,7 @@ void FillMailbox(const MailboxRecordView& r, HistoryMailbox& m) {
     m.uid.assign(r.field[kUid]);
 }
 
-// Raises, in the calling thread, what a job that ran beside it raised.
+// A job on a thread of its own; Wait raises in the caller what the job raised.
 class JobBeside {
   public:
     explicit JobBeside(std::function<void()> job)
@@ -137,13 +138,14 @@ struct HistoryRecording::State {
     HistoryRun run;
     std::vector<HistoryRun> runs;  // the earlier runs, then this one
     std::vector<EarlierRun> earlier;
+    std::promise<void> earlierRead;  // `earlier` is filled (or could not be read)
     std::int64_t id = 0;
     std::unique_ptr<JobBeside> recording;
 };
 
 HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& table,
                                    const RunSummary& summary, const std::string& logPath)
-    : state_(new State{store, table, RunOf(summary, logPath), {}, {}, 0, {}}) {
+    : state_(new State{store, table, RunOf(summary, logPath), {}, {}, {}, 0, {}}) {
     State& s = *state_;
     for (std::uint32_t i = 1; i <= table.Count(); ++i)
         s.run.totalMb += FigureOf(table.Get(i).field[kSize]).value_or(0);
@@ -156,18 +158,26 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
         if (r.processedOn != s.run.processedOn)
             s.runs.push_back(std::move(r));
     s.earlier.resize(s.runs.size());
-    for (std::size_t i = 0; i < s.runs.size(); ++i) {
-        EarlierRun& e = s.earlier[i];
-        store.ForEachSize(s.runs[i].id, [&e](std::string_view username, std::optional<double> mb) {
-            e.names.append(username);
-            e.nameEnds.push_back(e.names.size());
-            e.sizes.push_back(mb);
-        });
-    }
     s.runs.push_back(s.run);
 
-    // From here the store is the recording thread's alone, until Stage waits for it.
+    // From here the store is the recording thread's alone, until Stage waits for it. The
+    // thread first reads what the trends need of the earlier runs, then records this run.
     s.recording = std::make_unique<JobBeside>([&s] {
+        try {
+            for (std::size_t i = 0; i + 1 < s.runs.size(); ++i) {
+                EarlierRun& e = s.earlier[i];
+                s.store.ForEachSize(s.runs[i].id,
+                                    [&e](std::string_view username, std::optional<double> mb) {
+                                        e.names.append(username);
+                                        e.nameEnds.push_back(e.names.size());
+                                        e.sizes.push_back(mb);
+                                    });
+            }
+        } catch (...) {
+            s.earlierRead.set_exception(std::current_exception());
+            throw;
+        }
+        s.earlierRead.set_value();
         s.id =
             s.store.RecordRunRows(s.run, s.table.Count(), [&s](std::size_t i, HistoryMailbox& m) {
                 FillMailbox(s.table.Get(static_cast<std::uint32_t>(i + 1)), m);
@@ -189,6 +199,7 @@ void HistoryRecording::Stage(const std::string& basePath, const std::string& csv
                        FigureOf(r.field[kSize]), FigureOf(r.field[kSizeLimit]),
                        FigureOf(r.field[kThreshold])});
     }
+    s.earlierRead.get_future().get();
     // The CSV is written as its rows come: they are never all in memory.
     TrendsCsvWriter csvOut(basePath, csvSeparator);
     PostOfficeTrends trends = ComputeTrends(

@@ -21,9 +21,10 @@ HistorySnapshot SnapshotOf(const MailboxTable& table, const RunSummary& summary,
 // are computed; everything is then committed together by the caller.
 class HistoryRecording {
   public:
-    // Opens a transaction of `store`, reads the usernames and sizes of the post office's earlier
-    // runs, and starts recording the mailboxes of `table`. The store and the table must stay
-    // untouched (the table unchanged) until Stage returns or this recording is destroyed.
+    // Opens a transaction of `store` and starts, on a thread of its own, reading the usernames
+    // and sizes of the post office's earlier runs and then recording the mailboxes of `table`. The
+    // store and the table must stay untouched (the table unchanged) until Stage returns or this
+    // recording is destroyed.
     HistoryRecording(HistoryStore& store, const MailboxTable& table, const RunSummary& summary,
                      const std::string& logPath);
     // Waits for the recording (a run that fails on the way drops it with the transaction).
