@@ -64,8 +64,9 @@ std::string Html(std::string_view bytes) {
     return out;
 }
 
-// A figure with at most one decimal, none when it is whole, written at `out` (room for 32
-// characters at least); returns its end. The same digits as printf's "%.0f" and "%.1f".
+// A figure with at most one decimal, none when it is whole, written at `out` (room for any
+// double in fixed notation: 400 characters); returns its end. The same digits as printf's
+// "%.0f" and "%.1f", and "0" for "-0".
 char* PutNumber(char* out, char* end, double v) {
     const double whole = std::round(v);
     const bool isWhole = std::fabs(v - whole) < 0.05;
