@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <numeric>
 #include <string_view>
 #include <unordered_map>
 
@@ -226,10 +227,17 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
     }
 
     // Each username of the last run by the index of its first mailbox, so that the earlier runs
-    // are matched by number from here on.
+    // are matched by number from here on. A first run has nothing to match (and its sizes, all
+    // of one day, give no projection), so each mailbox stands for itself.
     const std::size_t count = now.size();
     std::vector<std::uint32_t> who;
-    const UsernameIndex indexOf(now, who);
+    std::optional<UsernameIndex> indexOf;
+    if (last > 0) {
+        indexOf.emplace(now, who);
+    } else {
+        who.resize(count);
+        std::iota(who.begin(), who.end(), 0u);
+    }
 
     // The earlier runs' sizes of the mailboxes still here; the previous run's names gone.
     std::vector<std::vector<EarlierSize>> sizesOf(last);
@@ -238,7 +246,7 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
         const bool isPrevious = t.previous && i == *t.previous;
         std::vector<EarlierSize>& sizes = sizesOf[i];
         earlier(i, [&](std::string_view username, std::optional<double> size) {
-            const std::optional<std::uint32_t> at = indexOf.Find(username);
+            const std::optional<std::uint32_t> at = indexOf->Find(username);
             if (!at) {
                 if (isPrevious)
                     t.goneMailboxes.emplace_back(username);
