@@ -4,8 +4,10 @@
 // post office's totals over time. Plain figures, for the trend reports and the window.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "state/HistoryTypes.h"
@@ -42,6 +44,10 @@ std::optional<double> DaysToLimit(const std::vector<std::pair<double, double>>& 
 
 QuotaBand BandOf(const HistoryMailbox& m);
 
+// The rows shown as growing most, and as the fullest.
+inline constexpr std::size_t kTopGrowers = 20;
+inline constexpr std::size_t kFullestShown = 50;
+
 // Everything the trend reports show for one post office. `runs` in time order, the last one
 // being the run just recorded; `mailboxesOf[i]` the mailboxes of runs[i].
 struct PostOfficeTrends {
@@ -49,7 +55,10 @@ struct PostOfficeTrends {
     std::optional<std::size_t> previous;   // index of the run before the last
     std::optional<std::size_t> monthAgo;   // index of the run closest to 30 days before the last
     std::vector<GrowthRow> sincePrevious;  // every mailbox of the last run, against previous
-    std::vector<GrowthRow> sinceMonthAgo;  // the same against monthAgo
+    // The kTopGrowers rows that grew most (TopGrowers) against previous and against monthAgo.
+    std::vector<GrowthRow> topSincePrevious, topSinceMonthAgo;
+    // The kFullestShown rows most used of their limit, the most first (of equal use, in order).
+    std::vector<GrowthRow> fullest;
     BandCounts bands;
     std::vector<GrowthRow> reachingLimit;                  // within the horizon, soonest first
     std::vector<std::string> newMailboxes, goneMailboxes;  // usernames, against previous
@@ -57,6 +66,27 @@ struct PostOfficeTrends {
 
 PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs,
                                const std::vector<std::vector<HistoryMailbox>>& mailboxesOf);
+
+// A mailbox of the run just recorded, as the trends read it: views of texts that the caller
+// keeps for the call.
+struct TrendMailbox {
+    std::string_view username, fullname, exceeded;
+    std::optional<double> sizeMb, limitMb, thresholdPct;
+};
+// Hands each mailbox of runs[run] (an earlier run), in its order, to `each`: its username
+// (valid during that call) and its size.
+using EachEarlierSize = std::function<void(std::string_view username, std::optional<double>)>;
+using EarlierSizes = std::function<void(std::size_t run, const EachEarlierSize& each)>;
+
+// Takes each row of sincePrevious, in order, in place of keeping it.
+using EachRow = std::function<void(const GrowthRow&)>;
+
+// The same trends from the mailboxes of the last run and only the usernames and sizes of the
+// earlier runs, which is all they need; each earlier run is read once, as it is handed over.
+// With `each`, the rows of sincePrevious go to it one at a time (the same row object, refilled)
+// and sincePrevious stays empty, so that they are never all in memory.
+PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<TrendMailbox>& now,
+                               const EarlierSizes& earlier, const EachRow& each = {});
 
 // The rows compared with an earlier run instead: size then and growth from `earlier`, the
 // limit, use and projection kept.

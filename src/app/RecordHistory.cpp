@@ -3,6 +3,12 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <exception>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+#include <utility>
 
 #include "analysis/Trends.h"
 #include "report/TrendsReport.h"
@@ -41,12 +47,9 @@ std::optional<double> FigureOf(std::string_view text) {
     return v;
 }
 
-}  // namespace
-
-HistorySnapshot SnapshotOf(const MailboxTable& table, const RunSummary& summary,
-                           const std::string& logPath) {
-    HistorySnapshot snap;
-    HistoryRun& run = snap.run;
+// The run's own figures, without its mailboxes (their count and total are set by the caller).
+HistoryRun RunOf(const RunSummary& summary, const std::string& logPath) {
+    HistoryRun run;
     run.poName = summary.postOfficeName.str();
     run.poPath = summary.pathToPO.str();
     run.gwVersion = summary.versionText.str();
@@ -61,57 +64,172 @@ HistorySnapshot SnapshotOf(const MailboxTable& table, const RunSummary& summary,
     else
         run.processedAt = IsoUtc(haveStat ? st.st_mtime : std::time(nullptr));
     run.recordedAt = IsoUtc(std::time(nullptr));
-    snap.mailboxes.reserve(table.Count());
-    for (std::uint32_t i = 1; i <= table.Count(); ++i) {
-        const MailboxRecordView r = table.Get(i);
-        HistoryMailbox m;
-        m.username = std::string(r.field[kUserName]);
-        m.fullname = std::string(r.field[kFullName]);
-        m.sizeMb = FigureOf(r.field[kSize]);
-        m.inbox = FigureOf(r.field[kInbox]);
-        m.outbox = FigureOf(r.field[kOutbox]);
-        m.wastebin = FigureOf(r.field[kWastebasket]);
-        m.limitMb = FigureOf(r.field[kSizeLimit]);
-        m.thresholdPct = FigureOf(r.field[kThreshold]);
-        m.exceeded = std::string(r.field[kExceeded]);
-        m.uid = std::string(r.field[kUid]);
-        run.totalMb += m.sizeMb.value_or(0);
-        snap.mailboxes.push_back(std::move(m));
+    return run;
+}
+
+// Fills `m` with mailbox `r`, reusing the storage of its texts.
+void FillMailbox(const MailboxRecordView& r, HistoryMailbox& m) {
+    m.username.assign(r.field[kUserName]);
+    m.fullname.assign(r.field[kFullName]);
+    m.sizeMb = FigureOf(r.field[kSize]);
+    m.inbox = FigureOf(r.field[kInbox]);
+    m.outbox = FigureOf(r.field[kOutbox]);
+    m.wastebin = FigureOf(r.field[kWastebasket]);
+    m.limitMb = FigureOf(r.field[kSizeLimit]);
+    m.thresholdPct = FigureOf(r.field[kThreshold]);
+    m.exceeded.assign(r.field[kExceeded]);
+    m.uid.assign(r.field[kUid]);
+}
+
+// A job on a thread of its own; Wait raises in the caller what the job raised.
+class JobBeside {
+  public:
+    explicit JobBeside(std::function<void()> job)
+        : thread_([this, job = std::move(job)] {
+              try {
+                  job();
+              } catch (...) {
+                  error_ = std::current_exception();
+              }
+          }) {}
+    // Waits for a job that the caller abandons (the caller is raising an error of its own).
+    ~JobBeside() {
+        if (thread_.joinable())
+            thread_.join();
     }
-    run.mailboxes = static_cast<std::int64_t>(snap.mailboxes.size());
+    JobBeside(const JobBeside&) = delete;
+    JobBeside& operator=(const JobBeside&) = delete;
+    void Wait() {
+        thread_.join();
+        if (error_)
+            std::rethrow_exception(error_);
+    }
+
+  private:
+    std::exception_ptr error_;
+    std::thread thread_;
+};
+
+}  // namespace
+
+HistorySnapshot SnapshotOf(const MailboxTable& table, const RunSummary& summary,
+                           const std::string& logPath) {
+    HistorySnapshot snap{RunOf(summary, logPath), {}};
+    snap.mailboxes.resize(table.Count());
+    for (std::uint32_t i = 1; i <= table.Count(); ++i) {
+        HistoryMailbox& m = snap.mailboxes[i - 1];
+        FillMailbox(table.Get(i), m);
+        snap.run.totalMb += m.sizeMb.value_or(0);
+    }
+    snap.run.mailboxes = static_cast<std::int64_t>(snap.mailboxes.size());
     return snap;
 }
 
-void RecordAndStageTrends(HistoryStore& store, const HistorySnapshot& snapshot,
-                          const std::string& basePath, const std::string& csvSeparator,
-                          PendingFiles& pending) {
-    store.Begin();
-    const std::int64_t id = store.RecordRun(snapshot);
-    std::vector<HistoryRun> runs = store.Runs(snapshot.run.poName, snapshot.run.poPath);
-    // This run last, whatever its date: the trends are those of the log just read.
-    std::vector<HistoryRun> ordered;
-    for (const HistoryRun& r : runs)
-        if (r.id != id)
-            ordered.push_back(r);
-    HistoryRun self = snapshot.run;
-    self.id = id;
-    ordered.push_back(self);
-    std::vector<std::vector<HistoryMailbox>> mailboxesOf;
-    mailboxesOf.reserve(ordered.size());
-    for (std::size_t i = 0; i + 1 < ordered.size(); ++i)
-        mailboxesOf.push_back(store.Mailboxes(ordered[i].id));
-    mailboxesOf.push_back(snapshot.mailboxes);
-    const PostOfficeTrends trends = ComputeTrends(std::move(ordered), mailboxesOf);
+// The usernames and sizes of one earlier run, read before the store starts recording.
+struct EarlierRun {
+    std::string names;                  // the usernames one after the other
+    std::vector<std::size_t> nameEnds;  // where each ends in `names`
+    std::vector<std::optional<double>> sizes;
+};
 
+struct HistoryRecording::State {
+    HistoryStore& store;
+    const MailboxTable& table;
+    HistoryRun run;
+    std::vector<HistoryRun> runs;  // the earlier runs, then this one
+    std::vector<EarlierRun> earlier;
+    std::promise<void> earlierRead;  // `earlier` is filled (or could not be read)
+    std::int64_t id = 0;
+    std::unique_ptr<JobBeside> recording;
+};
+
+HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& table,
+                                   const RunSummary& summary, const std::string& logPath)
+    : state_(new State{store, table, RunOf(summary, logPath), {}, {}, {}, 0, {}}) {
+    State& s = *state_;
+    for (std::uint32_t i = 1; i <= table.Count(); ++i)
+        s.run.totalMb += FigureOf(table.Get(i).field[kSize]).value_or(0);
+    s.run.mailboxes = static_cast<std::int64_t>(table.Count());
+
+    store.Begin();
+    // The earlier runs of this post office: all but the one this run replaces. This run comes
+    // last, whatever its date: the trends are those of the log just read.
+    for (HistoryRun& r : store.Runs(s.run.poName, s.run.poPath))
+        if (r.processedOn != s.run.processedOn)
+            s.runs.push_back(std::move(r));
+    s.earlier.resize(s.runs.size());
+    s.runs.push_back(s.run);
+
+    // From here the store is the recording thread's alone, until Stage waits for it. The
+    // thread first reads what the trends need of the earlier runs, then records this run.
+    s.recording = std::make_unique<JobBeside>([&s] {
+        try {
+            for (std::size_t i = 0; i + 1 < s.runs.size(); ++i) {
+                EarlierRun& e = s.earlier[i];
+                s.store.ForEachSize(s.runs[i].id,
+                                    [&e](std::string_view username, std::optional<double> mb) {
+                                        e.names.append(username);
+                                        e.nameEnds.push_back(e.names.size());
+                                        e.sizes.push_back(mb);
+                                    });
+            }
+        } catch (...) {
+            s.earlierRead.set_exception(std::current_exception());
+            throw;
+        }
+        s.earlierRead.set_value();
+        s.id =
+            s.store.RecordRunRows(s.run, s.table.Count(), [&s](std::size_t i, HistoryMailbox& m) {
+                FillMailbox(s.table.Get(static_cast<std::uint32_t>(i + 1)), m);
+            });
+    });
+}
+
+HistoryRecording::~HistoryRecording() = default;
+
+void HistoryRecording::Stage(const std::string& basePath, const std::string& csvSeparator,
+                             PendingFiles& pending) {
+    State& s = *state_;
+    // What the trends read of this run's mailboxes, viewing the table's texts.
+    std::vector<TrendMailbox> now;
+    now.reserve(s.table.Count());
+    for (std::uint32_t i = 1; i <= s.table.Count(); ++i) {
+        const MailboxRecordView r = s.table.Get(i);
+        now.push_back({r.field[kUserName], r.field[kFullName], r.field[kExceeded],
+                       FigureOf(r.field[kSize]), FigureOf(r.field[kSizeLimit]),
+                       FigureOf(r.field[kThreshold])});
+    }
+    s.earlierRead.get_future().get();
+    // The CSV is written as its rows come: they are never all in memory.
+    TrendsCsvWriter csvOut(basePath, csvSeparator);
+    PostOfficeTrends trends = ComputeTrends(
+        std::move(s.runs), now,
+        [&s](std::size_t run, const EachEarlierSize& each) {
+            const EarlierRun& e = s.earlier[run];
+            std::size_t from = 0;
+            for (std::size_t k = 0; k < e.sizes.size(); ++k) {
+                each(std::string_view(e.names).substr(from, e.nameEnds[k] - from), e.sizes[k]);
+                from = e.nameEnds[k];
+            }
+        },
+        [&csvOut](const GrowthRow& row) { csvOut.Add(row); });
+    s.earlier.clear();
     TrendsReportData data{trends, {}, csvSeparator};
-    for (const HistoryRun& last : store.LatestRuns()) {
+    // Handed to `pending` at once, so that the file is removed when the recording failed.
+    PendingFiles csv;
+    csv.Add(csvOut.Finish());
+
+    s.recording->Wait();
+    trends.runs.back().id = s.id;
+    for (const HistoryRun& last : s.store.LatestRuns()) {
         PostOfficeSummary p{last, std::nullopt};
-        const std::vector<HistoryRun> its = store.Runs(last.poName, last.poPath);
+        const std::vector<HistoryRun> its = s.store.Runs(last.poName, last.poPath);
         if (its.size() > 1)
             p.growthMb = its.back().totalMb - its[its.size() - 2].totalMb;
         data.postOffices.push_back(std::move(p));
     }
-    StageTrendsReports(data, basePath, pending);
+    pending.Add(WriteTrendsHtml(data, basePath));
+    pending.TakeFrom(csv);
 }
 
 }  // namespace k32

@@ -2,6 +2,7 @@
 // A mailbox run with history kept: the run's snapshot goes into the history store, and the
 // trend reports are written beside the run's two reports. Everything is committed together.
 
+#include <memory>
 #include <string>
 
 #include "report/HistoryStore.h"
@@ -15,10 +16,30 @@ namespace k32 {
 HistorySnapshot SnapshotOf(const MailboxTable& table, const RunSummary& summary,
                            const std::string& logPath);
 
-// Records the snapshot in an open transaction of `store` and stages the trend reports beside
-// `basePath` into `pending`. The caller commits the files and then the transaction.
-void RecordAndStageTrends(HistoryStore& store, const HistorySnapshot& snapshot,
-                          const std::string& basePath, const std::string& csvSeparator,
-                          PendingFiles& pending);
+// A run being recorded with its trend reports. The store is given the mailboxes on a thread of
+// its own, straight from the table, while the caller writes the run's reports and the trends
+// are computed; everything is then committed together by the caller.
+class HistoryRecording {
+  public:
+    // Opens a transaction of `store` and starts, on a thread of its own, reading the usernames
+    // and sizes of the post office's earlier runs and then recording the mailboxes of `table`. The
+    // store and the table must stay untouched (the table unchanged) until Stage returns or this
+    // recording is destroyed.
+    HistoryRecording(HistoryStore& store, const MailboxTable& table, const RunSummary& summary,
+                     const std::string& logPath);
+    // Waits for the recording (a run that fails on the way drops it with the transaction).
+    ~HistoryRecording();
+    HistoryRecording(const HistoryRecording&) = delete;
+    HistoryRecording& operator=(const HistoryRecording&) = delete;
+
+    // Computes the trends, waits for the recording (raising its error) and stages the trend
+    // reports beside `basePath` into `pending`. The caller commits the files and then the
+    // transaction. Called once.
+    void Stage(const std::string& basePath, const std::string& csvSeparator, PendingFiles& pending);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace k32

@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 
 namespace k32 {
 
@@ -58,6 +59,10 @@ MailboxTable ReadUsersForVersion(RunContext& ctx, AppState& state) {
 // reports, or does neither.
 void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
                          HistoryStore* store = nullptr, const std::string& logPath = {}) {
+    // The store records the run while the reports are written.
+    std::optional<HistoryRecording> recording;
+    if (store)
+        recording.emplace(*store, data.table, data.summary, logPath);
     PendingFiles csv, mht;
     RunJobsInOrder(ctx, {[&](RunContext& job) { StageCsvReport(job, data, csv); },
                          [&](RunContext& job) { StageMhtMailboxReport(job, data, mht); }});
@@ -67,9 +72,7 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
         return;
     }
     PendingFiles trends;
-    RecordAndStageTrends(*store, SnapshotOf(data.table, data.summary, logPath),
-                         data.settings.OutputBasePath.str(), data.settings.CSVSeperator.str(),
-                         trends);
+    recording->Stage(data.settings.OutputBasePath.str(), data.settings.CSVSeperator.str(), trends);
     csv.TakeFrom(trends);
     csv.CommitAll([store] { store->Commit(); });
 }

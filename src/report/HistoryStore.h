@@ -7,8 +7,11 @@
 // run are put in place between RecordRun and Commit, so that a run does all or nothing.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "state/HistoryTypes.h"
@@ -18,6 +21,7 @@ namespace k32 {
 // The schema version this program writes; a store of a newer version is refused.
 inline constexpr int kHistorySchemaVersion = 1;
 
+// A store is used by one thread at a time (a thread may hand it to another and take it back).
 class HistoryStore {
   public:
     virtual ~HistoryStore() = default;
@@ -34,6 +38,29 @@ class HistoryStore {
     // The newest run of every post office, by name.
     virtual std::vector<HistoryRun> LatestRuns() = 0;
     virtual std::vector<HistoryMailbox> Mailboxes(std::int64_t runId) = 0;
+
+    // Fills one mailbox row: the i-th of the run (0-based) into a row that is reused from one
+    // call to the next, so that its texts keep their storage.
+    using FillMailbox = std::function<void(std::size_t i, HistoryMailbox& row)>;
+    // RecordRun for a run whose `count` mailboxes are handed over one at a time, without a
+    // snapshot of them all in memory. `run.mailboxes` and `run.totalMb` are recorded as given.
+    // This default builds the snapshot; a store may write each row as it comes.
+    virtual std::int64_t RecordRunRows(const HistoryRun& run, std::size_t count,
+                                       const FillMailbox& fill) {
+        HistorySnapshot snapshot{run, std::vector<HistoryMailbox>(count)};
+        for (std::size_t i = 0; i < count; ++i)
+            fill(i, snapshot.mailboxes[i]);
+        return RecordRun(snapshot);
+    }
+
+    // Hands each mailbox of the run, in the order of Mailboxes, to `each` with its username and
+    // size only; the username is valid during the call. This default reads Mailboxes; a store
+    // may read only these two columns.
+    using EachSize = std::function<void(std::string_view username, std::optional<double> sizeMb)>;
+    virtual void ForEachSize(std::int64_t runId, const EachSize& each) {
+        for (const HistoryMailbox& m : Mailboxes(runId))
+            each(m.username, m.sizeMb);
+    }
 };
 
 // Opens (creating when missing) the store that a /HISTORY: value names: a file path for

@@ -2,8 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "text/Errors.h"
 
@@ -102,6 +105,47 @@ HistoryRun RunFrom(const Statement& s) {
     return r;
 }
 
+// Rows per INSERT statement: the statement's own work (its start, end and reset) is then done
+// once for many rows.
+constexpr std::size_t kRowsPerInsert = 64;
+constexpr int kMailboxColumns = 11;
+
+// An INSERT of `rows` mailboxes; the parameters are numbered row after row.
+std::string InsertMailboxesSql(std::size_t rows) {
+    std::string sql =
+        "INSERT INTO mailboxes (run_id, username, fullname, size_mb, inbox, outbox, wastebin, "
+        "limit_mb, threshold_pct, exceeded, uid) VALUES ";
+    for (std::size_t r = 0; r < rows; ++r)
+        sql += r ? ",(?,?,?,?,?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?,?,?,?,?)";
+    return sql;
+}
+
+// Binds a text that outlives the statement's next step, without copying it.
+void BindStatic(sqlite3_stmt* st, int i, const std::string& s) {
+    sqlite3_bind_text(st, i, s.data(), static_cast<int>(s.size()), SQLITE_STATIC);
+}
+void BindReal(sqlite3_stmt* st, int i, const std::optional<double>& v) {
+    if (v)
+        sqlite3_bind_double(st, i, *v);
+    else
+        sqlite3_bind_null(st, i);
+}
+
+// Binds mailbox `m` as the row whose first parameter is `first`.
+void BindMailbox(sqlite3_stmt* st, int first, std::int64_t runId, const HistoryMailbox& m) {
+    sqlite3_bind_int64(st, first, runId);
+    BindStatic(st, first + 1, m.username);
+    BindStatic(st, first + 2, m.fullname);
+    BindReal(st, first + 3, m.sizeMb);
+    BindReal(st, first + 4, m.inbox);
+    BindReal(st, first + 5, m.outbox);
+    BindReal(st, first + 6, m.wastebin);
+    BindReal(st, first + 7, m.limitMb);
+    BindReal(st, first + 8, m.thresholdPct);
+    BindStatic(st, first + 9, m.exceeded);
+    BindStatic(st, first + 10, m.uid);
+}
+
 std::vector<HistoryRun> RunsFrom(Statement& s) {
     std::vector<HistoryRun> runs;
     while (sqlite3_step(s.get()) == SQLITE_ROW)
@@ -123,8 +167,10 @@ SqliteHistoryStore::SqliteHistoryStore(const std::string& path) : path_(path) {
 }
 
 void SqliteHistoryStore::Open() {
-    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK)
+    // One thread at a time uses a store, so the connection goes without its own locking.
+    if (sqlite3_open_v2(path_.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
         Fail("cannot open the history database");
     sqlite3_busy_timeout(db_, 30000);
     // Reading the schema version is the first read of the file: a file that is no database
@@ -151,6 +197,10 @@ void SqliteHistoryStore::Open() {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     Exec("PRAGMA foreign_keys=ON");
+    // A run's rows are one transaction; with the default page cache (2 MB) the pages of the
+    // tables' and index's growing edges spill to the write-ahead log over and over, which
+    // writes a third more than the rows themselves take. 16 MB keeps them until the commit.
+    Exec("PRAGMA cache_size=-16384");
     if (version < kHistorySchemaVersion) {
         Exec("BEGIN IMMEDIATE");
         inTransaction_ = true;
@@ -203,7 +253,36 @@ void SqliteHistoryStore::Begin() {
 }
 
 std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
-    const HistoryRun& r = snap.run;
+    return RecordRunRows(snap.run, snap.mailboxes.size(),
+                         [&snap](std::size_t i, HistoryMailbox& m) { m = snap.mailboxes[i]; });
+}
+
+std::int64_t SqliteHistoryStore::RecordRunRows(const HistoryRun& run, std::size_t count,
+                                               const FillMailbox& fill) {
+    const std::int64_t id = RecordRunOnly(run);
+    std::vector<HistoryMailbox> rows(std::min(count, kRowsPerInsert));
+    std::unique_ptr<Statement> full;  // for kRowsPerInsert rows, prepared when first needed
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = std::min(count - done, kRowsPerInsert);
+        std::unique_ptr<Statement> rest;
+        std::unique_ptr<Statement>& ins = n == kRowsPerInsert ? full : rest;
+        if (!ins)
+            ins = std::make_unique<Statement>(db_, InsertMailboxesSql(n).c_str());
+        if (!*ins)
+            FailWrite();
+        for (std::size_t r = 0; r < n; ++r) {
+            fill(done + r, rows[r]);
+            BindMailbox(ins->get(), static_cast<int>(r) * kMailboxColumns + 1, id, rows[r]);
+        }
+        if (sqlite3_step(ins->get()) != SQLITE_DONE)
+            FailWrite();
+        sqlite3_reset(ins->get());
+        done += n;
+    }
+    return id;
+}
+
+std::int64_t SqliteHistoryStore::RecordRunOnly(const HistoryRun& r) {
     {
         Statement del(db_, "DELETE FROM runs WHERE po_name=?1 AND po_path=?2 AND processed_on=?3");
         if (!del)
@@ -214,52 +293,26 @@ std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
         if (sqlite3_step(del.get()) != SQLITE_DONE)
             FailWrite();
     }
-    std::int64_t id = 0;
-    {
-        Statement ins(db_,
-                      "INSERT INTO runs (po_name, po_path, gw_version, language, processed_on, "
-                      "processed_at, log_path, log_bytes, recorded_at, mailboxes, total_mb) "
-                      "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
-        if (!ins)
-            FailWrite();
-        ins.Text(1, r.poName);
-        ins.Text(2, r.poPath);
-        ins.Text(3, r.gwVersion);
-        ins.Text(4, r.language);
-        ins.Text(5, r.processedOn);
-        ins.Text(6, r.processedAt);
-        ins.Text(7, r.logPath);
-        ins.Int(8, r.logBytes);
-        ins.Text(9, r.recordedAt);
-        ins.Int(10, r.mailboxes);
-        ins.Real(11, r.totalMb);
-        if (sqlite3_step(ins.get()) != SQLITE_DONE)
-            FailWrite();
-        id = sqlite3_last_insert_rowid(db_);
-    }
     Statement ins(db_,
-                  "INSERT INTO mailboxes (run_id, username, fullname, size_mb, inbox, outbox, "
-                  "wastebin, limit_mb, threshold_pct, exceeded, uid) "
+                  "INSERT INTO runs (po_name, po_path, gw_version, language, processed_on, "
+                  "processed_at, log_path, log_bytes, recorded_at, mailboxes, total_mb) "
                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     if (!ins)
         FailWrite();
-    for (const HistoryMailbox& m : snap.mailboxes) {
-        ins.Int(1, id);
-        ins.Text(2, m.username);
-        ins.Text(3, m.fullname);
-        ins.Real(4, m.sizeMb);
-        ins.Real(5, m.inbox);
-        ins.Real(6, m.outbox);
-        ins.Real(7, m.wastebin);
-        ins.Real(8, m.limitMb);
-        ins.Real(9, m.thresholdPct);
-        ins.Text(10, m.exceeded);
-        ins.Text(11, m.uid);
-        if (sqlite3_step(ins.get()) != SQLITE_DONE)
-            FailWrite();
-        sqlite3_reset(ins.get());
-    }
-    return id;
+    ins.Text(1, r.poName);
+    ins.Text(2, r.poPath);
+    ins.Text(3, r.gwVersion);
+    ins.Text(4, r.language);
+    ins.Text(5, r.processedOn);
+    ins.Text(6, r.processedAt);
+    ins.Text(7, r.logPath);
+    ins.Int(8, r.logBytes);
+    ins.Text(9, r.recordedAt);
+    ins.Int(10, r.mailboxes);
+    ins.Real(11, r.totalMb);
+    if (sqlite3_step(ins.get()) != SQLITE_DONE)
+        FailWrite();
+    return sqlite3_last_insert_rowid(db_);
 }
 
 void SqliteHistoryStore::Commit() {
@@ -319,6 +372,24 @@ std::vector<HistoryMailbox> SqliteHistoryStore::Mailboxes(std::int64_t runId) {
         out.push_back(std::move(m));
     }
     return out;
+}
+
+void SqliteHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
+    Statement s(db_, "SELECT username, size_mb FROM mailboxes WHERE run_id=?1 ORDER BY rowid");
+    if (!s)
+        Fail("cannot read the history database");
+    s.Int(1, runId);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
+        const std::string_view username =
+            t ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)))
+              : std::string_view();
+        each(username, s.ColumnReal(1));
+    }
+    // A read that stops early would pass a part of the run for all of it.
+    if (rc != SQLITE_DONE)
+        Fail("cannot read the history database");
 }
 
 }  // namespace k32

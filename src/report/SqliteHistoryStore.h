@@ -20,11 +20,14 @@ class SqliteHistoryStore : public HistoryStore {
 
     void Begin() override;
     std::int64_t RecordRun(const HistorySnapshot& snapshot) override;
+    std::int64_t RecordRunRows(const HistoryRun& run, std::size_t count,
+                               const FillMailbox& fill) override;
     void Commit() override;
     void Rollback() noexcept override;
     std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) override;
     std::vector<HistoryRun> LatestRuns() override;
     std::vector<HistoryMailbox> Mailboxes(std::int64_t runId) override;
+    void ForEachSize(std::int64_t runId, const EachSize& each) override;
 
   private:
     // Opens the connection, checks the schema version and creates or upgrades the schema.
@@ -33,6 +36,9 @@ class SqliteHistoryStore : public HistoryStore {
     // Rolls back an open transaction and raises the write error ("Disk full" for a full disk).
     [[noreturn]] void FailWrite();
     void Exec(const char* sql);
+    // Replaces a run of the same post office and processed-on text by `run`, without its
+    // mailboxes; returns its id.
+    std::int64_t RecordRunOnly(const HistoryRun& run);
 
     std::string path_;
     sqlite3* db_ = nullptr;

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "text/LineWriter.h"
 
@@ -61,14 +64,29 @@ std::string Html(std::string_view bytes) {
     return out;
 }
 
-// A figure with at most one decimal, none when it is whole.
+// A figure with at most one decimal, none when it is whole, written at `out` (room for any
+// double in fixed notation: 400 characters); returns its end. The same digits as printf's
+// "%.0f" and "%.1f", and "0" for "-0".
+char* PutNumber(char* out, char* end, double v) {
+    const double whole = std::round(v);
+    const bool isWhole = std::fabs(v - whole) < 0.05;
+    // A whole figure within the exact range of an integer prints as that integer (so does -0).
+    if (isWhole && std::fabs(whole) < 1e15)
+        return std::to_chars(out, end, static_cast<std::int64_t>(whole)).ptr;
+    const auto r = isWhole ? std::to_chars(out, end, whole, std::chars_format::fixed, 0)
+                           : std::to_chars(out, end, v, std::chars_format::fixed, 1);
+    if (r.ec != std::errc())
+        return out;
+    if (r.ptr - out == 2 && out[0] == '-' && out[1] == '0') {
+        out[0] = '0';
+        return out + 1;
+    }
+    return r.ptr;
+}
+
 std::string Number(double v) {
-    char buf[48];
-    if (std::fabs(v - std::round(v)) < 0.05)
-        std::snprintf(buf, sizeof buf, "%.0f", std::round(v));
-    else
-        std::snprintf(buf, sizeof buf, "%.1f", v);
-    return std::string(buf) == "-0" ? "0" : buf;
+    char buf[400];
+    return std::string(buf, PutNumber(buf, buf + sizeof buf, v));
 }
 
 std::string Maybe(const std::optional<double>& v) {
@@ -187,12 +205,11 @@ std::string GrowthTable(const std::vector<GrowthRow>& rows) {
 }
 
 std::string GrowthSection(const PostOfficeTrends& t, const std::optional<std::size_t>& against,
-                          const std::vector<GrowthRow>& rows, const std::string& title) {
+                          const std::vector<GrowthRow>& top, const std::string& title) {
     std::string s = "<h2>" + title + "</h2>\n";
     if (!against)
         return s + "<p>No earlier run to compare with.</p>\n";
     s += "<p>Compared with the run of " + DateOf(t.runs[*against].processedAt) + ".</p>\n";
-    const std::vector<GrowthRow> top = TopGrowers(rows, 20);
     if (top.empty())
         return s + "<p>No mailbox of this run was in that run.</p>\n";
     return s + BarChart(top, "Growth in MB, the 20 mailboxes that grew most") + GrowthTable(top);
@@ -205,18 +222,56 @@ double CountOf(const HistoryRun& r) {
     return static_cast<double>(r.mailboxes);
 }
 
-std::string CsvField(const std::string& text, const std::string& separator) {
-    const bool quote = text.find_first_of("\"\r\n") != std::string::npos ||
-                       (!separator.empty() && text.find(separator) != std::string::npos);
-    if (!quote)
-        return text;
-    std::string s = "\"";
+// Appends a field, in double quotes (each quote doubled) when it holds the separator, a quote,
+// a carriage return or a line feed, so that a reader splits the line where it was joined.
+void PutCsvField(std::string& line, std::string_view text, const std::string& separator) {
+    const char first = separator.empty() ? '"' : separator[0];
+    bool quote = false;
+    for (char c : text)
+        if (c == '"' || c == '\r' || c == '\n' || c == first) {
+            quote = c != first || separator.size() <= 1 ||
+                    text.find(separator) != std::string_view::npos;
+            if (quote)
+                break;
+        }
+    if (!quote) {
+        line.append(text);
+        return;
+    }
+    line += '"';
     for (char c : text) {
         if (c == '"')
-            s += '"';
-        s += c;
+            line += '"';
+        line += c;
     }
-    return s + "\"";
+    line += '"';
+}
+
+// Appends a figure as a field; empty when it does not exist. A figure such as 97.5 is quoted
+// when the separator is ".".
+void PutCsvFigure(std::string& line, const std::optional<double>& v, bool days,
+                  const std::string& separator) {
+    if (!v)
+        return;
+    char buf[400];
+    const std::string_view text(
+        buf, static_cast<std::size_t>(PutNumber(buf, buf + sizeof buf, days ? std::ceil(*v) : *v) -
+                                      buf));
+    PutCsvField(line, text, separator);
+}
+
+// Appends the CSV line of one row, without its line end.
+void PutCsvLine(std::string& line, const GrowthRow& r, const std::string& sep) {
+    PutCsvField(line, r.username, sep);
+    line += sep;
+    PutCsvField(line, r.fullname, sep);
+    for (const std::optional<double>* f :
+         {&r.sizeThen, &r.sizeNow, &r.growthMb, &r.growthPct, &r.limitMb, &r.usedPct}) {
+        line += sep;
+        PutCsvFigure(line, *f, false, sep);
+    }
+    line += sep;
+    PutCsvFigure(line, r.daysToLimit, true, sep);
 }
 
 }  // namespace
@@ -232,19 +287,41 @@ std::string TrendsCsvHeader(const std::string& separator) {
 }
 
 std::vector<std::string> TrendsCsvLines(const TrendsReportData& data) {
-    const std::string& sep = data.csvSeparator;
-    std::vector<std::string> lines{TrendsCsvHeader(sep)};
+    std::vector<std::string> lines{TrendsCsvHeader(data.csvSeparator)};
     for (const GrowthRow& r : data.trends.sincePrevious) {
-        const std::array<std::string, 9> f = {
-            CsvField(r.username, sep), CsvField(r.fullname, sep), Maybe(r.sizeThen),
-            Maybe(r.sizeNow),          Maybe(r.growthMb),         Maybe(r.growthPct),
-            Maybe(r.limitMb),          Maybe(r.usedPct),          Days(r.daysToLimit)};
         std::string line;
-        for (std::size_t i = 0; i < f.size(); ++i)
-            line += (i ? sep : "") + f[i];
+        PutCsvLine(line, r, data.csvSeparator);
         lines.push_back(std::move(line));
     }
     return lines;
+}
+
+TrendsCsvWriter::TrendsCsvWriter(const std::string& basePath, const std::string& separator)
+    : out_(basePath + "-trends.csv", LineWriter::Mode::Replace), separator_(separator) {
+    out_.WriteLine(TrendsCsvHeader(separator_));
+}
+
+void TrendsCsvWriter::Add(const GrowthRow& row) {
+    PutCsvLine(out_.Buffer(), row, separator_);
+    out_.EndLine();
+}
+
+FinishedFile TrendsCsvWriter::Finish() {
+    return out_.Finish();
+}
+
+FinishedFile WriteTrendsCsv(const TrendsReportData& data, const std::string& basePath) {
+    TrendsCsvWriter out(basePath, data.csvSeparator);
+    for (const GrowthRow& r : data.trends.sincePrevious)
+        out.Add(r);
+    return out.Finish();
+}
+
+FinishedFile WriteTrendsHtml(const TrendsReportData& data, const std::string& basePath) {
+    LineWriter out(basePath + "-trends.html", LineWriter::Mode::Replace);
+    out.Put(TrendsHtml(data));
+    out.EndLine();
+    return out.Finish();
 }
 
 std::string TrendsHtml(const TrendsReportData& data) {
@@ -282,8 +359,8 @@ std::string TrendsHtml(const TrendsReportData& data) {
     s += LineChart(t.runs, TotalOf, "Total size of the post office (MB)");
     s += LineChart(t.runs, CountOf, "Number of mailboxes");
 
-    s += GrowthSection(t, t.previous, t.sincePrevious, "Growth since the previous run");
-    s += GrowthSection(t, t.monthAgo, t.sinceMonthAgo, "Growth over about 30 days");
+    s += GrowthSection(t, t.previous, t.topSincePrevious, "Growth since the previous run");
+    s += GrowthSection(t, t.monthAgo, t.topSinceMonthAgo, "Growth over about 30 days");
 
     s += "<h2>Quota bands</h2>\n<table><thead><tr><th>Band</th><th class=\"n\">Mailboxes</th>"
          "</tr></thead><tbody>\n";
@@ -295,23 +372,14 @@ std::string TrendsHtml(const TrendsReportData& data) {
          std::to_string(t.bands.green) + "</td></tr>\n";
     s += "<tr><td>No limit</td><td class=\"n\">" + std::to_string(t.bands.noLimit) +
          "</td></tr>\n</tbody></table>\n";
-    std::vector<const GrowthRow*> banded;
-    for (const GrowthRow& r : t.sincePrevious)
-        if (r.usedPct)
-            banded.push_back(&r);
-    std::stable_sort(banded.begin(), banded.end(), [](const GrowthRow* a, const GrowthRow* b) {
-        return *a->usedPct > *b->usedPct;
-    });
-    if (banded.size() > 50)
-        banded.resize(50);
-    if (!banded.empty()) {
+    if (!t.fullest.empty()) {
         s += "<p>The mailboxes nearest their limit:</p>\n<table><thead><tr><th>Username</th>"
              "<th>Full name</th><th class=\"n\">Size (MB)</th><th class=\"n\">Limit (MB)</th>"
              "<th class=\"n\">Used (%)</th></tr></thead><tbody>\n";
-        for (const GrowthRow* r : banded)
-            s += "<tr><td>" + Html(r->username) + "</td><td>" + Html(r->fullname) +
-                 "</td><td class=\"n\">" + Maybe(r->sizeNow) + "</td><td class=\"n\">" +
-                 Maybe(r->limitMb) + "</td><td class=\"n\">" + Maybe(r->usedPct) + "</td></tr>\n";
+        for (const GrowthRow& r : t.fullest)
+            s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
+                 "</td><td class=\"n\">" + Maybe(r.sizeNow) + "</td><td class=\"n\">" +
+                 Maybe(r.limitMb) + "</td><td class=\"n\">" + Maybe(r.usedPct) + "</td></tr>\n";
         s += "</tbody></table>\n";
     }
 
@@ -365,16 +433,8 @@ std::string TrendsHtml(const TrendsReportData& data) {
 
 void StageTrendsReports(const TrendsReportData& data, const std::string& basePath,
                         PendingFiles& pending) {
-    {
-        LineWriter out(basePath + "-trends.html", LineWriter::Mode::Replace);
-        out.Put(TrendsHtml(data));
-        out.EndLine();
-        pending.Add(out.Finish());
-    }
-    LineWriter out(basePath + "-trends.csv", LineWriter::Mode::Replace);
-    for (const std::string& line : TrendsCsvLines(data))
-        out.WriteLine(line);
-    pending.Add(out.Finish());
+    pending.Add(WriteTrendsHtml(data, basePath));
+    pending.Add(WriteTrendsCsv(data, basePath));
 }
 
 }  // namespace k32

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/Trends.h"
+#include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 
 namespace k32 {
@@ -23,6 +24,26 @@ std::string TrendsCsvHeader(const std::string& separator);
 // Writes both files to temporaries beside `basePath` and hands them to `pending`.
 void StageTrendsReports(const TrendsReportData& data, const std::string& basePath,
                         PendingFiles& pending);
+
+// Each file alone, to a temporary beside `basePath`: the CSV is written line by line as it is
+// composed, so that it need not be held in memory whole.
+FinishedFile WriteTrendsHtml(const TrendsReportData& data, const std::string& basePath);
+FinishedFile WriteTrendsCsv(const TrendsReportData& data, const std::string& basePath);
+
+// The CSV written row by row as the rows come (ComputeTrends with a row taker): the header at
+// once, then one line per Add.
+class TrendsCsvWriter {
+  public:
+    // Raises the input/output error when the file cannot be created.
+    TrendsCsvWriter(const std::string& basePath, const std::string& separator);
+    void Add(const GrowthRow& row);
+    // Writes everything out to the temporary file, for PendingFiles.
+    FinishedFile Finish();
+
+  private:
+    LineWriter out_;
+    std::string separator_;
+};
 
 // The bytes of the HTML page and the CSV, for tests.
 std::string TrendsHtml(const TrendsReportData& data);

@@ -4,11 +4,12 @@
 usage: check_trends_csv.py KESTRAMA32 LOGS_DIR
 
 Records the logs of LOGS_DIR (three runs of the post office Harbour, weeks apart, and one run of
-a second post office between them) into a new history store with the ";" and with the ","
+a second post office between them) into a new history store with the ";", the "," and the "."
 separator, and reads harbour-1-trends.csv (the first run) and harbour-3-trends.csv (the third)
 with the csv module: the header line, nine fields on every row, a full name holding both
-separators and a double quote read back whole, and empty cells where a figure does not exist
-(no earlier run, no limit, too few runs or no growth for a projection).
+separators and a double quote read back whole, figures with a decimal point read back whole when
+"." separates the fields, and empty cells where a figure does not exist (no earlier run, no
+limit, too few runs or no growth for a projection).
 """
 import csv
 import os
@@ -68,7 +69,7 @@ def check(kestrama, logs, separator):
 
 def main():
     kestrama, logs = sys.argv[1:3]
-    for separator in (";", ","):
+    for separator in (";", ",", "."):
         check(kestrama, logs, separator)
 
 

@@ -147,6 +147,102 @@ TEST(Trends, QuotaBands) {
     }
 }
 
+// Growth matches each username of the last run with its first mailbox with a size in an
+// earlier run; mailboxes of a username repeated in the last run share that size. Of equal
+// growth, the earlier row ranks first.
+TEST(Trends, GrowthMatchesUsernamesAndRanksTiesInRowOrder) {
+    auto box = [](const char* user, std::optional<double> size) {
+        HistoryMailbox m;
+        m.username = user;
+        m.fullname = std::string("Full ") + user;
+        m.sizeMb = size;
+        return m;
+    };
+    std::vector<HistoryRun> runs(3);
+    runs[0].processedAt = "2005-02-05T02:15:00";  // 30 days before the last
+    runs[1].processedAt = "2005-02-28T02:15:00";
+    runs[2].processedAt = "2005-03-07T02:15:00";
+    const std::vector<std::vector<HistoryMailbox>> mailboxesOf = {
+        {box("A", 100), box("B", 50), box("C", 10)},
+        {box("A", std::nullopt), box("A", 110), box("A", 999), box("X", 5), box("B", std::nullopt),
+         box("C", 10)},
+        {box("A", 120), box("B", 60), box("C", 20), box("D", 1), box("C", 30)}};
+    const PostOfficeTrends t = ComputeTrends(runs, mailboxesOf);
+    ASSERT_EQ(t.previous, 1u);
+    ASSERT_EQ(t.monthAgo, 0u);
+    auto growth = [](const std::vector<GrowthRow>& rows) {
+        std::string s;
+        for (const GrowthRow& r : rows)
+            s += r.username + ":" +
+                 (r.sizeThen ? std::to_string(static_cast<int>(*r.sizeThen)) : "-") + ">" +
+                 (r.growthMb ? std::to_string(static_cast<int>(*r.growthMb)) : "-") + " ";
+        return s;
+    };
+    EXPECT_EQ(growth(t.sincePrevious), "A:110>10 B:->- C:10>10 D:->- C:10>20 ");
+    EXPECT_EQ(growth(t.topSincePrevious), "C:10>20 A:110>10 C:10>10 ");
+    EXPECT_EQ(growth(t.topSinceMonthAgo), "A:100>20 C:10>20 B:50>10 C:10>10 ");
+    EXPECT_EQ(growth(TopGrowers(t.sincePrevious, 2)), "C:10>20 A:110>10 ");
+    EXPECT_EQ(t.topSinceMonthAgo[0].fullname, "Full A");
+    // B was in the previous run without a size: neither new nor gone.
+    EXPECT_EQ(t.newMailboxes, std::vector<std::string>{"D"});
+    EXPECT_EQ(t.goneMailboxes, std::vector<std::string>{"X"});
+}
+
+// A store that gives only what every store must, so that the rest comes from the defaults.
+class PlainStore : public HistoryStore {
+  public:
+    explicit PlainStore(HistoryStore& inner) : inner_(inner) {}
+    void Begin() override { inner_.Begin(); }
+    std::int64_t RecordRun(const HistorySnapshot& s) override { return inner_.RecordRun(s); }
+    void Commit() override { inner_.Commit(); }
+    void Rollback() noexcept override { inner_.Rollback(); }
+    std::vector<HistoryRun> Runs(const std::string& n, const std::string& p) override {
+        return inner_.Runs(n, p);
+    }
+    std::vector<HistoryRun> LatestRuns() override { return inner_.LatestRuns(); }
+    std::vector<HistoryMailbox> Mailboxes(std::int64_t id) override { return inner_.Mailboxes(id); }
+
+  private:
+    HistoryStore& inner_;
+};
+
+// Rows handed over one at a time, and sizes read back alone, by the SQLite store and by the
+// defaults that other stores inherit.
+TEST(HistoryStore, RowsOneAtATimeAndSizesAlone) {
+    TempDir dir;
+    SqliteHistoryStore sqlite(dir / "h.sqlite");
+    PlainStore plain(sqlite);
+    const std::vector<HistoryMailbox> rows = {
+        {"A", "Anna", 100, 1, 2, 3, 200, 80, "No", "a1"},
+        {"B", "Bo", std::nullopt, 4, 5, 6, std::nullopt, std::nullopt, "", "b2"},
+        {"A", "Anna again", 7, 0, 0, 0, 200, 80, "No", "a3"}};
+    int n = 0;
+    for (HistoryStore* store : std::vector<HistoryStore*>{&sqlite, &plain}) {
+        HistoryRun run;
+        run.poName = "PO";
+        run.poPath = "path";
+        run.processedOn = "run " + std::to_string(++n);
+        run.processedAt = "2005-03-0" + std::to_string(n) + "T00:00:00";
+        run.mailboxes = 3;
+        store->Begin();
+        const std::int64_t id = store->RecordRunRows(
+            run, rows.size(), [&](std::size_t i, HistoryMailbox& m) { m = rows[i]; });
+        store->Commit();
+        const auto back = store->Mailboxes(id);
+        ASSERT_EQ(back.size(), 3u) << n;
+        EXPECT_EQ(back[2].fullname, "Anna again") << n;
+        EXPECT_EQ(back[1].sizeMb, std::nullopt) << n;
+        EXPECT_EQ(back[1].uid, "b2") << n;
+        std::string sizes;
+        store->ForEachSize(id, [&](std::string_view user, std::optional<double> mb) {
+            sizes +=
+                std::string(user) + "=" + (mb ? std::to_string(static_cast<int>(*mb)) : "-") + " ";
+        });
+        EXPECT_EQ(sizes, "A=100 B=- A=7 ") << n;
+    }
+    EXPECT_EQ(sqlite.Runs("PO", "path").size(), 2u);
+}
+
 // The store's round trip, order and concurrency cases run on every back end: tests/store.
 TEST(HistoryStore, RefusesFilesItCannotUseAndLeavesThemAsTheyWere) {
     TempDir dir;
