@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "report/Cp1252Utf8.h"
 #include "text/Errors.h"
 
 namespace k32 {
@@ -48,6 +49,24 @@ CREATE INDEX IF NOT EXISTS runs_by_post_office ON runs (po_name, po_path, proces
 )";
 
 // A prepared statement that finalizes itself.
+// Log texts are Windows-1252 bytes; the file keeps UTF-8, so that names read right in any
+// SQLite tool. Plain ASCII, nearly every text, is the same in both and is passed as it is.
+bool IsAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+void ToStoredText(std::string& s) {
+    if (!IsAscii(s))
+        s = Utf8FromWindows1252(s);
+}
+
+std::string FromStoredText(std::string_view s) {
+    return IsAscii(s) ? std::string(s) : Windows1252FromUtf8(s);
+}
+
 class Statement {
   public:
     Statement(sqlite3* db, const char* sql) {
@@ -60,7 +79,8 @@ class Statement {
     explicit operator bool() const { return st_ != nullptr; }
     sqlite3_stmt* get() const { return st_; }
 
-    void Text(int i, const std::string& s) {
+    void Text(int i, std::string s) {
+        ToStoredText(s);
         sqlite3_bind_text(st_, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
     }
     void Int(int i, std::int64_t v) { sqlite3_bind_int64(st_, i, v); }
@@ -72,7 +92,7 @@ class Statement {
     }
     std::string ColumnText(int i) const {
         const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st_, i));
-        return t ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(st_, i))) : "";
+        return t ? FromStoredText({t, static_cast<std::size_t>(sqlite3_column_bytes(st_, i))}) : "";
     }
     std::optional<double> ColumnReal(int i) const {
         if (sqlite3_column_type(st_, i) == SQLITE_NULL)
@@ -271,7 +291,10 @@ std::int64_t SqliteHistoryStore::RecordRunRows(const HistoryRun& run, std::size_
         if (!*ins)
             FailWrite();
         for (std::size_t r = 0; r < n; ++r) {
-            fill(done + r, rows[r]);
+            HistoryMailbox& m = rows[r];
+            fill(done + r, m);
+            for (std::string* text : {&m.username, &m.fullname, &m.exceeded, &m.uid})
+                ToStoredText(*text);
             BindMailbox(ins->get(), static_cast<int>(r) * kMailboxColumns + 1, id, rows[r]);
         }
         if (sqlite3_step(ins->get()) != SQLITE_DONE)
@@ -382,10 +405,15 @@ void SqliteHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
         const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
-        const std::string_view username =
+        const std::string_view stored =
             t ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)))
               : std::string_view();
-        each(username, s.ColumnReal(1));
+        if (IsAscii(stored)) {
+            each(stored, s.ColumnReal(1));
+        } else {
+            const std::string username = Windows1252FromUtf8(stored);
+            each(username, s.ColumnReal(1));
+        }
     }
     // A read that stops early would pass a part of the run for all of it.
     if (rc != SQLITE_DONE)
