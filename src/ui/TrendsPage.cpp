@@ -232,9 +232,10 @@ namespace {
 
 // Paints a widget into `target`, scaled to fit it whole with its proportions kept. Painting
 // goes through the painter, so on a printer the charts stay drawings, not pictures.
-void PaintWidgetFitted(QPainter& painter, QWidget* widget, const QRectF& target) {
+// Returns the height painted.
+double PaintWidgetFitted(QPainter& painter, QWidget* widget, const QRectF& target) {
     if (widget->width() <= 0 || widget->height() <= 0)
-        return;
+        return 0;
     const double scale =
         std::min(target.width() / widget->width(), target.height() / widget->height());
     painter.save();
@@ -242,7 +243,11 @@ void PaintWidgetFitted(QPainter& painter, QWidget* widget, const QRectF& target)
     painter.scale(scale, scale);
     widget->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
     painter.restore();
+    return widget->height() * scale;
 }
+
+// Rows whose texts decide the printed column widths; enough for any page's worth.
+constexpr int kRowsMeasured = 2000;
 
 }  // namespace
 
@@ -287,17 +292,26 @@ bool TrendsPage::PrintOn(QPrinter* printer) {
         line(text, LabelTrendsCompare->text() + " " + ComboTrendsCompare->currentText());
     y += 8;
     const double chartHeight = std::min(320.0, height / 3);
-    PaintWidgetFitted(painter, ChartTrendsTotal, QRectF(0, y, kWidth / 2 - 5, chartHeight));
-    PaintWidgetFitted(painter, ChartTrendsGrowth,
-                      QRectF(kWidth / 2 + 5, y, kWidth / 2 - 5, chartHeight));
-    y += chartHeight + 12;
+    const double left =
+        PaintWidgetFitted(painter, ChartTrendsTotal, QRectF(0, y, kWidth / 2 - 5, chartHeight));
+    const double right = PaintWidgetFitted(painter, ChartTrendsGrowth,
+                                           QRectF(kWidth / 2 + 5, y, kWidth / 2 - 5, chartHeight));
+    y += std::max(left, right) + 12;
 
-    // The table in its current order, its columns in the proportions they have on screen.
+    // The table in its current order, each column as wide as its caption and texts need, the
+    // whole scaled to the page's width.
     const int columns = model->columnCount();
     std::vector<double> widths(static_cast<std::size_t>(columns));
     double total = 0;
-    for (int c = 0; c < columns; ++c)
-        total += widths[static_cast<std::size_t>(c)] = std::max(40, GridTrends->columnWidth(c));
+    const QFontMetricsF boldMetrics(bold), textMetrics(text);
+    for (int c = 0; c < columns; ++c) {
+        double w = boldMetrics.horizontalAdvance(
+            model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+        for (int r = 0; r < std::min(model->rowCount(), kRowsMeasured); ++r)
+            w = std::max(w, textMetrics.horizontalAdvance(
+                                model->data(model->index(r, c), Qt::DisplayRole).toString()));
+        total += widths[static_cast<std::size_t>(c)] = w + 12;
+    }
     for (double& w : widths)
         w *= kWidth / total;
     const double rowHeight = QFontMetricsF(text).height() * 1.35;
