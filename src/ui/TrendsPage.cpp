@@ -432,11 +432,23 @@ void TrendsPage::LoadPostOffice() {
     try {
         const std::unique_ptr<HistoryStore> store = OpenHistoryStore(source_.location);
         std::vector<HistoryRun> runs = store->Runs(po.name, po.path);
-        std::vector<std::vector<HistoryMailbox>> mailboxesOf;
-        mailboxesOf.reserve(runs.size());
+        // The last run whole; of the earlier ones only the usernames and sizes, read one run
+        // at a time, so that a long history of a large post office is never all in memory.
+        std::vector<HistoryMailbox> last;
+        if (!runs.empty())
+            last = store->Mailboxes(runs.back().id);
+        std::vector<TrendMailbox> now;
+        now.reserve(last.size());
+        for (const HistoryMailbox& m : last)
+            now.push_back(
+                {m.username, m.fullname, m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct});
+        std::vector<std::int64_t> ids;
         for (const HistoryRun& run : runs)
-            mailboxesOf.push_back(store->Mailboxes(run.id));
-        trends = ComputeTrends(std::move(runs), mailboxesOf);
+            ids.push_back(run.id);
+        trends =
+            ComputeTrends(std::move(runs), now, [&](std::size_t run, const EachEarlierSize& each) {
+                store->ForEachSize(ids[run], each);
+            });
     } catch (const std::exception& e) {
         ShowMessage("<p>The history could not be read: " +
                     DecodeForDisplay(e.what()).toHtmlEscaped() + "</p>");
