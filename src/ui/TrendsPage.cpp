@@ -493,7 +493,8 @@ void TrendsPage::LoadPostOffice() {
 void TrendsPage::LoadComparison() {
     std::vector<TrendsRow> rows = lastRows_;
     const QVariant id = ComboTrendsCompare->currentData();
-    if (runs_.size() > 1 && id.isValid()) {
+    // The rows already hold the growth since the run before the last, the first choice.
+    if (runs_.size() > 1 && id.isValid() && ComboTrendsCompare->currentIndex() > 0) {
         try {
             const std::unique_ptr<HistoryStore> store = OpenHistoryStore(source_.location);
             rows = GrowthSince(std::move(rows), store->Mailboxes(id.toLongLong()));
