@@ -25,6 +25,7 @@
 
 #include "analysis/Trends.h"
 #include "report/HistoryStore.h"
+#include "text/Errors.h"
 #include "ui/TextDecode.h"
 
 namespace k32 {
@@ -141,6 +142,22 @@ void TrendsPage::ShowMessage(const QString& text) {
     LabelTrendsInfo->setText(text);
     LabelTrendsInfo->setVisible(true);
     content_->setVisible(false);
+}
+
+void TrendsPage::ShowReadError(const std::exception& e) {
+    // The store's error names it; other errors get the store named here.
+    // A connection string may hold a password: only the store's own error names a server.
+    const auto* named = dynamic_cast<const KestramaError*>(&e);
+    const std::string& location = source_.location;
+    QString where;
+    if (named && !named->where.empty())
+        where = DecodeForDisplay(named->where);
+    else if (location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0)
+        where = "the history server";
+    else
+        where = DecodeForDisplay(location.empty() ? DefaultHistoryFile() : location);
+    ShowMessage("<p>The history could not be read: " + DecodeForDisplay(e.what()).toHtmlEscaped() +
+                "</p><p>" + where.toHtmlEscaped() + "</p>");
 }
 
 void TrendsPage::ShowContent() {
@@ -397,8 +414,7 @@ void TrendsPage::Refresh(const Source& source) {
         for (const HistoryRun& run : store->LatestRuns())
             postOffices_.push_back({run.poName, run.poPath});
     } catch (const std::exception& e) {
-        ShowMessage("<p>The history could not be read: " +
-                    DecodeForDisplay(e.what()).toHtmlEscaped() + "</p>");
+        ShowReadError(e);
         return;
     }
     if (postOffices_.empty()) {
@@ -450,8 +466,7 @@ void TrendsPage::LoadPostOffice() {
                 store->ForEachSize(ids[run], each);
             });
     } catch (const std::exception& e) {
-        ShowMessage("<p>The history could not be read: " +
-                    DecodeForDisplay(e.what()).toHtmlEscaped() + "</p>");
+        ShowReadError(e);
         return;
     }
     runs_.clear();
@@ -499,8 +514,7 @@ void TrendsPage::LoadComparison() {
             const std::unique_ptr<HistoryStore> store = OpenHistoryStore(source_.location);
             rows = GrowthSince(std::move(rows), store->Mailboxes(id.toLongLong()));
         } catch (const std::exception& e) {
-            ShowMessage("<p>The history could not be read: " +
-                        DecodeForDisplay(e.what()).toHtmlEscaped() + "</p>");
+            ShowReadError(e);
             return;
         }
     }

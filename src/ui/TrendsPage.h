@@ -7,6 +7,7 @@
 // and re-sort) and keeps nothing open in between.
 
 #include <QWidget>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,8 @@ class TrendsPage : public QWidget {
     };
 
     void ShowMessage(const QString& text);
+    // Says that the history could not be read, why, and where it is.
+    void ShowReadError(const std::exception& e);
     void ShowContent();
     void LoadPostOffice();  // the runs of the chosen post office, then LoadComparison()
     void LoadComparison();  // the growth between the chosen runs

@@ -233,6 +233,7 @@ void TstTrends::pageSaysWhyItHasNothingToShow() {
         {"no file yet", Harbour(dir.filePath("none/h.sqlite").toStdString()),
          "No run has been recorded yet"},
         {"a file that is no history", Harbour(notDb), "not a history database"},
+        {"... and where it is", Harbour(notDb), "notes.sqlite"},
     };
     for (const Case& c : cases) {
         page.Refresh(c.source);
