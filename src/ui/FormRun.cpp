@@ -67,7 +67,8 @@ void Form1::ButtonGoClick() {
     // A failed run changes nothing the window shows, the CSV tab's notice included.
     if (completed) {
         expireShown_ = !state.mailboxRunComplete;
-        RefreshTrends();
+        if (!closeAfterRun_)
+            RefreshTrends();
     }
     if (!busy_ && !closeAfterRun_)
         EnableRunButtons();
@@ -77,7 +78,8 @@ void Form1::ButtonReSortClick() {
     if (busy_ || !state.mailboxRunComplete)
         return;
     RunGuarded(ReSortAndRewrite);
-    RefreshTrends();
+    if (!closeAfterRun_)
+        RefreshTrends();
 }
 
 void Form1::Button1Click() {
