@@ -112,19 +112,6 @@ class JobBeside {
 
 }  // namespace
 
-HistorySnapshot SnapshotOf(const MailboxTable& table, const RunSummary& summary,
-                           const std::string& logPath) {
-    HistorySnapshot snap{RunOf(summary, logPath), {}};
-    snap.mailboxes.resize(table.Count());
-    for (std::uint32_t i = 1; i <= table.Count(); ++i) {
-        HistoryMailbox& m = snap.mailboxes[i - 1];
-        FillMailbox(table.Get(i), m);
-        snap.run.totalMb += m.sizeMb.value_or(0);
-    }
-    snap.run.mailboxes = static_cast<std::int64_t>(snap.mailboxes.size());
-    return snap;
-}
-
 // The usernames and sizes of one earlier run, read before the store starts recording.
 struct EarlierRun {
     std::string names;                  // the usernames one after the other

@@ -12,10 +12,6 @@
 
 namespace k32 {
 
-// What the store keeps of this run: every mailbox of the table (not only the report's rows).
-HistorySnapshot SnapshotOf(const MailboxTable& table, const RunSummary& summary,
-                           const std::string& logPath);
-
 // A run being recorded with its trend reports. The store is given the mailboxes on a thread of
 // its own, straight from the table, while the caller writes the run's reports and the trends
 // are computed; everything is then committed together by the caller.

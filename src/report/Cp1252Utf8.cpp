@@ -46,6 +46,19 @@ char ByteOf(char32_t c) {
 
 }  // namespace
 
+std::string ReadableUtf8FromWindows1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char b : bytes) {
+        const auto byte = static_cast<unsigned char>(b);
+        char32_t c = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
+        if (c >= 0x80 && c < 0xA0)  // an undefined byte maps to itself in the table
+            c = 0xFFFD;
+        AppendCodePoint(out, c);
+    }
+    return out;
+}
+
 void AppendUtf8FromWindows1252(std::string& out, std::string_view bytes) {
     for (char b : bytes) {
         const auto byte = static_cast<unsigned char>(b);

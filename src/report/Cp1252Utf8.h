@@ -17,6 +17,10 @@ std::string Utf8FromWindows1252(std::string_view bytes);
 // hand), and a malformed UTF-8 sequence, become "?".
 std::string Windows1252FromUtf8(std::string_view text);
 
+// For a page a person reads: the same characters, but the five undefined bytes show as U+FFFD
+// REPLACEMENT CHARACTER and NUL stays NUL. Not meant to be undone.
+std::string ReadableUtf8FromWindows1252(std::string_view bytes);
+
 // Appends the UTF-8 form of `bytes` to `out` (the fast path of the bulk writer).
 void AppendUtf8FromWindows1252(std::string& out, std::string_view bytes);
 

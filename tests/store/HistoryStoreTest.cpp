@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
-#include <sqlite3.h>
 
 #include <atomic>
 #include <functional>
@@ -11,6 +10,7 @@
 #include <memory>
 
 #include "PgTestServer.h"
+#include "SqliteQuery.h"
 #include "TestSupport.h"
 #include "report/HistoryStore.h"
 #include "report/PgClient.h"
@@ -39,26 +39,7 @@ class SqliteBackend : public Backend {
   public:
     std::string NewStore() override { return dir_ / ("h" + std::to_string(++count_) + ".sqlite"); }
     std::string Query(const std::string& where, const std::string& sql) override {
-        sqlite3* h = nullptr;
-        sqlite3_open_v2(where.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
-        std::string out;
-        char* error = nullptr;
-        sqlite3_exec(
-            h, sql.c_str(),
-            [](void* o, int n, char** values, char**) {
-                auto& s = *static_cast<std::string*>(o);
-                for (int i = 0; i < n; ++i)
-                    s += std::string(i ? "|" : "") + (values[i] ? values[i] : "NULL");
-                s += "\n";
-                return 0;
-            },
-            &out, &error);
-        if (error) {
-            ADD_FAILURE() << sql << ": " << error;
-            sqlite3_free(error);
-        }
-        sqlite3_close(h);
-        return out;
+        return SqliteQuery(where, sql);
     }
     const char* NewerVersionSql() const override { return "PRAGMA user_version=7"; }
 

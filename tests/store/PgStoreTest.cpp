@@ -103,6 +103,12 @@ TEST(Cp1252Utf8, EveryByteComesBackAndForeignTextBecomesQuestionMarks) {
         EXPECT_EQ(Windows1252FromUtf8(c.utf8), c.bytes) << c.utf8;
 }
 
+// For pages people read, the undefined bytes show as the replacement character.
+TEST(Cp1252Utf8, ReadableTextMarksUndefinedBytes) {
+    EXPECT_EQ(ReadableUtf8FromWindows1252("\x80\x81 M\xfcller \x9d"),
+              "\xe2\x82\xac\xef\xbf\xbd M\xc3\xbcller \xef\xbf\xbd");
+}
+
 class PgServer : public testing::Test {
   protected:
     void SetUp() override {

@@ -2,11 +2,11 @@
 // the quota bands on tables of cases, the store's round trip and its refusals, and batch runs
 // with /HISTORY: (same reports, growth over runs, all or nothing, two runs at once).
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <future>
 
+#include "SqliteQuery.h"
 #include "TestSupport.h"
 #include "analysis/Trends.h"
 #include "report/HistoryStore.h"
@@ -47,24 +47,6 @@ ProcessResult Batch(const std::string& in, const std::string& out, const std::st
 
 std::vector<std::string> CsvLines(const std::string& path) {
     return SplitCrLf(ReadFile(path));
-}
-
-std::string Query(const std::string& db, const std::string& sql) {
-    sqlite3* h = nullptr;
-    sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
-    std::string out;
-    sqlite3_exec(
-        h, sql.c_str(),
-        [](void* o, int n, char** values, char**) {
-            auto& s = *static_cast<std::string*>(o);
-            for (int i = 0; i < n; ++i)
-                s += std::string(i ? "|" : "") + (values[i] ? values[i] : "NULL");
-            s += "\n";
-            return 0;
-        },
-        &out, nullptr);
-    sqlite3_close(h);
-    return out;
 }
 
 }  // namespace
@@ -250,10 +232,7 @@ TEST(HistoryStore, RefusesFilesItCannotUseAndLeavesThemAsTheyWere) {
     WriteFile(notDb, std::string(4096, 'x'));
     const std::string newer = dir / "newer.sqlite";
     { SqliteHistoryStore store(newer); }
-    sqlite3* h = nullptr;
-    sqlite3_open(newer.c_str(), &h);
-    sqlite3_exec(h, "PRAGMA user_version=7", nullptr, nullptr, nullptr);
-    sqlite3_close(h);
+    SqliteQuery(newer, "PRAGMA user_version=7");
     const std::string newerBytes = ReadFile(newer);
     struct Case {
         std::string file, message;
@@ -292,11 +271,12 @@ TEST(HistoryBatch, ReportsStayTheSameAndTrendsFollowTheRuns) {
     EXPECT_EQ(CsvLines(dir / "po-trends.csv")[0],
               "Username;Fullname;Size then (MB);Size now (MB);Growth (MB);Growth (%);Limit (MB);"
               "Used (%);Days to limit");
-    EXPECT_EQ(Query(db, "SELECT processed_at, mailboxes, total_mb FROM runs"),
+    EXPECT_EQ(SqliteQuery(db, "SELECT processed_at, mailboxes, total_mb FROM runs"),
               "2005-03-07T02:15:00|5|784.0\n");
     // Recording the same log again replaces its run.
     ASSERT_EQ(Batch(Sample("english-gw652.log"), dir / "po", db).exitCode, 0);
-    EXPECT_EQ(Query(db, "SELECT count(*) FROM runs; SELECT count(*) FROM mailboxes"), "1\n5\n");
+    EXPECT_EQ(SqliteQuery(db, "SELECT count(*) FROM runs; SELECT count(*) FROM mailboxes"),
+              "1\n5\n");
 
     // Two weeks more, Anna growing 30 MB a week towards her 300 MB; Bo gone in the last run.
     WriteFile(dir / "w2.log", SampleOn("Monday, March 14, 2005 - 2:15 am", 236));
@@ -353,7 +333,7 @@ TEST(HistoryBatch, TwoPostOfficesRecordIntoOneFileAtOnce) {
         EXPECT_EQ(ra.exitCode, 0) << ra.err;
         EXPECT_EQ(rb.exitCode, 0) << rb.err;
     }
-    EXPECT_EQ(Query(db, "SELECT po_name, mailboxes FROM runs ORDER BY po_name"),
+    EXPECT_EQ(SqliteQuery(db, "SELECT po_name, mailboxes FROM runs ORDER BY po_name"),
               "Harbour|5\nLighthouse|5\n");
     // With several post offices, each trend report lists them all.
     ASSERT_EQ(Batch(dir / "other.log", dir / "b", db).exitCode, 0);

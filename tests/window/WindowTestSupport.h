@@ -128,4 +128,14 @@ inline QVariant Evaluate(QWebEnginePage* page, const QString& code) {
     return result;
 }
 
+// Waits until the view has finished loading its page (its images included).
+inline bool Loaded(QWebEngineView* view) {
+    return WaitUntil([&] {
+        return Evaluate(view->page(),
+                        "document.readyState === 'complete' && "
+                        "Array.from(document.images).every(i => i.complete)")
+            .toBool();
+    });
+}
+
 }  // namespace k32test

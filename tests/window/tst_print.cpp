@@ -109,30 +109,6 @@ QPageLayout Paper(QPageSize::PageSizeId size, QPageLayout::Orientation orientati
     return QPageLayout(QPageSize(size), orientation, QMarginsF());
 }
 
-template <typename T>
-T* Control(Form1& form, const char* name) {
-    T* control = form.findChild<T*>(name);
-    if (!control)
-        qFatal("no control %s", name);
-    return control;
-}
-
-void ShowTab(Form1& form, int index) {
-    QTabBar* bar = Control<QTabWidget>(form, "TabControl1")->tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
-    QCoreApplication::processEvents();
-}
-
-// Waits until the view has finished loading its page (its images included).
-bool Loaded(QWebEngineView* view) {
-    return WaitUntil([&] {
-        return Evaluate(view->page(),
-                        "document.readyState === 'complete' && "
-                        "Array.from(document.images).every(i => i.complete)")
-            .toBool();
-    });
-}
-
 }  // namespace
 
 class PrintTest : public QObject {
@@ -145,15 +121,15 @@ class PrintTest : public QObject {
         answers_ = std::make_unique<MessageBoxAnswerer>();
         program_ = std::make_unique<Program>();
         Form1& f = *program_->form;
-        Retype(Control<QLineEdit>(f, "EditOpen"), KESTRAMA_SAMPLES "/english-gw652.log");
-        Retype(Control<QLineEdit>(f, "EditSave"), out_.filePath("po1"));
-        Click(Control<QPushButton>(f, "ButtonGo"));
+        Retype(Child<QLineEdit>(f, "EditOpen"), KESTRAMA_SAMPLES "/english-gw652.log");
+        Retype(Child<QLineEdit>(f, "EditSave"), out_.filePath("po1"));
+        Click(Child<QPushButton>(f, "ButtonGo"));
         QVERIFY(QFile::exists(out_.filePath("po1.mht")));
-        ShowTab(f, k32::kTabHtml);
-        report_ = Control<QWebEngineView>(f, "WebBrowserOutput");
+        ClickTab(f, k32::kTabHtml);
+        report_ = Child<QWebEngineView>(f, "WebBrowserOutput");
         QVERIFY(WaitUntil([&] { return report_->url().fileName() == "po1.mht"; }));
         QVERIFY(Loaded(report_));
-        manual_ = Control<QWebEngineView>(f, "WebBrowserHelp");
+        manual_ = Child<QWebEngineView>(f, "WebBrowserHelp");
     }
 
     void cleanupTestCase() {
@@ -245,7 +221,7 @@ class PrintTest : public QObject {
 
     // The manual's PDF holds its text and is far smaller than the same pages as images.
     void manualPdfHoldsText() {
-        ShowTab(*program_->form, k32::kTabHelp);
+        ClickTab(*program_->form, k32::kTabHelp);
         QVERIFY(Loaded(manual_));
         const QString textPdf = out_.filePath("manual-text.pdf");
         const QString imagePdf = out_.filePath("manual-images.pdf");
@@ -281,7 +257,7 @@ class PrintTest : public QObject {
     // "Print" to a file from the print dialog writes the report's PDF with its text, fitted.
     void printButtonWritesText() {
         Form1& f = *program_->form;
-        ShowTab(f, k32::kTabHtml);
+        ClickTab(f, k32::kTabHtml);
         QVERIFY(Loaded(report_));
         const QString pdf = out_.filePath("button.pdf");
         bool toFile = false;
@@ -297,7 +273,7 @@ class PrintTest : public QObject {
             QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
         });
         const int messages = answers_->texts.size();
-        Click(Control<QPushButton>(f, "ButtonPrint"));
+        Click(Child<QPushButton>(f, "ButtonPrint"));
         if (!toFile)
             QSKIP("the print dialog offers no printing to a file here");
         QVERIFY(WaitUntil([&] { return PdfText(pdf, 1).contains("UID"); }, 10000));

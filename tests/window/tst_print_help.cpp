@@ -32,16 +32,6 @@ int PdfPages(const QString& path) {
     return pages;
 }
 
-// Waits until the view has finished loading its page (its images included).
-bool Loaded(QWebEngineView* view) {
-    return WaitUntil([&] {
-        return Evaluate(view->page(),
-                        "document.readyState === 'complete' && "
-                        "Array.from(document.images).every(i => i.complete)")
-            .toBool();
-    });
-}
-
 // Calls `act` once `ready` holds, from a timer: for dialogs whose contents are made while the
 // dialog already runs its own loop.
 void WhenReady(std::function<bool()> ready, std::function<void()> act, int ms = 20000) {
