@@ -91,16 +91,20 @@ TrendsPage::TrendsPage(QWidget* parent) : QWidget(parent) {
     LabelTrendsPostOffice = Named<QLabel>(content_, "LabelTrendsPostOffice");
     LabelTrendsPostOffice->setText("Post office");
     ComboTrendsPostOffice = Named<QComboBox>(content_, "ComboTrendsPostOffice");
-    ComboTrendsPostOffice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // The post office's name and path may be long: its box takes the room the choice of run
+    // leaves, and that one always shows whole.
+    ComboTrendsPostOffice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ComboTrendsPostOffice->setMinimumContentsLength(16);
     LabelTrendsCompare = Named<QLabel>(content_, "LabelTrendsCompare");
     LabelTrendsCompare->setText("Compare with the run of");
     ComboTrendsCompare = Named<QComboBox>(content_, "ComboTrendsCompare");
     ComboTrendsCompare->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     choices->addWidget(LabelTrendsPostOffice);
-    choices->addWidget(ComboTrendsPostOffice);
+    choices->addWidget(ComboTrendsPostOffice, 3);
     choices->addSpacing(16);
     choices->addWidget(LabelTrendsCompare);
     choices->addWidget(ComboTrendsCompare);
+    ComboTrendsCompare->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     choices->addStretch(1);
     layout->addLayout(choices);
 
