@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "report/SqliteHistoryStore.h"
+#include "history/SqliteHistoryStore.h"
 #include "ui/TrendsPage.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "report/HistoryStore.h"
+#include "history/HistoryStore.h"
 #include "settings/CommandLinePreview.h"
 #include "settings/StoredSettings.h"
 #include "state/AppState.h"

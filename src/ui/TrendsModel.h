@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/Trends.h"
+#include "history/Trends.h"
 
 namespace k32 {
 

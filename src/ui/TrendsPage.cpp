@@ -23,8 +23,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/Trends.h"
-#include "report/HistoryStore.h"
+#include "history/Trends.h"
+#include "history/HistoryStore.h"
 #include "text/Errors.h"
 #include "ui/TextDecode.h"
 

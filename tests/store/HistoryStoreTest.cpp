@@ -12,8 +12,8 @@
 #include "PgTestServer.h"
 #include "SqliteQuery.h"
 #include "TestSupport.h"
-#include "report/HistoryStore.h"
-#include "report/PgClient.h"
+#include "history/HistoryStore.h"
+#include "history/PgClient.h"
 #include "text/Errors.h"
 
 using namespace k32;

@@ -9,10 +9,10 @@
 
 #include "PgTestServer.h"
 #include "TestSupport.h"
-#include "report/Cp1252Utf8.h"
-#include "report/HistoryStore.h"
-#include "report/PgClient.h"
-#include "report/PgHistoryStore.h"
+#include "text/Cp1252Utf8.h"
+#include "history/HistoryStore.h"
+#include "history/PgClient.h"
+#include "history/PgHistoryStore.h"
 #include "text/Errors.h"
 
 using namespace k32;

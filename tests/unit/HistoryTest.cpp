@@ -8,9 +8,9 @@
 
 #include "SqliteQuery.h"
 #include "TestSupport.h"
-#include "analysis/Trends.h"
-#include "report/HistoryStore.h"
-#include "report/SqliteHistoryStore.h"
+#include "history/Trends.h"
+#include "history/HistoryStore.h"
+#include "history/SqliteHistoryStore.h"
 #include "text/Errors.h"
 #include "text/LogDates.h"
 

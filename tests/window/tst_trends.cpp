@@ -22,7 +22,7 @@
 
 #include "UserInput.h"
 #include "WindowTestSupport.h"
-#include "report/SqliteHistoryStore.h"
+#include "history/SqliteHistoryStore.h"
 #include "ui/Form1.h"
 #include "ui/TrendsModel.h"
 #include "ui/TrendsPage.h"

@@ -1,4 +1,4 @@
-#include "report/TrendsReport.h"
+#include "history/TrendsReport.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "report/Cp1252Utf8.h"
+#include "text/Cp1252Utf8.h"
 #include "text/LineWriter.h"
 
 namespace k32 {

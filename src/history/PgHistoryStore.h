@@ -1,12 +1,12 @@
 #pragma once
 // The history store in a PostgreSQL database, for several machines that share one history: the
 // same tables and columns as the file store, the texts kept as UTF-8. The client library is
-// loaded at run time (report/PgClient.h).
+// loaded at run time (history/PgClient.h).
 
 #include <memory>
 #include <string>
 
-#include "report/HistoryStore.h"
+#include "history/HistoryStore.h"
 
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;

@@ -1,4 +1,4 @@
-#include "report/PgHistoryStore.h"
+#include "history/PgHistoryStore.h"
 
 #include <libpq-fe.h>
 
@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "report/Cp1252Utf8.h"
-#include "report/PgClient.h"
+#include "text/Cp1252Utf8.h"
+#include "history/PgClient.h"
 #include "text/Errors.h"
 
 namespace k32 {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "report/HistoryStore.h"
+#include "history/HistoryStore.h"
 #include "report/ReportData.h"
 #include "state/Records.h"
 #include "text/PendingFiles.h"

@@ -1,4 +1,4 @@
-#include "analysis/Trends.h"
+#include "history/Trends.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "report/Cp1252Utf8.h"
+#include "text/Cp1252Utf8.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "app/RecordHistory.h"
+#include "history/RecordHistory.h"
 
 #include <sys/stat.h>
 
@@ -10,8 +10,8 @@
 #include <thread>
 #include <utility>
 
-#include "analysis/Trends.h"
-#include "report/TrendsReport.h"
+#include "history/Trends.h"
+#include "history/TrendsReport.h"
 #include "text/LogDates.h"
 
 namespace k32 {

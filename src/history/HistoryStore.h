@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "state/HistoryTypes.h"
+#include "history/HistoryTypes.h"
 
 namespace k32 {
 

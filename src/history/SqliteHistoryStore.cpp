@@ -1,4 +1,4 @@
-#include "report/SqliteHistoryStore.h"
+#include "history/SqliteHistoryStore.h"
 
 #include <sqlite3.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "report/Cp1252Utf8.h"
+#include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
 
 namespace k32 {

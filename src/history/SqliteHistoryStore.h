@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "report/HistoryStore.h"
+#include "history/HistoryStore.h"
 
 struct sqlite3;
 

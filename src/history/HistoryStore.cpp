@@ -1,12 +1,12 @@
-#include "report/HistoryStore.h"
+#include "history/HistoryStore.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
 
-#include "report/PgHistoryStore.h"
-#include "report/SqliteHistoryStore.h"
+#include "history/PgHistoryStore.h"
+#include "history/SqliteHistoryStore.h"
 #include "text/Errors.h"
 
 namespace k32 {

@@ -1,4 +1,4 @@
-#include "report/PgClient.h"
+#include "history/PgClient.h"
 
 #include <dlfcn.h>
 

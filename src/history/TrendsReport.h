@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/Trends.h"
+#include "history/Trends.h"
 #include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 
