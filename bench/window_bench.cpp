@@ -27,7 +27,7 @@
 #include <fstream>
 
 #include "settings/StoredSettings.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/ReportSettings.h"
 #include "ui/Form1.h"
 #include "ui/WindowStart.h"

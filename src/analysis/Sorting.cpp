@@ -8,7 +8,7 @@
 
 #include "state/ColumnTable.h"
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
@@ -70,7 +70,7 @@ void SortMailboxes(RunContext& ctx, MailboxTable& table, std::uint8_t field,
         // a plain sort of those numbers is the stable sort by key.
         std::vector<std::uint64_t> packed(n);
         for (std::uint32_t i = 1; i <= n; ++i) {
-            PumpEvents(ctx);
+            ThrowIfStopped(ctx);
             auto key = static_cast<std::uint32_t>(StrToInt32(table.Get(i).field[recordField]));
             if (descending)
                 key = ~key;
@@ -84,7 +84,7 @@ void SortMailboxes(RunContext& ctx, MailboxTable& table, std::uint8_t field,
         std::string arena;
         std::vector<std::pair<std::size_t, std::size_t>> spans(n);
         for (std::uint32_t i = 1; i <= n; ++i) {
-            PumpEvents(ctx);
+            ThrowIfStopped(ctx);
             std::string_view v = table.Get(i).field[recordField];
             spans[i - 1] = {arena.size(), v.size()};
             arena += UpperCaseText(v).view();

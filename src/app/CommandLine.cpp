@@ -1,7 +1,5 @@
 #include "app/CommandLine.h"
 
-#include "state/AppState.h"
-#include "state/DebugLog.h"
 #include "state/ReportSettings.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
@@ -30,8 +28,7 @@ std::int64_t Len(std::string_view s) {
 
 // Reads the options parameter over the defaults. Positions 1-3 are digits; position 4 picks
 // the caption placement; 5 and 6 are the separators. Missing positions keep their defaults.
-void ReadOptions(AppState& state, std::string_view parameter) {
-    ReportSettings& s = state.settings;
+void ReadOptions(ReportSettings& s, std::string_view parameter) {
     SetDefaultSettings(s);
     Text upper = UpperCaseText(parameter);
     std::string_view value = TrimBlanks(CopyFrom(upper.view(), Pos("/OPTIONS", upper.view()) + 9));
@@ -67,13 +64,13 @@ void ReadOptions(AppState& state, std::string_view parameter) {
 
 // Reads the column parameter by fixed positions (1-based): codes at 9-18, HTML flags at 25-34,
 // CSV flags at 40-49. A shorter parameter leaves the missing positions at their defaults.
-void ReadColumns(AppState& state, std::string_view parameter) {
+void ReadColumns(ReportSettings& settings, std::string_view parameter) {
     Text p(parameter);
     auto at = [&](std::size_t pos1) -> int {
         return pos1 <= p.size() ? static_cast<unsigned char>(p[pos1 - 1]) : -1;
     };
     for (std::size_t slot = 0; slot < kColumnSlots; ++slot) {
-        ColumnSlot& c = state.settings.columns[slot];
+        ColumnSlot& c = settings.columns[slot];
         if (int ch = at(9 + slot); ch >= 0)
             c.ColumnFieldCode = std::string(1, static_cast<char>(ch));
         if (int ch = at(25 + slot); ch >= 0)
@@ -81,6 +78,14 @@ void ReadColumns(AppState& state, std::string_view parameter) {
         if (int ch = at(40 + slot); ch >= 0)
             c.csv = ch != '0';
     }
+}
+
+// A path that would be cut at 255 bytes names another file than the one typed: refused, naming
+// the switch and the limit, before anything is read or written.
+void CheckPathLength(std::string_view key, std::string_view path, std::string_view suffix) {
+    const std::string problem = PathLengthProblem(path, !suffix.empty());
+    if (!problem.empty())
+        throw KestramaError(ErrorKind::Conversion, std::string(key) + ": " + problem);
 }
 
 // A top parameter's number that does not convert names the parameter and which number.
@@ -95,7 +100,7 @@ std::uint32_t TopNumber(std::string_view parameter, std::string_view what, std::
 }
 
 // "/TOP:<count>,ABOVE:<value>": the count runs from the 6th character to the first comma.
-void ReadTop(AppState& state, std::string_view parameter) {
+void ReadTop(ReportSettings& settings, std::string_view parameter) {
     Text upper = UpperCaseText(parameter);
     std::string_view u = upper.view();
     auto comma = Pos(',', u);
@@ -104,8 +109,8 @@ void ReadTop(AppState& state, std::string_view parameter) {
     if (above == 0)
         throw KestramaError(ErrorKind::Conversion,
                             std::string(parameter) + ": expected /TOP:<count>,ABOVE:<value>");
-    state.settings.TOP = TopNumber(parameter, "top count", count);
-    state.settings.TOPVALUE =
+    settings.TOP = TopNumber(parameter, "top count", count);
+    settings.TOPVALUE =
         TopNumber(parameter, "above value", CopyFrom(u, above + Len(",ABOVE:")));
 }
 
@@ -133,37 +138,54 @@ bool IsBatchCommandLine(const std::vector<std::string>& params) {
     return n >= 3 && n <= 5;
 }
 
-void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
-                      std::string_view programFolder) {
-    state.WindowMode = true;
+CommandLine ParseCommandLine(const std::vector<std::string>& params,
+                             std::string_view programFolder, ReportSettings& settings) {
+    CommandLine line;
     std::string folder(programFolder);
     if (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    state.DebugLogPath = (folder == "/" ? "" : folder) + "/debug32.txt";
+    line.debugLogPath = (folder == "/" ? "" : folder) + "/debug32.txt";
     std::size_t n = params.size();
     if (n == 0)
-        return;
+        return line;
     // An optional last switch, after the three to five of a batch run: keep history.
     if (EndsWithHistorySwitch(params)) {
-        state.settings.KeepHistory = true;
-        state.settings.HistoryFile = KeyedValue(params[n - 1], "/HISTORY:");
+        settings.KeepHistory = true;
+        settings.HistoryFile = KeyedValue(params[n - 1], "/HISTORY:");
         --n;
     }
     if (n < 3 || n > 5) {
-        state.settings.KeepHistory = false;
-        state.settings.HistoryFile.clear();
-        ShowMessage(state,
-                    "Incorrect parameters, running GUI version." + std::to_string(params.size()));
-        return;
+        settings.KeepHistory = false;
+        settings.HistoryFile.clear();
+        line.message =
+            "Incorrect parameters, running GUI version." + std::to_string(params.size());
+        return line;
     }
-    state.WindowMode = false;
-    state.settings.InputPath = KeyedValue(params[0], "/IN:");
-    state.settings.OutputBasePath = KeyedValue(params[1], "/OUT:");
-    ReadOptions(state, params[2]);
+    line.windowMode = false;
+    const std::string input = KeyedValue(params[0], "/IN:");
+    const std::string base = KeyedValue(params[1], "/OUT:");
+    CheckPathLength("/IN:", input, "");
+    CheckPathLength("/OUT:", base, ".csv");
+    settings.InputPath = input;
+    settings.OutputBasePath = base;
+    ReadOptions(settings, params[2]);
     if (n >= 4)
-        ReadColumns(state, params[3]);
+        ReadColumns(settings, params[3]);
     if (n == 5)
-        ReadTop(state, params[4]);
+        ReadTop(settings, params[4]);
+    return line;
+}
+
+std::string PathLengthProblem(std::string_view path, bool basePath) {
+    // The longer of the two report names: ".csv" and ".mht" are as long.
+    const std::size_t longest = path.size() + (basePath ? std::string_view(".csv").size() : 0);
+    if (longest <= kTextMax)
+        return {};
+    return basePath ? "the report names (the base path with \".csv\" or \".mht\") are " +
+                          std::to_string(longest) + " bytes long; at most " +
+                          std::to_string(kTextMax) + " bytes can be used"
+                    : "the path is " + std::to_string(path.size()) + " bytes long; at most " +
+                          std::to_string(kTextMax) + " bytes can be used";
 }
 
 }  // namespace k32

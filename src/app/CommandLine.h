@@ -10,15 +10,29 @@
 #include <string_view>
 #include <vector>
 
+#include "state/ReportSettings.h"
+
 namespace k32 {
 
-struct AppState;
+// What the command line decides besides the settings.
+struct CommandLine {
+    bool windowMode = true;
+    // debug32.txt in the program's folder.
+    std::string debugLogPath;
+    // For the window to show: a wrong number of parameters. Empty when there is nothing to say.
+    std::string message;
+};
 
-// Forms DebugLogPath from the program's folder, sets WindowMode and, for a batch run, fills the
-// paths and the settings. An options character that must be a digit and is not, or a top
-// parameter that does not convert, raises the conversion error (a wrong command line).
-void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
-                      std::string_view programFolder);
+// For a batch run, fills the paths and the settings (over the defaults) from the parameters; the
+// history switch sets the history settings. An options character that must be a digit and is
+// not, a top parameter that does not convert, or a path that would be cut (see
+// PathLengthProblem) raises the conversion error (a wrong command line).
+CommandLine ParseCommandLine(const std::vector<std::string>& params,
+                             std::string_view programFolder, ReportSettings& settings);
+
+// Why a path cannot be used, or empty when it can: a path longer than 255 bytes, or a base path
+// whose report names (".csv" or ".mht" appended) are, would be cut and name another file.
+std::string PathLengthProblem(std::string_view path, bool basePath);
 
 // True when the last parameter is the history switch that may follow a batch run's three to
 // five parameters.

@@ -12,7 +12,8 @@
 #include "report/MhtExpireReport.h"
 #include "report/MhtMailboxReport.h"
 #include "report/ResultGrid.h"
-#include "state/AppState.h"
+#include "state/KeywordTable.h"
+#include "state/StopCheck.h"
 #include "state/DebugLog.h"
 #include "state/ParallelJobs.h"
 #include "text/Errors.h"
@@ -28,25 +29,33 @@
 
 namespace k32 {
 
+RunRequest MakeRunRequest(const ReportSettings& settings, bool windowMode) {
+    RunRequest request;
+    request.settings = settings;
+    request.inputPath = settings.InputPath.str();
+    request.basePath = settings.OutputBasePath.str();
+    request.history = {settings.KeepHistory, settings.HistoryFile};
+    request.windowMode = windowMode;
+    return request;
+}
+
 namespace {
 
-void FormReportPaths(AppState& state) {
-    const std::string base = state.settings.OutputBasePath.str();
-    RunSummary& sum = state.log.summary;
+void FormReportPaths(const std::string& base, RunSummary& sum) {
     sum.CsvReportPath = base + ".csv";
     sum.MhtReportPath = base + ".mht";
     sum.OutputFolder = OutputFolderOf(base);
 }
 
 // Chooses the user reader by the first three characters of the version text.
-MailboxTable ReadUsersForVersion(RunContext& ctx, AppState& state) {
-    const std::string path = state.settings.InputPath.str();
-    std::string_view prefix = state.log.summary.versionText.view().substr(0, 3);
+MailboxTable ReadUsersForVersion(RunContext& ctx, const RunRequest& request,
+                                 const KeywordTable& keywords, const RunSummary& sum) {
+    std::string_view prefix = sum.versionText.view().substr(0, 3);
     if (prefix == "5.5")
-        return ReadUsersGW55(ctx, path, state.keywords, state.readPlan);
+        return ReadUsersGW55(ctx, request.inputPath, keywords, request.readPlan);
     if (prefix != "6.0" && prefix != "6.5" && prefix != "7.0" && prefix != "8.0")
         AddProgressLine(ctx, "No compatible version found, trying anyway");
-    return ReadUsersGW6(ctx, path, state.keywords, state.readPlan);
+    return ReadUsersGW6(ctx, request.inputPath, keywords, request.readPlan);
 }
 
 // Both reports are written at the same time, each on its own thread into its own temporary
@@ -58,7 +67,8 @@ MailboxTable ReadUsersForVersion(RunContext& ctx, AppState& state) {
 // a failed commit puts the previous files back. So a run records its snapshot and replaces its
 // reports, or does neither.
 void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
-                         HistoryStore* store = nullptr, const std::string& logPath = {}) {
+                         const std::string& basePath, HistoryStore* store = nullptr,
+                         const std::string& logPath = {}) {
     // The store records the run while the reports are written.
     std::optional<HistoryRecording> recording;
     if (store)
@@ -72,21 +82,10 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
         return;
     }
     PendingFiles trends;
-    recording->Stage(data.settings.OutputBasePath.str(), data.settings.CSVSeperator.str(), trends);
+    recording->Stage(basePath, data.settings.CSVSeperator.str(), trends);
     csv.TakeFrom(trends);
+    ThrowIfStopped(ctx);
     csv.CommitAll([store] { store->Commit(); });
-}
-
-// Once both reports are in place, the window's grid shows what the CSV report holds and the
-// viewer the web report. A batch run has neither.
-void ShowMailboxReports(RunContext& ctx, AppState& state) {
-    if (!state.WindowMode)
-        return;
-    state.grid = FillResultGrid(ctx, state.log.mailboxes);
-    if (state.ui.gridChanged)
-        state.ui.gridChanged();
-    if (state.ui.showReport)
-        state.ui.showReport(state.log.summary.MhtReportPath.str());
 }
 
 void DoneWritingFiles(RunContext& ctx) {
@@ -96,49 +95,54 @@ void DoneWritingFiles(RunContext& ctx) {
     AddProgressLine(ctx, "");
 }
 
-// The new table replaces the last run's only once both reports are in place: until then the
-// window's grid and Re-sort keep the table that matches the reports on disk.
-void RunMailboxBranch(RunContext& ctx, AppState& state) {
+// The window's grid shows what the CSV report holds; a batch run has none.
+void FillGridOf(RunContext& ctx, RunResult& result) {
+    if (ctx.windowMode)
+        result.grid = FillResultGrid(ctx, result.log.mailboxes);
+}
+
+void RunMailboxBranch(RunContext& ctx, const RunRequest& request, const KeywordTable& keywords,
+                      RunResult& result) {
     AddDebugLine(ctx, "Statistics detected", "yes");
-    RunSummary& sum = state.log.summary;
-    const LogHeader& header = state.log.header;
-    sum.versionText = ReadVersion(ctx, header, state.keywords);
+    RunSummary& sum = result.log.summary;
+    const LogHeader& header = result.log.header;
+    sum.versionText = ReadVersion(ctx, header, keywords);
     sum.groupWise5 = IsGroupWise5(sum.versionText.view());
-    sum.processedOn = ReadProcessedOn(ctx, header, state.keywords);
-    sum.pathToPO = ReadPathToPO(ctx, header, state.keywords);
-    sum.postOfficeName = ReadPostOfficeName(ctx, header, state.keywords);
+    sum.processedOn = ReadProcessedOn(ctx, header, keywords);
+    sum.pathToPO = ReadPathToPO(ctx, header, keywords);
+    sum.postOfficeName = ReadPostOfficeName(ctx, header, keywords);
     // A history store that cannot be used fails the run before the log is read.
     std::unique_ptr<HistoryStore> store;
-    if (state.settings.KeepHistory)
-        store = OpenHistoryStore(state.settings.HistoryFile);
-    MailboxTable table = ReadUsersForVersion(ctx, state);
-    SortMailboxes(ctx, table, state.settings.Sort, state.settings.SortDir);
+    if (request.history.keep)
+        store = OpenHistoryStore(request.history.location);
+    MailboxTable table = ReadUsersForVersion(ctx, request, keywords, sum);
+    SortMailboxes(ctx, table, request.settings.Sort, request.settings.SortDir);
     ComputeTotals(ctx, table, sum);
     AddProgressLine(ctx, "Done processing");
-    const std::uint32_t top = SelectAboveValue(ctx, table, state.settings, state.reportTopCount);
-    WriteMailboxReports(ctx, {table, sum, state.settings, ReportRows(top, table.Count())},
-                        store.get(), state.settings.InputPath.str());
-    state.log.mailboxes = std::move(table);
-    state.reportTopCount = top;
-    ShowMailboxReports(ctx, state);
+    const std::uint32_t top = SelectAboveValue(ctx, table, request.settings, result.topCount);
+    WriteMailboxReports(ctx, {table, sum, request.settings, ReportRows(top, table.Count())},
+                        request.basePath, store.get(), request.inputPath);
+    result.log.mailboxes = std::move(table);
+    result.topCount = top;
+    result.historyRecorded = store != nullptr;
+    FillGridOf(ctx, result);
     DoneWritingFiles(ctx);
 }
 
-void RunExpireBranch(RunContext& ctx, AppState& state) {
+void RunExpireBranch(RunContext& ctx, const RunRequest& request, KeywordTable& keywords,
+                     RunResult& result) {
     AddProgressLine(ctx, "exp detected");
-    RunSummary& sum = state.log.summary;
-    state.log.expires =
-        RunExpReport3(ctx, state.settings.InputPath.str(), state.keywords, state.log.header, sum);
+    RunSummary& sum = result.log.summary;
+    result.log.expires =
+        RunExpReport3(ctx, request.inputPath, keywords, result.log.header, sum);
     // The General Information table shows what this log's header gives.
-    const LogHeader& header = state.log.header;
-    sum.processedOn = ReadProcessedOn(ctx, header, state.keywords);
-    sum.pathToPO = ReadPathToPO(ctx, header, state.keywords);
-    sum.postOfficeName = ReadPostOfficeName(ctx, header, state.keywords);
-    const ExpireReportData data{state.log.expires, sum, state.settings,
-                                ReportRows(state.reportTopCount, state.log.expires.Count())};
+    const LogHeader& header = result.log.header;
+    sum.processedOn = ReadProcessedOn(ctx, header, keywords);
+    sum.pathToPO = ReadPathToPO(ctx, header, keywords);
+    sum.postOfficeName = ReadPostOfficeName(ctx, header, keywords);
+    const ExpireReportData data{result.log.expires, sum, request.settings,
+                                ReportRows(result.topCount, result.log.expires.Count())};
     WriteMhtExpireReport(ctx, data);
-    if (state.WindowMode && state.ui.showReport)
-        state.ui.showReport(sum.MhtReportPath.str());
     DoneWritingFiles(ctx);
 }
 
@@ -173,59 +177,62 @@ std::string OutputFolderOf(const std::string& basePath) {
     return basePath.substr(0, slash);
 }
 
-RunOutcome RunProcessing(AppState& state) {
-    RunContext ctx = ContextOf(state);
-    state.mailboxRunComplete = false;
-    FormReportPaths(state);
-    state.reportTopCount = state.settings.TOP;
-    // Sizes belong to this run's mailbox table: a run without one shows none, rather than an
-    // earlier run's figures.
-    RunSummary& sum = state.log.summary;
-    sum.largestSize.clear();
-    sum.averageSize.clear();
-    sum.totalSize.clear();
-    const std::string inputPath = state.settings.InputPath.str();
-    CheckLogReadable(inputPath);
+RunResult RunProcessing(const RunRequest& request, RunContext& ctx) {
+    RunResult result;
+    RunSummary& sum = result.log.summary;
+    FormReportPaths(request.basePath, sum);
+    result.topCount = request.settings.TOP;
+    CheckLogReadable(request.inputPath);
     CheckOutputFolder(sum.OutputFolder.str());
-    const std::uint64_t sourceFileSize = FileSizeOf(inputPath);
-    if (state.WindowMode) {
-        AddProgressLine(ctx, "Opening file: " + state.settings.InputPath.str());
+    const std::uint64_t sourceFileSize = FileSizeOf(request.inputPath);
+    if (ctx.windowMode) {
+        AddProgressLine(ctx, "Opening file: " + request.inputPath);
         AddProgressLine(ctx, "Source FileSize : " + std::to_string(sourceFileSize));
     }
-    state.log.header = ReadLogHeader(ctx, state.settings.InputPath.str(), state.keywords);
-    DetectLogLanguage(ctx, state.log.header, state.keywords, sum);
-    const bool mailbox = IsMailboxStatistics(state.log.header, state.keywords);
-    const bool expire = IsExpireStatistics(state.log.header, state.keywords);
+    KeywordTable keywords = EnglishKeywordTable();
+    result.log.header = ReadLogHeader(ctx, request.inputPath, keywords);
+    DetectLogLanguage(ctx, result.log.header, keywords, sum);
+    const bool mailbox = IsMailboxStatistics(result.log.header, keywords);
+    const bool expire = IsExpireStatistics(result.log.header, keywords);
     if (mailbox)
-        RunMailboxBranch(ctx, state);
+        RunMailboxBranch(ctx, request, keywords, result);
     if (expire)
-        RunExpireBranch(ctx, state);
-    state.mailboxRunComplete = mailbox;
-    if (mailbox || expire)
-        return RunOutcome::ReportsWritten;
-
-    AddDebugLine(ctx, "Statistics detected", "no");
-    if (state.WindowMode) {
-        ShowMessage(state, "No statistics detected.");
-        AddProgressLine(ctx, "No statistics detected, read the manual for more information");
+        RunExpireBranch(ctx, request, keywords, result);
+    result.mailboxRun = mailbox;
+    if (mailbox || expire) {
+        result.outcome = RunOutcome::ReportsWritten;
+        return result;
     }
-    return RunOutcome::NoStatistics;
+    AddDebugLine(ctx, "Statistics detected", "no");
+    result.outcome = RunOutcome::NoStatistics;
+    return result;
 }
 
-void ReSortAndRewrite(AppState& state) {
-    RunContext ctx = ContextOf(state);
-    MailboxTable& table = state.log.mailboxes;
-    SortMailboxes(ctx, table, state.settings.Sort, state.settings.SortDir);
-    WriteMailboxReports(ctx, {table, state.log.summary, state.settings,
-                              ReportRows(state.reportTopCount, table.Count())});
-    ShowMailboxReports(ctx, state);
+RunResult ReSortAndRewrite(const RunRequest& request, RunContext& ctx) {
+    const RunResult& last = *request.resortOf;
+    RunResult result;
+    result.outcome = RunOutcome::ReportsWritten;
+    result.mailboxRun = true;
+    result.log.header = last.log.header;
+    result.log.summary = last.log.summary;
+    result.topCount = last.topCount;
+    result.log.mailboxes = last.log.mailboxes.Clone();
+    MailboxTable& table = result.log.mailboxes;
+    SortMailboxes(ctx, table, request.settings.Sort, request.settings.SortDir);
+    WriteMailboxReports(ctx,
+                        {table, result.log.summary, request.settings,
+                         ReportRows(result.topCount, table.Count())},
+                        request.basePath);
+    FillGridOf(ctx, result);
+    return result;
 }
 
-void RunExpireReportOnly(AppState& state) {
-    RunContext ctx = ContextOf(state);
-    state.mailboxRunComplete = false;
-    state.log.expires = RunExpReport3(ctx, state.settings.InputPath.str(), state.keywords,
-                                      state.log.header, state.log.summary);
+RunResult RunExpireReportOnly(const RunRequest& request, RunContext& ctx) {
+    RunResult result;
+    KeywordTable keywords = EnglishKeywordTable();
+    result.log.expires = RunExpReport3(ctx, request.inputPath, keywords, result.log.header,
+                                       result.log.summary);
+    return result;
 }
 
 }  // namespace k32

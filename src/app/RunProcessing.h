@@ -5,25 +5,25 @@
 
 #include <string>
 
+#include "app/RunRequest.h"
+#include "state/RunContext.h"
+
 namespace k32 {
 
-struct AppState;
+// Runs the request: reads the log, sorts, totals, writes both reports (and, with history kept,
+// records the run and writes the trend reports, all committed together) and returns what it
+// produced. Reads nothing but the request. Raises the input/output and conversion errors, and
+// RunStopped when the context's token asks it to stop; then no report or record is changed.
+RunResult RunProcessing(const RunRequest& request, RunContext& ctx);
 
-enum class RunOutcome {
-    ReportsWritten,  // at least one statistics branch wrote its reports
-    NoStatistics,    // the header shows neither kind of statistics; nothing was written
-};
-
-RunOutcome RunProcessing(AppState& state);
-
-// Sorts the mailbox table again with the current settings and rewrites both mailbox reports,
-// keeping the totals and the top count of the last run. The window offers it only after a run
-// that completed with a mailbox log (AppState::mailboxRunComplete).
-void ReSortAndRewrite(AppState& state);
+// Sorts a copy of the table of `request.resortOf` (a completed mailbox run) with the request's
+// settings and rewrites both mailbox reports, keeping that run's totals, top count and report
+// paths. The run it sorts again stays as it was, so a failed Re-sort changes nothing shown.
+RunResult ReSortAndRewrite(const RunRequest& request, RunContext& ctx);
 
 // Reads the log's expire statistics into the expire table, without a report (the hidden
 // "Special" button of the window).
-void RunExpireReportOnly(AppState& state);
+RunResult RunExpireReportOnly(const RunRequest& request, RunContext& ctx);
 
 // The folder part of a base path: everything before its last "/", "/" for a name in the root,
 // empty when there is no folder.

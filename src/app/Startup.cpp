@@ -8,7 +8,7 @@
 #include "app/ErrorLines.h"
 #include "app/RunProcessing.h"
 #include "app/TerminalProgress.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/DebugLog.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
@@ -49,7 +49,11 @@ std::string ProgramFolder() {
 StartMode StartFromCommandLine(AppState& state, const std::vector<std::string>& params,
                                const std::string& programFolder) {
     try {
-        ParseCommandLine(state, params, programFolder);
+        const CommandLine line = ParseCommandLine(params, programFolder, state.settings);
+        state.WindowMode = line.windowMode;
+        state.DebugLogPath = line.debugLogPath;
+        if (!line.message.empty())
+            std::cerr << "kestrama32: " << line.message << '\n';
     } catch (const KestramaError& e) {
         ReportError(e);
         return StartMode::WrongCommandLine;
@@ -66,14 +70,17 @@ int RunBatch(AppState& state) {
     }
     const std::string inputPath = state.settings.InputPath.str();
     try {
-        RunOutcome outcome;
+        // The request is made once, from the command line's settings.
+        const RunRequest request = RequestOf(state);
+        RunResult result;
         {
             // Cleared (when the scope ends, an error included) before anything else is printed.
             TerminalProgress progress(state.logBytesRead, LogSizeOrZero(inputPath), STDERR_FILENO);
-            outcome = RunProcessing(state);
+            RunContext ctx = ContextOf(state);
+            result = RunProcessing(request, ctx);
         }
-        if (outcome == RunOutcome::NoStatistics) {
-            ShowMessage(state, "No statistics detected.");
+        if (result.outcome == RunOutcome::NoStatistics) {
+            std::cerr << "kestrama32: No statistics detected.\n";
             return kExitNoStatistics;
         }
         return kExitReportsWritten;

@@ -12,7 +12,7 @@
 #include "app/Startup.h"
 #include "app/Usage.h"
 #include "app/WindowLauncher.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");  // time stamps in the system's date and time formats

@@ -7,11 +7,12 @@
 #include <functional>
 #include <future>
 #include <memory>
-#include <thread>
 #include <utility>
 
 #include "history/Trends.h"
 #include "history/TrendsReport.h"
+#include "state/StopCheck.h"
+#include "text/BackgroundJob.h"
 #include "text/LogDates.h"
 
 namespace k32 {
@@ -81,35 +82,6 @@ void FillMailbox(const MailboxRecordView& r, HistoryMailbox& m) {
     m.uid.assign(r.field[kUid]);
 }
 
-// A job on a thread of its own; Wait raises in the caller what the job raised.
-class JobBeside {
-  public:
-    explicit JobBeside(std::function<void()> job)
-        : thread_([this, job = std::move(job)] {
-              try {
-                  job();
-              } catch (...) {
-                  error_ = std::current_exception();
-              }
-          }) {}
-    // Waits for a job that the caller abandons (the caller is raising an error of its own).
-    ~JobBeside() {
-        if (thread_.joinable())
-            thread_.join();
-    }
-    JobBeside(const JobBeside&) = delete;
-    JobBeside& operator=(const JobBeside&) = delete;
-    void Wait() {
-        thread_.join();
-        if (error_)
-            std::rethrow_exception(error_);
-    }
-
-  private:
-    std::exception_ptr error_;
-    std::thread thread_;
-};
-
 }  // namespace
 
 // The usernames and sizes of one earlier run, read before the store starts recording.
@@ -127,7 +99,7 @@ struct HistoryRecording::State {
     std::vector<EarlierRun> earlier;
     std::promise<void> earlierRead;  // `earlier` is filled (or could not be read)
     std::int64_t id = 0;
-    std::unique_ptr<JobBeside> recording;
+    BackgroundJob recording;
 };
 
 HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& table,
@@ -149,12 +121,16 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
 
     // From here the store is the recording thread's alone, until Stage waits for it. The
     // thread first reads what the trends need of the earlier runs, then records this run.
-    s.recording = std::make_unique<JobBeside>([&s] {
+    // A run that fails or is stopped destroys the recording, which stops this thread within a
+    // few hundred rows.
+    s.recording.Start([&s](std::stop_token stop) {
         try {
             for (std::size_t i = 0; i + 1 < s.runs.size(); ++i) {
                 EarlierRun& e = s.earlier[i];
                 s.store.ForEachSize(s.runs[i].id,
-                                    [&e](std::string_view username, std::optional<double> mb) {
+                                    [&e, &stop](std::string_view username, std::optional<double> mb) {
+                                        if (e.sizes.size() % 256 == 0 && stop.stop_requested())
+                                            throw RunStopped{};
                                         e.names.append(username);
                                         e.nameEnds.push_back(e.names.size());
                                         e.sizes.push_back(mb);
@@ -166,7 +142,9 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
         }
         s.earlierRead.set_value();
         s.id =
-            s.store.RecordRunRows(s.run, s.table.Count(), [&s](std::size_t i, HistoryMailbox& m) {
+            s.store.RecordRunRows(s.run, s.table.Count(), [&s, &stop](std::size_t i, HistoryMailbox& m) {
+                if (i % 256 == 0 && stop.stop_requested())
+                    throw RunStopped{};
                 FillMailbox(s.table.Get(static_cast<std::uint32_t>(i + 1)), m);
             });
     });
@@ -206,7 +184,7 @@ void HistoryRecording::Stage(const std::string& basePath, const std::string& csv
     PendingFiles csv;
     csv.Add(csvOut.Finish());
 
-    s.recording->Wait();
+    s.recording.Wait();
     trends.runs.back().id = s.id;
     for (const HistoryRun& last : s.store.LatestRuns()) {
         PostOfficeSummary p{last, std::nullopt};

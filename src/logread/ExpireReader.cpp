@@ -7,7 +7,7 @@
 #include "logread/Keywords.h"
 #include "logread/LineReader.h"
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
@@ -71,7 +71,7 @@ ExpireTable RunExpReport3(RunContext& ctx, const std::string& path, KeywordTable
     std::string upper;
     try {
         while (reader.Next(line)) {
-            PumpEvents(ctx);
+            ThrowIfStopped(ctx);
             UpperCaseInto(line, upper);
             if (!gw5) {
                 if (auto k = kw.Find(KwKbytesInUse, upper); k > 0) {

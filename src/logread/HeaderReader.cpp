@@ -4,7 +4,7 @@
 
 #include "logread/LineReader.h"
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
 #include "text/TextHelpers.h"
 
 namespace k32 {
@@ -33,7 +33,7 @@ LogHeader ReadLogHeader(RunContext& ctx, const std::string& path, const KeywordT
     LineReader reader(path, kTextMax);
     std::uint32_t n = 0;
     while (n < kMaxHeaderLines) {
-        PumpEvents(ctx);
+        ThrowIfStopped(ctx);
         std::string_view line;
         if (!reader.Next(line))
             line = {};  // past the end of the file lines read as empty

@@ -11,7 +11,7 @@
 #include "logread/LineReader.h"
 #include "logread/UserLineParsers.h"
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
 #include "state/ParallelJobs.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
@@ -184,13 +184,13 @@ MailboxTable ReadUserBlocks(RunContext& ctx, const LogSlice& slice, const Keywor
     bool pending = false;
     try {
         while (pending || reader.NextWith(block.userLines, line, found)) {
-            PumpEvents(ctx);
+            ThrowIfStopped(ctx);
             if (!pending && !block.IsUserLine(line))
                 continue;
             block.Start(rec, line);
             pending = false;
             while (reader.NextWith(block.triggers, line, found)) {
-                PumpEvents(ctx);
+                ThrowIfStopped(ctx);
                 std::uint32_t t = block.Triggers(found);
                 bool sizeSeen = block.Feed(rec, line, t);
                 pending = (t & Block::kUser) != 0 && block.IsUserLine(line);

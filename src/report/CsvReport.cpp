@@ -4,7 +4,7 @@
 
 #include "report/Columns.h"
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
 #include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 #include "text/TextHelpers.h"
@@ -168,7 +168,7 @@ void StageCsvReport(RunContext& ctx, const MailboxReportData& data, PendingFiles
         out.WriteLine(captions);
     }
     for (std::uint32_t i = 1; i <= data.rows; ++i) {
-        PumpEvents(ctx);
+        ThrowIfStopped(ctx);
         const MailboxRecordView rec = data.table.Get(i);
         // Composed in place at the end of the writer's buffer.
         AppendCsvLine(out.Buffer(), fields.size(), sep, [&](std::size_t c) {

@@ -6,7 +6,7 @@
 #include "report/MhtFrame.h"
 #include "state/ColumnTable.h"
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
 #include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 
@@ -52,7 +52,7 @@ void WriteMhtExpireReport(RunContext& ctx, const ExpireReportData& data) {
     const bool trace = ProgressLinesShown(ctx);
     auto writeRows = [&](LineWriter& out) {
         for (std::uint32_t i = 1; i <= frame.rows; ++i) {
-            PumpEvents(ctx);
+            ThrowIfStopped(ctx);
             const ExpireRecordView rec = data.table.Get(i);
             out.WriteLine("<tr>");
             for (const ColumnSlot& slot : slots) {

@@ -7,7 +7,7 @@
 #include "report/MhtFrame.h"
 #include "state/ColumnTable.h"
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
 #include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 
@@ -99,7 +99,7 @@ void StageMhtMailboxReport(RunContext& ctx, const MailboxReportData& data, Pendi
     auto writeRows = [&](LineWriter& out) {
         std::string scratch;
         for (std::uint32_t i = 1; i <= frame.rows; ++i) {
-            PumpEvents(ctx);
+            ThrowIfStopped(ctx);
             const MailboxRecordView rec = data.table.Get(i);
             out.WriteLine("<tr>");
             for (const CellPlan& plan : plans)

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "state/ColumnTable.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
 #include "text/TextHelpers.h"
 
 namespace k32 {
@@ -37,7 +37,7 @@ ResultGridData FillResultGrid(RunContext& ctx, const MailboxTable& table) {
     for (std::size_t col = 1; col < kGridColumns; ++col)
         fields[col] = GridField(col);
     for (std::uint32_t r = 1; r <= table.Count(); ++r) {
-        PumpEvents(ctx);
+        ThrowIfStopped(ctx);
         MailboxRecordView rec = table.Get(r);
         widen(0, DecimalDigits(r));
         for (std::size_t col = 1; col < kGridColumns; ++col) {

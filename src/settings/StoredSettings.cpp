@@ -3,8 +3,8 @@
 #include <string>
 
 #include "settings/SettingsStore.h"
-#include "state/AppState.h"
 #include "state/DebugLog.h"
+#include "state/ProgramVersion.h"
 #include "state/ReportSettings.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
@@ -59,21 +59,22 @@ void WriteFlag(std::string_view name, bool flag) {
 
 }  // namespace
 
-void LoadStoredSettings(AppState& state) {
+void LoadStoredSettings(ReportSettings& settings, std::string& statusText, RunContext& ctx,
+                        const std::function<void(std::string_view)>& message) {
     if (StoreKeyExists()) {
-        state.StoreStatusText = "Reg key exist, read settings.";
-        ReadAllSettings(state);
+        statusText = "Reg key exist, read settings.";
+        ReadAllSettings(settings, ctx);
         return;
     }
-    state.StoreStatusText = "No reg key found, first runtime, settings defaults.";
-    ShowMessage(state, "First run, settings default settings.");
-    SetDefaultSettings(state.settings);
-    SetDefaultHistorySettings(state.settings);
-    SaveAllSettings(state);
+    statusText = "No reg key found, first runtime, settings defaults.";
+    if (message)
+        message("First run, settings default settings.");
+    SetDefaultSettings(settings);
+    SetDefaultHistorySettings(settings);
+    SaveAllSettings(settings, ctx);
 }
 
-void ReadAllSettings(AppState& state) {
-    ReportSettings& s = state.settings;
+void ReadAllSettings(ReportSettings& s, RunContext& ctx) {
     s.Sort = ReadByteValue("Sort");
     s.SortDir = ReadByteValue("SortDir");
     s.DebugMode = ReadByteValue("DebugMode");
@@ -83,10 +84,10 @@ void ReadAllSettings(AppState& state) {
     s.OutputBasePath = ReadSettingValue("OUT");
     s.CSVHeader = ReadSettingValue("CSVHeader");
     if (ReadSettingValue("Version") != kProgramVersion) {
-        AddProgressLine(state, "Version mismatch, setting defaults");
+        AddProgressLine(ctx, "Version mismatch, setting defaults");
         SetDefaultSettings(s);
         SetDefaultHistorySettings(s);
-        SaveAllSettings(state);
+        SaveAllSettings(s, ctx);
     }
     for (std::size_t i = 0; i < kColumnSlots; ++i)
         ReadFlag(SlotName("ENABLEHTML", i), s.columns[i].html);
@@ -101,9 +102,8 @@ void ReadAllSettings(AppState& state) {
     s.HistoryFile = ReadSettingValue("HISTORYFILE");
 }
 
-void SaveAllSettings(AppState& state) {
-    const ReportSettings& s = state.settings;
-    AddProgressLine(state, "Saving registry");
+void SaveAllSettings(const ReportSettings& s, RunContext& ctx) {
+    AddProgressLine(ctx, "Saving registry");
     WriteSettingValue("Sort", std::to_string(s.Sort));
     WriteSettingValue("SortDir", std::to_string(s.SortDir));
     WriteSettingValue("DebugMode", std::to_string(s.DebugMode));
@@ -125,9 +125,9 @@ void SaveAllSettings(AppState& state) {
     WriteSettingValue("HISTORYFILE", s.HistoryFile);
 }
 
-void SaveLastPaths(AppState& state) {
-    WriteSettingValue("IN", state.settings.InputPath.view());
-    WriteSettingValue("OUT", state.settings.OutputBasePath.view());
+void SaveLastPaths(const ReportSettings& settings) {
+    WriteSettingValue("IN", settings.InputPath.view());
+    WriteSettingValue("OUT", settings.OutputBasePath.view());
 }
 
 }  // namespace k32

@@ -9,9 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <iostream>
 
-#include "state/AppState.h"
 #include "state/ParallelJobs.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
@@ -106,16 +104,6 @@ void AddDebugLine(RunContext& ctx, std::string_view caption, std::string_view va
         ctx.screenLine(line.view());
 }
 
-void AddProgressLine(AppState& state, std::string_view text) {
-    RunContext ctx = ContextOf(state);
-    AddProgressLine(ctx, text);
-}
-
-void AddDebugLine(AppState& state, std::string_view caption, std::string_view value) {
-    RunContext ctx = ContextOf(state);
-    AddDebugLine(ctx, caption, value);
-}
-
 void PassOnLines(RunContext& ctx, const std::vector<FinishedLine>& lines) {
     if (ctx.deferred) {
         for (const FinishedLine& line : lines)
@@ -141,22 +129,6 @@ void PassOnLines(RunContext& ctx, const std::vector<FinishedLine>& lines) {
         if (screen && ScreenMode(ctx.debugMode))
             ctx.screenLine(line.text);
     }
-}
-
-RunContext ContextOf(AppState& state) {
-    RunContext ctx;
-    ctx.windowMode = state.WindowMode;
-    ctx.debugMode = state.settings.DebugMode;
-    if (state.debugFile.path != state.DebugLogPath.view()) {
-        state.debugFile.Close();
-        state.debugFile.path = state.DebugLogPath.str();
-    }
-    ctx.debugLog = &state.debugFile;
-    ctx.screenLine = state.ui.progressLine;
-    ctx.pumpEvents = state.ui.pumpEvents;
-    ctx.stopRequested = &state.stopRequested;
-    ctx.bytesRead = &state.logBytesRead;
-    return ctx;
 }
 
 std::string FallbackDebugLogPath() {
@@ -208,46 +180,28 @@ bool InSystemProgramFolder(std::string_view path) {
     return false;
 }
 
-void StartDebugLog(AppState& state) {
-    state.debugFile.Close();
-    if (DiskMode(state.settings.DebugMode)) {
-        const std::string path = state.DebugLogPath.str();
-        // An installed program's folder is not the place for a user's log, even for root who
-        // could write there. A folder we may not write, or a symbolic link planted at the
-        // log's name, sends the log to the user's state folder as well.
-        bool elsewhere = InSystemProgramFolder(path);
-        if (!elsewhere && !CreateEmpty(path)) {
-            const int err = errno;
-            if (err != EACCES && err != EPERM && err != EROFS && err != ELOOP)
-                ThrowIoError(err, path, true);
-            elsewhere = true;
-        }
-        if (elsewhere) {
-            std::string fallback = FallbackDebugLogPath();
-            std::error_code ec;
-            std::filesystem::create_directories(std::filesystem::path(fallback).parent_path(), ec);
-            if (!CreateEmpty(fallback))
-                ThrowIoError(errno, fallback, true);
-            state.DebugLogPath = fallback;
-        }
-    }
-    AddDebugLine(state, "Start debug", state.DebugLogPath.view());
-    AddDebugLine(state, "Debug mode", std::to_string(state.settings.DebugMode));
-    AddDebugLine(state, state.StoreStatusText.view(), "");
-}
-
-void CloseDebugLog(AppState& state) {
-    if (DiskMode(state.settings.DebugMode))
-        AddDebugLine(state, "Close debug", "");
-    state.debugFile.Close();
-}
-
-void ShowMessage(AppState& state, std::string_view text) {
-    if (state.WindowMode && state.ui.messageBox) {
-        state.ui.messageBox(text);
+void StartDebugLogFile(DebugLogFile& file, std::uint8_t debugMode) {
+    file.Close();
+    if (!DiskMode(debugMode))
         return;
+    // An installed program's folder is not the place for a user's log, even for root who could
+    // write there. A folder we may not write, or a symbolic link planted at the log's name,
+    // sends the log to the user's state folder as well.
+    bool elsewhere = InSystemProgramFolder(file.path);
+    if (!elsewhere && !CreateEmpty(file.path)) {
+        const int err = errno;
+        if (err != EACCES && err != EPERM && err != EROFS && err != ELOOP)
+            ThrowIoError(err, file.path, true);
+        elsewhere = true;
     }
-    std::cerr << "kestrama32: " << text << '\n';
+    if (elsewhere) {
+        std::string fallback = FallbackDebugLogPath();
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(fallback).parent_path(), ec);
+        if (!CreateEmpty(fallback))
+            ThrowIoError(errno, fallback, true);
+        file.path = fallback;
+    }
 }
 
 }  // namespace k32

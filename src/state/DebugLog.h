@@ -10,8 +10,6 @@
 
 namespace k32 {
 
-struct AppState;
-
 // The debug log: its path and its open append-only descriptor. A log deleted while the program
 // runs is created again by the next line.
 class DebugLogFile {
@@ -55,10 +53,6 @@ void AddProgressLine(RunContext& ctx, std::string_view text);
 // the file cannot be written.
 void AddDebugLine(RunContext& ctx, std::string_view caption, std::string_view value);
 
-// The same for the window and the start-up sequence, which hold the program's state.
-void AddProgressLine(AppState& state, std::string_view text);
-void AddDebugLine(AppState& state, std::string_view caption, std::string_view value);
-
 // Passes on a worker's finished lines (see ParallelJobs.h), in order, as if they had been added
 // here: to the Log tab and the debug log, or to the queue of a job that runs jobs of its own.
 struct FinishedLine {
@@ -67,19 +61,11 @@ struct FinishedLine {
 };
 void PassOnLines(RunContext& ctx, const std::vector<FinishedLine>& lines);
 
-// The run context of the program's state: its debug mode, debug log, window hooks and stop flag.
-RunContext ContextOf(AppState& state);
-
-// In the disk modes, creates an empty debug log (falling back to the user's state folder when
-// the program's folder cannot be written or holds a symbolic link at the log's name, which is
-// never followed), then writes the three start lines.
-void StartDebugLog(AppState& state);
-
-// In the disk modes, writes the "Close debug" line.
-void CloseDebugLog(AppState& state);
-
-// A message box in window mode; in batch mode the text goes to standard error.
-void ShowMessage(AppState& state, std::string_view text);
+// In the disk modes, creates an empty debug log at the file's path (falling back to the user's
+// state folder, which the file's path then names, when the program's folder cannot be written,
+// is a system folder, or holds a symbolic link at the log's name, which is never followed).
+// Raises the input/output error when neither can be created.
+void StartDebugLogFile(DebugLogFile& file, std::uint8_t debugMode);
 
 // The debug log's place when the program's folder cannot be written or is a system folder.
 std::string FallbackDebugLogPath();

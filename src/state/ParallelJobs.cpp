@@ -5,10 +5,10 @@
 #include <condition_variable>
 #include <exception>
 #include <memory>
-#include <thread>
 
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
+#include "text/BackgroundJob.h"
 
 namespace k32 {
 
@@ -46,35 +46,38 @@ void RunJobsInOrder(RunContext& ctx, const std::vector<ParallelJob>& jobs) {
     }
     const std::size_t n = jobs.size();
     auto slots = std::make_unique<JobSlot[]>(n);
-    std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable ended;
 
-    std::vector<std::thread> threads;
-    threads.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        threads.emplace_back([&, i] {
-            RunContext job;
-            job.windowMode = ctx.windowMode;
-            job.debugMode = ctx.debugMode;
-            job.stopRequested = &stop;
-            job.bytesRead = ctx.bytesRead;
-            job.deferred = &slots[i].lines;
-            try {
-                jobs[i](job);
-            } catch (...) {
-                slots[i].error = std::current_exception();
-            }
-            {
-                std::lock_guard lock(mutex);
-                slots[i].done.store(true, std::memory_order_release);
-            }
-            ended.notify_all();
-        });
-    }
-
+    // Declared after everything the jobs use: on any way out, the jobs are asked to stop and
+    // joined before their slots go.
+    auto threads = std::make_unique<BackgroundJob[]>(n);
+    auto stopAll = [&] {
+        for (std::size_t i = 0; i < n; ++i)
+            threads[i].RequestStop();
+    };
     std::exception_ptr failure;
     try {
+        for (std::size_t i = 0; i < n; ++i) {
+            threads[i].Start([&, i](std::stop_token stop) {
+                RunContext job;
+                job.windowMode = ctx.windowMode;
+                job.debugMode = ctx.debugMode;
+                job.stop = stop;
+                job.bytesRead = ctx.bytesRead;
+                job.deferred = &slots[i].lines;
+                try {
+                    jobs[i](job);
+                } catch (...) {
+                    slots[i].error = std::current_exception();
+                }
+                {
+                    std::lock_guard lock(mutex);
+                    slots[i].done.store(true, std::memory_order_release);
+                }
+                ended.notify_all();
+            });
+        }
         std::vector<FinishedLine> scratch;
         for (std::size_t current = 0; current < n;) {
             JobSlot& slot = slots[current];
@@ -94,18 +97,16 @@ void RunJobsInOrder(RunContext& ctx, const std::vector<ParallelJob>& jobs) {
                 ended.wait_for(lock, std::chrono::milliseconds(10),
                                [&] { return slot.done.load(std::memory_order_acquire); });
             }
-            if (ctx.pumpEvents)
-                ctx.pumpEvents();
-            if (ctx.stopRequested && ctx.stopRequested->load(std::memory_order_relaxed))
+            if (ctx.stop.stop_requested())
                 throw RunStopped{};
         }
     } catch (...) {
         failure = std::current_exception();
     }
     if (failure)
-        stop.store(true, std::memory_order_relaxed);
-    for (std::thread& t : threads)
-        t.join();
+        stopAll();
+    for (std::size_t i = 0; i < n; ++i)
+        threads[i].Wait();  // the jobs' own errors are in their slots
     if (failure)
         std::rethrow_exception(failure);
 }

@@ -90,6 +90,21 @@ class RecordTable {
     RecordTable(const RecordTable&) = delete;
     RecordTable& operator=(const RecordTable&) = delete;
 
+    // A copy of the table with bytes of its own: Re-sort sorts a copy, so that the table shown
+    // stays as it is until the reports of the new order are in place.
+    RecordTable Clone() const {
+        RecordTable copy;
+        copy.slots_ = slots_;
+        copy.chunks_.reserve(chunks_.size());
+        for (const RecordChunkPool::Chunk& chunk : chunks_) {
+            copy.chunks_.push_back(RecordChunkPool::Take());
+            std::memcpy(copy.chunks_.back().get(), chunk.get(), kChunkSize);
+        }
+        copy.chunkUsed_ = chunkUsed_;
+        copy.count_ = count_;
+        return copy;
+    }
+
     // Empties the table back to its single unused slot 0 and a count of 0; its memory goes back
     // to the pool for the next table.
     void Clear() {

@@ -1,12 +1,12 @@
 #pragma once
 // What every step of a run needs besides its own data: where its progress and debug lines go,
-// the event pump, and the flag that stops the run. Readers, analysis and writers receive this
+// and the token that stops the run. Readers, analysis and writers receive this
 // and the tables they work on, never the whole program state.
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string_view>
 
 namespace k32 {
@@ -21,12 +21,12 @@ struct RunContext {
     std::uint8_t debugMode = 3;
     // The debug log's file, for the disk modes.
     DebugLogFile* debugLog = nullptr;
-    // Adds one finished line (time stamp included) to the Log tab; empty in batch mode.
+    // Adds one finished line (time stamp included) to the Log tab; empty in batch mode. In the
+    // window it is called on the run's thread and must hand the line over safely.
     std::function<void(std::string_view line)> screenLine;
-    // Lets the window handle its pending messages; empty in batch mode and on worker threads.
-    std::function<void()> pumpEvents;
-    // Set when the user closes the window during a run: the next event pump raises RunStopped.
-    const std::atomic<bool>* stopRequested = nullptr;
+    // Asked to stop when the user closes the window during a run: the next ThrowIfStopped
+    // raises RunStopped (StopCheck.h).
+    std::stop_token stop;
     // On a worker thread: the lines wait here, in order, until the run controller passes them
     // on (see ParallelJobs.h); the worker never touches the file or the window itself.
     DeferredLines* deferred = nullptr;
@@ -34,9 +34,8 @@ struct RunContext {
     // block read), for a progress display on another thread. Null: not counted.
     std::atomic<std::uint64_t>* bytesRead = nullptr;
 
-    // Event pump pacing.
-    std::uint32_t pumpTicks = 0;
-    std::chrono::steady_clock::time_point lastPump{};
+    // Pacing of the stop checks.
+    std::uint32_t stopTicks = 0;
 };
 
 }  // namespace k32

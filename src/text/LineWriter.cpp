@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
-#include <thread>
 
+#include "text/BackgroundJob.h"
 #include "text/Errors.h"
 
 namespace k32 {
@@ -54,15 +54,9 @@ int WriteAll(int fd, std::string_view bytes) {
 // its error is given to the writer at its next hand-over.
 class LineWriter::Background {
   public:
-    explicit Background(int fd) : fd_(fd), thread_([this] { Run(); }) {}
-    ~Background() {
-        {
-            std::lock_guard lock(mutex_);
-            quit_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
+    explicit Background(int fd) : fd_(fd), job_([this](std::stop_token stop) { Run(stop); }) {}
+    // The last buffer handed over is written before the thread ends.
+    ~Background() { job_.RequestStop(); }
 
     // Waits until the previous buffer is written, then takes `buffer` and gives back the
     // written one, empty. Returns the error of an earlier write (then takes nothing), else 0.
@@ -86,12 +80,10 @@ class LineWriter::Background {
     }
 
   private:
-    void Run() {
+    void Run(std::stop_token stop) {
         std::unique_lock lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return busy_ || quit_; });
-            if (!busy_)
-                return;  // quit, with nothing left to write
+        // Ends once a stop is asked for and nothing is left to write.
+        while (wake_.wait(lock, stop, [this] { return busy_; })) {
             lock.unlock();
             const int error = error_ == 0 ? WriteAll(fd_, writing_) : error_;
             lock.lock();
@@ -103,11 +95,12 @@ class LineWriter::Background {
 
     const int fd_;
     std::mutex mutex_;
-    std::condition_variable wake_, idle_;
+    std::condition_variable_any wake_;
+    std::condition_variable idle_;
     std::string writing_;
-    bool busy_ = false, quit_ = false;
+    bool busy_ = false;
     int error_ = 0;
-    std::thread thread_;  // last: starts once everything above exists
+    BackgroundJob job_;  // last: starts once everything above exists
 };
 
 std::string TemporaryNameBeside(const std::string& path) {

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QThread>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -22,8 +24,10 @@
 #include <algorithm>
 
 #include "settings/StoredSettings.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/DebugLog.h"
+#include "app/RunThread.h"
+#include "state/ProgramVersion.h"
 #include "text/Errors.h"
 #include "ui/AdvancedPage.h"
 #include "ui/Logo.h"
@@ -82,8 +86,10 @@ Form1::Form1(AppState& s, std::string folder) : state(s), programFolder(std::mov
 }
 
 Form1::~Form1() {
-    // The core must not call into a window that is gone.
-    state.ui = UiCallbacks{};
+    // A run still going is stopped and waited for before the controls it reports to go; its
+    // end, queued to this window, is dropped with it.
+    runThread_.reset();
+    state.screenLine = nullptr;
 }
 
 void Form1::CreateTopArea() {
@@ -141,7 +147,7 @@ void Form1::CreatePages() {
     WebBrowserOutput = Named<QWebEngineView>(PanelWEB, "WebBrowserOutput");
 
     StringGridCSV = Named<QTableView>(TabControl1, "StringGridCSV");
-    gridModel = new ResultGridModel(state, StringGridCSV);
+    gridModel = new ResultGridModel(StringGridCSV);
     StringGridCSV->setModel(gridModel);
     StringGridCSV->setFont(fixed);
     StringGridCSV->setShowGrid(true);
@@ -258,7 +264,7 @@ void Form1::EnableRunButtons() {
     ButtonGo->setText("Go");
     ButtonGo->setEnabled(true);
     // Re-sort rewrites the reports of the last mailbox run that completed, and nothing else.
-    ButtonReSort->setEnabled(state.mailboxRunComplete);
+    ButtonReSort->setEnabled(state.MailboxRunComplete());
 }
 
 void Form1::ButtonSelectSourceClick() {
@@ -309,7 +315,7 @@ void Form1::QuitApplication() {
     try {
         AddProgressLine(state, "Quiting");
         AddDebugLine(state, "Closing application, saving IN/OUT to registry.", "");
-        SaveLastPaths(state);
+        SaveLastPaths(state.settings);
     } catch (const std::exception& e) {
         ShowError(e);
     }
@@ -323,9 +329,14 @@ void Form1::QuitApplication() {
 
 void Form1::closeEvent(QCloseEvent* event) {
     if (busy_) {
-        // Stop the run at its next event pump; the run's handler then closes the window.
+        // Stop the run at its next check; once it has ended, the window closes.
         closeAfterRun_ = true;
-        state.stopRequested = true;
+        if (runThread_ && !stopping_) {
+            stopping_ = true;
+            runThread_->RequestStop();
+            ButtonGo->setText("Stopping");
+            AddProgressLine(state, "Stopping the run, the window closes when it has stopped");
+        }
         event->ignore();
         return;
     }
@@ -334,20 +345,52 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::AppendLogLine(const QString& line) {
+    QScrollBar* bar = MemoMainLog->verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum();
     MemoMainLog->appendPlainText(line);
+    if (atEnd)
+        bar->setValue(bar->maximum());
 }
 
-void Form1::RefreshGrid() {
-    gridModel->Refill();
+void Form1::QueueLogLine(std::string_view line) {
+    // The window's own lines go in at once, after those of the run that still wait.
+    if (QThread::currentThread() == thread()) {
+        DrainLogLines();
+        AppendLogLine(DecodeForDisplay(line));
+        return;
+    }
+    bool first = false;
+    {
+        std::lock_guard lock(logQueueMutex_);
+        first = logQueue_.empty();
+        logQueue_.emplace_back(line);
+    }
+    // One hand-over for a burst of lines: the window adds all that wait when it gets to it.
+    if (first)
+        QMetaObject::invokeMethod(this, [this] { DrainLogLines(); }, Qt::QueuedConnection);
+}
+
+void Form1::DrainLogLines() {
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(logQueueMutex_);
+        lines.swap(logQueue_);
+    }
+    for (const std::string& line : lines)
+        AppendLogLine(DecodeForDisplay(line));
+}
+
+void Form1::ShowGrid(const std::shared_ptr<const RunResult>& result) {
+    gridModel->Show(result);
     // With no record the widths are never worked out, and the columns keep theirs. A column is
     // drawn at least as wide as its caption; the widths row keeps the figures.
-    if (state.log.mailboxes.Count() == 0)
+    if (result->log.mailboxes.Count() == 0)
         return;
     QHeaderView* header = StringGridCSV->horizontalHeader();
     for (std::size_t c = 0; c < kGridColumns; ++c) {
         const int column = static_cast<int>(c);
         StringGridCSV->setColumnWidth(
-            column, std::max<int>(state.grid.widths[c], header->sectionSizeHint(column)));
+            column, std::max<int>(result->grid.widths[c], header->sectionSizeHint(column)));
     }
 }
 

@@ -7,8 +7,12 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
+#include "app/RunRequest.h"
 #include "state/ReportSettings.h"
 
 class QCheckBox;
@@ -30,6 +34,8 @@ class SettingsPage;
 class TrendsPage;
 class ResultGridModel;
 class PrintHandler;
+class RunThread;
+struct RunEnd;
 
 // Layout units in pixels.
 inline constexpr int LayoutMargin = 16;   // M
@@ -58,10 +64,11 @@ class Form1 : public QWidget {
     const std::string programFolder;
 
     // --- Start-up and the run's hooks (WindowStart.cpp calls these) ---
-    // Adds one line to the Log tab.
+    // Adds one line to the Log tab; the view follows new lines while it is at the bottom.
     void AppendLogLine(const QString& line);
-    // Shows the run's table in the grid, each column at least as wide as its caption.
-    void RefreshGrid();
+    // Hands a finished line (time stamp included) over to the Log tab from any thread; the
+    // window's thread adds the waiting lines, in order, when it next handles its events.
+    void QueueLogLine(std::string_view line);
     // The Log tab in front, an empty report view, and the manual loaded (waiting for it, so
     // that the Help tab is ready before the first run can start).
     void StartPages(const std::string& manualPath);
@@ -78,6 +85,8 @@ class Form1 : public QWidget {
     void ButtonReSortClick();
     // True while a run, a re-sort or a dummy-log write is under way.
     bool Busy() const { return busy_; }
+    // True once closing the window asked the run under way to stop.
+    bool Stopping() const { return stopping_; }
     bool QuitDone() const { return quitDone_; }
 
     // --- Viewers ---
@@ -145,13 +154,25 @@ class Form1 : public QWidget {
     void QuitApplication();
 
     // --- Runs (FormRun.cpp) ---
+    enum class RunKind { Go, ReSort, ExpireOnly };
     void Button1Click();
-    // Disables everything that could start a second run or change its inputs' files, and
-    // restores it afterwards.
+    // Disables everything that could start a second run or change its inputs, the path boxes
+    // and their Select buttons included, and restores it afterwards.
     void BeginBusy();
     void EndBusy();
-    // Runs one action that may be stopped by closing the window; errors go to a message box.
-    void RunGuarded(const std::function<void(AppState&)>& action);
+    void SetPathsEditable(bool editable);
+    // False, after a message naming the box, when a path box holds a path that would be cut.
+    bool PathsUsable();
+    // Starts the request's run on a thread of its own.
+    void StartRun(RunKind kind, RunRequest request);
+    // On the window's thread, once the run has ended: its lines, its result or its error.
+    void RunFinished(const RunEnd& end);
+    // The grid, the viewer and the CSV tab's notice for a run's result.
+    void ShowResult(const std::shared_ptr<const RunResult>& result);
+    // Shows the run's table in the grid, each column at least as wide as its caption.
+    void ShowGrid(const std::shared_ptr<const RunResult>& result);
+    // Adds the lines waiting in the queue to the Log tab.
+    void DrainLogLines();
 
     // --- Layout (FormLayout.cpp) ---
     void LayoutWindow();
@@ -172,6 +193,12 @@ class Form1 : public QWidget {
     void ShowFailure(const QString& message, const QString& where);
 
     bool busy_ = false;
+    bool stopping_ = false;
+    RunKind runKind_ = RunKind::Go;
+    std::unique_ptr<RunThread> runThread_;
+    // Lines from the run's thread, waiting for the window's.
+    std::mutex logQueueMutex_;
+    std::vector<std::string> logQueue_;
     bool reportShown_ = false;
     // The last completed run read an expire log: the CSV tab says why it shows no grid.
     bool expireShown_ = false;

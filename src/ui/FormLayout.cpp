@@ -14,7 +14,7 @@
 #include <QTableView>
 #include <QWebEngineView>
 
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/DebugLog.h"
 #include "ui/AdvancedPage.h"
 #include "ui/Form1.h"

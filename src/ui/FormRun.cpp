@@ -1,17 +1,21 @@
-// Runs from the window: "Go", "Re-sort" and the hidden "Special" button. A run stays on the
-// window's thread and lets the window handle its events between lines (the paced event pump),
-// so the window repaints and stays live; meanwhile nothing can start a second run, and closing
-// the window stops the run cleanly before the program ends.
+// Runs from the window: "Go", "Re-sort" and the hidden "Special" button. A run is a value: its
+// request is made once, when the button is pressed, and the run goes on a thread of its own
+// while the window stays live. Its lines reach the Log tab through a queue; once it has ended,
+// the window shows its result. Meanwhile nothing can start a second run or change the paths,
+// and closing the window stops the run before the program ends.
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "app/AppState.h"
+#include "app/CommandLine.h"
 #include "app/RunProcessing.h"
-#include "state/AppState.h"
+#include "app/RunThread.h"
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
 #include "ui/AdvancedPage.h"
 #include "ui/Form1.h"
+#include "ui/ResultGridModel.h"
 #include "ui/SettingsPage.h"
 #include "ui/TrendsPage.h"
 
@@ -19,73 +23,137 @@ namespace k32 {
 
 void Form1::BeginBusy() {
     busy_ = true;
-    state.stopRequested = false;
     ButtonGo->setEnabled(false);
     ButtonReSort->setEnabled(false);
+    SetPathsEditable(false);
     PanelAdv->SetBusy(true);
     PanelSettings->SetBusy(true);
 }
 
 void Form1::EndBusy() {
     busy_ = false;
-    state.stopRequested = false;
+    stopping_ = false;
     ButtonGo->setText("Go");
     ButtonGo->setEnabled(true);
-    ButtonReSort->setEnabled(state.mailboxRunComplete);
+    ButtonReSort->setEnabled(state.MailboxRunComplete());
+    SetPathsEditable(true);
     PanelAdv->SetBusy(false);
     PanelSettings->SetBusy(false);
 }
 
-void Form1::RunGuarded(const std::function<void(AppState&)>& action) {
+void Form1::SetPathsEditable(bool editable) {
+    EditOpen->setReadOnly(!editable);
+    EditSave->setReadOnly(!editable);
+    ButtonSelectSource->setEnabled(editable);
+    ButtonSelectDestination->setEnabled(editable);
+}
+
+void Form1::StartRun(RunKind kind, RunRequest request) {
     BeginBusy();
-    try {
-        action(state);
-    } catch (const RunStopped&) {
+    runKind_ = kind;
+    static constexpr RunFunction kRuns[] = {RunProcessing, ReSortAndRewrite, RunExpireReportOnly};
+    RunLines lines;
+    lines.debugMode = request.settings.DebugMode;
+    lines.debugLogPath = state.DebugLogPath.str();
+    lines.screenLine = state.screenLine;
+    lines.bytesRead = &state.logBytesRead;
+    // Queued behind the run's last lines, so the Log tab is complete when the result is shown.
+    runThread_ = std::make_unique<RunThread>(
+        kRuns[static_cast<int>(kind)], std::move(request), std::move(lines), [this](RunEnd end) {
+            QMetaObject::invokeMethod(
+                this, [this, end = std::move(end)] { RunFinished(end); }, Qt::QueuedConnection);
+        });
+}
+
+void Form1::RunFinished(const RunEnd& end) {
+    DrainLogLines();
+    runThread_.reset();
+    if (end.stopped) {
         AddProgressLine(state, "Run stopped, the window is closing");
-    } catch (const std::exception& e) {
-        AddProgressLine(state, std::string("Run ended with error: ") + e.what());
+    } else if (end.error) {
         try {
-            AddDebugLine(state, "Run ended with error", e.what());
-        } catch (const std::exception&) {
+            std::rethrow_exception(end.error);
+        } catch (const std::exception& e) {
+            AddProgressLine(state, std::string("Run ended with error: ") + e.what());
+            try {
+                AddDebugLine(state, "Run ended with error", e.what());
+            } catch (const std::exception&) {
+            }
+            ShowError(e);
         }
-        ShowError(e);
+    } else {
+        ShowResult(end.result);
+        state.lastRun = end.result;
+    }
+    const bool noStatistics = end.result && runKind_ == RunKind::Go &&
+                              end.result->outcome == RunOutcome::NoStatistics;
+    if (noStatistics && !closeAfterRun_) {
+        ShowMessageBox("No statistics detected.");
+        AddProgressLine(state, "No statistics detected, read the manual for more information");
     }
     EndBusy();
-    if (closeAfterRun_)
+    if (closeAfterRun_) {
         close();
+        return;
+    }
+    // The history may have changed: a recorded run, or a Re-sort that failed half-way.
+    if (runKind_ == RunKind::ReSort ||
+        (end.result && end.result->outcome == RunOutcome::ReportsWritten &&
+         runKind_ == RunKind::Go))
+        RefreshTrends();
+}
+
+void Form1::ShowResult(const std::shared_ptr<const RunResult>& result) {
+    if (result->outcome != RunOutcome::ReportsWritten)
+        return;
+    if (runKind_ == RunKind::ExpireOnly)
+        return;
+    // A failed run changes nothing the window shows, the CSV tab's notice included.
+    expireShown_ = !result->mailboxRun;
+    if (result->mailboxRun)
+        ShowGrid(result);
+    ShowReportInViewer(result->log.summary.MhtReportPath.str());
+}
+
+// A path that would be cut at 255 bytes would read or write another file than the one named.
+bool Form1::PathsUsable() {
+    const std::string problem = PathLengthProblem(EditOpen->text().toUtf8().toStdString(), false);
+    if (!problem.empty()) {
+        ShowMessageBox("The log file box (\"Select Log File\"): " + QString::fromStdString(problem) +
+                       ".");
+        return false;
+    }
+    const std::string base = PathLengthProblem(EditSave->text().toUtf8().toStdString(), true);
+    if (!base.empty()) {
+        ShowMessageBox("The destination box (\"Select Destination\"): " +
+                       QString::fromStdString(base) + ".");
+        return false;
+    }
+    return true;
 }
 
 void Form1::ButtonGoClick() {
-    if (busy_)
+    if (busy_ || !PathsUsable())
         return;
     TabControl1->setCurrentIndex(kTabLog);
     ShowTabPage();
     ButtonGo->setText("Please wait");
-    bool completed = false;
-    RunGuarded(
-        [&completed](AppState& s) { completed = RunProcessing(s) == RunOutcome::ReportsWritten; });
-    // A failed run changes nothing the window shows, the CSV tab's notice included.
-    if (completed) {
-        expireShown_ = !state.mailboxRunComplete;
-        if (!closeAfterRun_)
-            RefreshTrends();
-    }
-    if (!busy_ && !closeAfterRun_)
-        EnableRunButtons();
+    StartRun(RunKind::Go, RequestOf(state));
 }
 
 void Form1::ButtonReSortClick() {
-    if (busy_ || !state.mailboxRunComplete)
+    if (busy_ || !state.MailboxRunComplete())
         return;
-    RunGuarded(ReSortAndRewrite);
-    if (!closeAfterRun_)
-        RefreshTrends();
+    // The new order of the table that the reports on disk hold, written where they are.
+    RunRequest request = RequestOf(state);
+    request.resortOf = state.lastRun;
+    StartRun(RunKind::ReSort, std::move(request));
 }
 
 void Form1::Button1Click() {
     if (busy_)
         return;
-    RunGuarded(RunExpireReportOnly);
+    StartRun(RunKind::ExpireOnly, RequestOf(state));
 }
 
 }  // namespace k32

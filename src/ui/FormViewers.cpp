@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <QWebEngineView>
 
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/DebugLog.h"
 #include "ui/Form1.h"
 #include "ui/PrintHandler.h"
@@ -95,9 +95,11 @@ void Form1::ButtonPrintPreviewClick() {
 
 void Form1::RefreshTrends() {
     const ReportSettings& settings = state.settings;
-    PanelTrends->Refresh({settings.KeepHistory, settings.HistoryFile,
-                          state.log.summary.postOfficeName.str(),
-                          state.log.summary.pathToPO.str()});
+    // The last run's post office comes first.
+    const RunSummary none{};
+    const RunSummary& last = state.lastRun ? state.lastRun->log.summary : none;
+    PanelTrends->Refresh({settings.KeepHistory, settings.HistoryFile, last.postOfficeName.str(),
+                          last.pathToPO.str()});
 }
 
 }  // namespace k32

@@ -1,7 +1,6 @@
 #include "ui/ResultGridModel.h"
 
 #include "report/ResultGrid.h"
-#include "state/AppState.h"
 #include "ui/TextDecode.h"
 
 namespace k32 {
@@ -9,15 +8,21 @@ namespace k32 {
 namespace {
 // The grid has 50 empty rows before its first fill.
 constexpr int kRowsBeforeFill = 50;
+
+// What the grid shows before the first run: no records, no widths.
+const MailboxTable& NoTable() {
+    static const MailboxTable none;
+    return none;
+}
 }  // namespace
 
 int ResultGridModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid())
         return 0;
-    if (!state_.grid.filled)
+    if (!result_ || !result_->grid.filled)
         return kRowsBeforeFill - 1;
     // Row 0, the captions, is the header.
-    return static_cast<int>(ResultGridRowCount(state_.log.mailboxes)) - 1;
+    return static_cast<int>(ResultGridRowCount(result_->log.mailboxes)) - 1;
 }
 
 int ResultGridModel::columnCount(const QModelIndex& parent) const {
@@ -27,7 +32,8 @@ int ResultGridModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return DecodeForDisplay(ResultGridCell(state_.log.mailboxes, state_.grid,
+    return DecodeForDisplay(ResultGridCell(result_ ? result_->log.mailboxes : NoTable(),
+                                           result_ ? result_->grid : ResultGridData{},
                                            static_cast<std::uint32_t>(index.row()) + 1,
                                            static_cast<std::uint32_t>(index.column())));
 }
@@ -37,8 +43,9 @@ QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, i
     // whole.
     if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || orientation != Qt::Horizontal)
         return {};
-    return DecodeForDisplay(
-        ResultGridCell(state_.log.mailboxes, state_.grid, 0, static_cast<std::uint32_t>(section)));
+    return DecodeForDisplay(ResultGridCell(result_ ? result_->log.mailboxes : NoTable(),
+                                           result_ ? result_->grid : ResultGridData{}, 0,
+                                           static_cast<std::uint32_t>(section)));
 }
 
 }  // namespace k32

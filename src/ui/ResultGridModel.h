@@ -5,28 +5,32 @@
 
 #include <QAbstractTableModel>
 
-namespace k32 {
+#include <memory>
 
-struct AppState;
+#include "app/RunRequest.h"
+
+namespace k32 {
 
 class ResultGridModel : public QAbstractTableModel {
   public:
-    ResultGridModel(const AppState& state, QObject* parent)
-        : QAbstractTableModel(parent), state_(state) {}
+    explicit ResultGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // The table was refilled: every row and width may have changed.
-    void Refill() {
+    // Shows the table and the widths of a completed run, which the model keeps as they are.
+    void Show(std::shared_ptr<const RunResult> result) {
         beginResetModel();
+        result_ = std::move(result);
         endResetModel();
     }
+    const std::shared_ptr<const RunResult>& Shown() const { return result_; }
 
   private:
-    const AppState& state_;
+    // Null before the first run's table is shown.
+    std::shared_ptr<const RunResult> result_;
 };
 
 }  // namespace k32

@@ -14,7 +14,7 @@
 #include "history/HistoryStore.h"
 #include "settings/CommandLinePreview.h"
 #include "settings/StoredSettings.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/ColumnTable.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
@@ -351,7 +351,8 @@ void SettingsPage::ButtonSaveSettingsClick() {
     RebuildCommandLinePreview();
     ButtonApply->setEnabled(false);
     try {
-        SaveAllSettings(state);
+        RunContext ctx = ContextOf(state);
+        SaveAllSettings(state.settings, ctx);
     } catch (const KestramaError& e) {
         // Not stored: "Save Settings" stays usable for another try.
         emit failed(DecodeForDisplay(e.what()), DecodeForDisplay(e.where));

@@ -20,7 +20,7 @@
 #include "app/ProgramPaths.h"
 #include "app/Startup.h"
 #include "settings/StoredSettings.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/DebugLog.h"
 #include "text/Errors.h"
 #include "ui/Form1.h"
@@ -33,39 +33,21 @@ namespace k32 {
 
 namespace {
 
-// The hooks before the window exists: message boxes of their own, and progress lines kept
-// until the Log tab can show them.
-void HookBeforeWindow(AppState& state, std::shared_ptr<QStringList> pending) {
-    state.ui.messageBox = [](std::string_view text) {
-        ShowTitledMessage(nullptr, DecodeForDisplay(text));
-    };
-    state.ui.progressLine = [pending](std::string_view line) {
-        pending->append(DecodeForDisplay(line));
-    };
-}
-
-void HookWindow(AppState& state, Form1* form) {
-    state.ui.progressLine = [form](std::string_view line) {
-        form->AppendLogLine(DecodeForDisplay(line));
-    };
-    state.ui.pumpEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
-    state.ui.messageBox = [form](std::string_view text) {
-        form->ShowMessageBox(DecodeForDisplay(text));
-    };
-    state.ui.gridChanged = [form] { form->RefreshGrid(); };
-    state.ui.showReport = [form](const std::string& path) { form->ShowReportInViewer(path); };
+// A message box of its own, before the window exists.
+void ShowStartMessage(std::string_view text) {
+    ShowTitledMessage(nullptr, DecodeForDisplay(text));
 }
 
 template <typename Step>
-void ShowErrorOf(AppState& state, Step step) {
+void ShowErrorOf(Step step) {
     try {
         step();
     } catch (const KestramaError& e) {
         // As in the window: the failing file or place on the line below the message.
-        ShowMessage(state, e.where.empty() ? std::string(e.what())
-                                           : std::string(e.what()) + "\n" + e.where);
+        ShowStartMessage(e.where.empty() ? std::string(e.what())
+                                         : std::string(e.what()) + "\n" + e.where);
     } catch (const std::exception& e) {
-        ShowMessage(state, e.what());
+        ShowStartMessage(e.what());
     }
 }
 
@@ -85,16 +67,32 @@ std::string ManualPath(const std::string& programFolder) {
 
 std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string>& params,
                                   const std::string& programFolder) {
+    // Lines kept until the Log tab can show them.
     auto pending = std::make_shared<QStringList>();
-    HookBeforeWindow(state, pending);
-    ShowErrorOf(state, [&] { ParseCommandLine(state, params, programFolder); });
+    state.screenLine = [pending](std::string_view line) {
+        pending->append(DecodeForDisplay(line));
+    };
+    state.DebugLogPath = programFolder + "/debug32.txt";
+    ShowErrorOf([&] {
+        const CommandLine line = ParseCommandLine(params, programFolder, state.settings);
+        state.DebugLogPath = line.debugLogPath;
+        if (!line.message.empty())
+            ShowStartMessage(line.message);
+    });
     state.WindowMode = true;
-    ShowErrorOf(state, [&] { LoadStoredSettings(state); });
-    ShowErrorOf(state, [&] { StartDebugLog(state); });
+    std::string storeStatus;
+    ShowErrorOf([&] {
+        RunContext ctx = ContextOf(state);
+        LoadStoredSettings(state.settings, storeStatus, ctx, ShowStartMessage);
+    });
+    state.StoreStatusText = storeStatus;
+    ShowErrorOf([&] { StartDebugLog(state); });
 
     auto form = std::make_unique<Form1>(state, programFolder);
     form->setEnabled(false);
-    HookWindow(state, form.get());
+    // From here the Log tab takes the lines, from the window's thread or a run's.
+    Form1* window = form.get();
+    state.screenLine = [window](std::string_view line) { window->QueueLogLine(line); };
     for (const QString& line : *pending)
         form->AppendLogLine(line);
 
@@ -110,7 +108,7 @@ std::unique_ptr<Form1> FormCreate(AppState& state, const std::vector<std::string
     }
     form->setEnabled(true);
     form->show();
-    ShowErrorOf(state, [&] { AddDebugLine(state, "GUI Form create.", ""); });
+    ShowErrorOf([&] { AddDebugLine(state, "GUI Form create.", ""); });
 
     const std::string in = state.settings.InputPath.str(),
                       out = state.settings.OutputBasePath.str();

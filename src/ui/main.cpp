@@ -8,7 +8,7 @@
 
 #include "app/ProgramPaths.h"
 #include "app/Startup.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "ui/WindowStart.h"
 
 int main(int argc, char** argv) {

@@ -28,7 +28,7 @@ std::size_t __sanitizer_get_allocated_size(const volatile void* p);
 
 #include "analysis/Totals.h"
 #include "report/Columns.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/ReportSettings.h"
 
 namespace k32::fuzz {
@@ -200,14 +200,14 @@ void CheckCsvReport(const AppState& state, const std::string& bytes) {
     const std::string_view sep = state.settings.CSVSeperator.view();
     const std::string_view placement = state.settings.CSVHeader.view();
     const bool header = placement == "Header", footer = placement == "Footer";
-    const MailboxTable& table = state.log.mailboxes;
-    const std::uint32_t rows = ReportRows(state.reportTopCount, table.Count());
+    const MailboxTable& table = LastLog(state).mailboxes;
+    const std::uint32_t rows = ReportRows(state.lastRun->topCount, table.Count());
     const std::vector<std::string_view> lines = SplitCrLf(bytes);
     if (lines.size() != rows + (header || footer ? 2u : 0u))
         Fail("the CSV report has " + std::to_string(lines.size()) + " lines for " +
              std::to_string(rows) + " rows");
 
-    const RunSummary& sum = state.log.summary;
+    const RunSummary& sum = LastLog(state).summary;
     const std::vector<std::string> summary = {"POA: ",
                                               sum.postOfficeName.str(),
                                               "Groupwise Version: ",

@@ -14,7 +14,7 @@
 #include "FuzzSupport.h"
 #include "app/RunProcessing.h"
 #include "logread/HeaderReader.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "text/Errors.h"
 
 namespace {
@@ -115,8 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (mode == 3 && memory.Bytes() > kEndlessMemoryBound)
         fuzz::Fail("memory rose by " + std::to_string(memory.Bytes() >> 10) +
                    " KB on one line without a line end");
-    if (written && IsMailboxStatistics(state.log.header, state.keywords) &&
-        !IsExpireStatistics(state.log.header, state.keywords))
+    if (written && IsMailboxStatistics(LastLog(state).header, state.keywords) &&
+        !IsExpireStatistics(LastLog(state).header, state.keywords))
         fuzz::CheckCsvReport(state, ReadWhole(csvPath));
     return 0;
 }

@@ -6,7 +6,6 @@
 
 #include "FuzzSupport.h"
 #include "app/CommandLine.h"
-#include "state/AppState.h"
 #include "text/Errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -20,16 +19,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (size == 0)
         params.clear();
-    AppState state;
+    ReportSettings settings;
+    CommandLine line;
     try {
-        ParseCommandLine(state, params, fuzz::WorkFolder());
+        line = ParseCommandLine(params, fuzz::WorkFolder(), settings);
     } catch (const KestramaError& e) {
         // A wrong command line is reported and the program exits 2: only conversion errors.
         if (e.kind != ErrorKind::Conversion)
             fuzz::Fail(std::string("command line raised another error: ") + e.what());
         return 0;
     }
-    if (state.WindowMode != (params.size() < 3 || params.size() > 5))
+    if (line.windowMode != (params.size() < 3 || params.size() > 5))
         fuzz::Fail("batch mode does not follow the parameter count");
     return 0;
 }

@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "app/CommandLine.h"
 #include "settings/CommandLinePreview.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 
 using namespace k32;
 using namespace k32::test;

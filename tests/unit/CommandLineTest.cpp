@@ -5,7 +5,7 @@
 
 #include "TestSupport.h"
 #include "app/CommandLine.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -27,10 +27,7 @@ std::unique_ptr<Parsed> Parse(const std::vector<std::string>& params) {
     p->state.settings.InputPath = "untouched in";
     p->state.settings.OutputBasePath = "untouched out";
     p->state.settings.Sort = 77;
-    p->state.ui.messageBox = [raw = p.get()](std::string_view text) {
-        raw->messages.emplace_back(text);
-    };
-    ParseCommandLine(p->state, params, "/opt/kestrama");
+    ParseCommandLine(p->state, params, "/opt/kestrama", &p->messages);
     return p;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "TestSupport.h"
 #include "analysis/Totals.h"
@@ -48,41 +49,49 @@ std::string AllColumns(int n) {
 class CsvReport : public ::testing::Test {
   protected:
     CsvReport() {
-        SetDefaultSettings(state_.settings);
-        state_.settings.DebugMode = 3;
-        state_.WindowMode = false;
-        state_.log.summary.postOfficeName = "PO1";
-        state_.log.summary.versionText = "V";
-        state_.log.summary.processedOn = "D";
-        state_.log.summary.CsvReportPath = path_;
+        SetDefaultSettings(settings_);
+        settings_.DebugMode = 3;
+        log_.summary.postOfficeName = "PO1";
+        log_.summary.versionText = "V";
+        log_.summary.processedOn = "D";
+        log_.summary.CsvReportPath = path_;
     }
     void AddMailboxes(int n) {
         for (int i = 1; i <= n; ++i)
             Add(Mailbox(i));
     }
-    void Add(const MailboxRecord& r) { state_.log.mailboxes.Append(r); }
+    void Add(const MailboxRecord& r) { log_.mailboxes.Append(r); }
     // What a run hands the writer.
     MailboxReportData Data() const {
-        return {state_.log.mailboxes, state_.log.summary, state_.settings,
-                ReportRows(state_.reportTopCount, state_.log.mailboxes.Count())};
+        return {log_.mailboxes, log_.summary, settings_,
+                ReportRows(topCount_, log_.mailboxes.Count())};
     }
     std::vector<std::string> Write() {
-        RunContext ctx = ContextOf(state_);
+        RunContext ctx;
         WriteCsvReport(ctx, Data());
         return SplitCrLf(ReadFile(path_));
     }
-    // Both reports rewritten from the window by the run controller, which then fills the
-    // window's grid. The sort field is out of range, so the records keep their order.
+    // Both reports rewritten from the window by a Re-sort of the table as a completed run, which
+    // also works out the window's grid. The sort field is out of range, so the records keep
+    // their order.
     std::vector<std::string> Rewrite() {
-        state_.WindowMode = true;
-        state_.settings.Sort = 7;
-        state_.log.summary.MhtReportPath = dir_ / "report.mht";
-        state_.log.summary.OutputFolder = dir_.path();
-        ReSortAndRewrite(state_);
+        settings_.Sort = 7;
+        log_.summary.MhtReportPath = dir_ / "report.mht";
+        log_.summary.OutputFolder = dir_.path();
+        auto last = std::make_shared<RunResult>();
+        last->mailboxRun = true;
+        last->topCount = topCount_;
+        last->log.summary = log_.summary;
+        last->log.mailboxes = log_.mailboxes.Clone();
+        RunRequest request = MakeRunRequest(settings_, true);
+        request.resortOf = last;
+        RunContext ctx;
+        ctx.windowMode = true;
+        resorted_ = std::make_shared<RunResult>(ReSortAndRewrite(request, ctx));
         return SplitCrLf(ReadFile(path_));
     }
     std::string GridCell(std::uint32_t row, std::uint32_t column) const {
-        return ResultGridCell(state_.log.mailboxes, state_.grid, row, column);
+        return ResultGridCell(resorted_->log.mailboxes, resorted_->grid, row, column);
     }
     std::string Summary(std::string_view count) const {
         return "POA: ;PO1;Groupwise Version: ;V;Processed on: ;D;# Mailboxes: ;" +
@@ -91,7 +100,10 @@ class CsvReport : public ::testing::Test {
 
     TempDir dir_;
     std::string path_ = dir_ / "report.csv";
-    AppState state_;
+    ReportSettings settings_;
+    LogData log_;
+    std::uint32_t topCount_ = 0;
+    std::shared_ptr<const RunResult> resorted_;
 };
 
 }  // namespace
@@ -104,7 +116,7 @@ TEST_F(CsvReport, HeaderPlacement) {
 
 TEST_F(CsvReport, FooterPlacement) {
     AddMailboxes(2);
-    state_.settings.CSVHeader = "Footer";
+    settings_.CSVHeader = "Footer";
     EXPECT_EQ(Write(),
               (std::vector<std::string>{AllColumns(1), AllColumns(2), Summary("2"), kAllCaptions}));
 }
@@ -112,21 +124,21 @@ TEST_F(CsvReport, FooterPlacement) {
 TEST_F(CsvReport, OtherPlacementsWriteOnlyTheDataLines) {
     AddMailboxes(2);
     for (const char* placement : {"Disabled", "", "header", "Footer "}) {
-        state_.settings.CSVHeader = placement;
+        settings_.CSVHeader = placement;
         EXPECT_EQ(Write(), (std::vector<std::string>{AllColumns(1), AllColumns(2)})) << placement;
     }
 }
 
 TEST_F(CsvReport, NoCsvSlotGivesEmptyLines) {
     AddMailboxes(2);
-    for (auto& slot : state_.settings.columns)
+    for (auto& slot : settings_.columns)
         slot.csv = false;
     EXPECT_EQ(Write(), (std::vector<std::string>{Summary("2"), "", "", ""}));
 }
 
 TEST_F(CsvReport, SlotsInTheirOrderAndRepeated) {
     AddMailboxes(1);
-    auto& c = state_.settings.columns;
+    auto& c = settings_.columns;
     for (auto& slot : c)
         slot.csv = false;
     c[0] = {"9", false, true};
@@ -139,7 +151,7 @@ TEST_F(CsvReport, SlotsInTheirOrderAndRepeated) {
 
 TEST_F(CsvReport, TopCountLimitsTheDataLinesOnly) {
     AddMailboxes(5);
-    state_.reportTopCount = 2;
+    topCount_ = 2;
     EXPECT_EQ(Write(),
               (std::vector<std::string>{Summary("5"), kAllCaptions, AllColumns(1), AllColumns(2)}));
     // The grid lists every mailbox.
@@ -147,7 +159,7 @@ TEST_F(CsvReport, TopCountLimitsTheDataLinesOnly) {
     EXPECT_EQ(GridCell(5, 1), "user5");
 
     for (std::uint32_t top : {0u, 5u, 6u}) {
-        state_.reportTopCount = top;
+        topCount_ = top;
         EXPECT_EQ(Write().size(), 7u) << top;
     }
 }
@@ -155,7 +167,7 @@ TEST_F(CsvReport, TopCountLimitsTheDataLinesOnly) {
 TEST_F(CsvReport, EmptyTable) {
     EXPECT_EQ(Write(), (std::vector<std::string>{Summary("0"), kAllCaptions}));
     EXPECT_EQ(Rewrite(), (std::vector<std::string>{Summary("0"), kAllCaptions}));
-    EXPECT_EQ(ResultGridRowCount(state_.log.mailboxes), 10u);
+    EXPECT_EQ(ResultGridRowCount(log_.mailboxes), 10u);
     for (std::uint32_t col = 0; col < 11; ++col)
         EXPECT_EQ(GridCell(1, col), "0") << col;
 }
@@ -164,7 +176,7 @@ TEST_F(CsvReport, CommaSeparatorQuotesValuesThatHoldIt) {
     MailboxRecord r = Mailbox(1);
     r[kFullName] = "Smith, John";
     Add(r);
-    state_.settings.CSVSeperator = ",";
+    settings_.CSVSeperator = ",";
     EXPECT_EQ(Write(), (std::vector<std::string>{
                            "POA: ,PO1,Groupwise Version: ,V,Processed on: ,D,# Mailboxes: ,1",
                            "Username,Fullname,Size (MB),Inbox,Outbox,Wastebin,Sizelimit (MB),"
@@ -192,8 +204,8 @@ TEST_F(CsvReport, QuotesAndLineBreaksAreQuoted) {
 }
 
 TEST_F(CsvReport, SummaryLabelsAreQuotedWhenTheyHoldTheSeparator) {
-    state_.settings.CSVSeperator = ":";
-    state_.log.summary.processedOn = "Monday, 2:00 am";
+    settings_.CSVSeperator = ":";
+    log_.summary.processedOn = "Monday, 2:00 am";
     EXPECT_EQ(Write().front(),
               "\"POA: \":PO1:\"Groupwise Version: \":V:\"Processed on: \":\"Monday, 2:00 am\":"
               "\"# Mailboxes: \":0");
@@ -204,11 +216,11 @@ TEST_F(CsvReport, LinesAreCutTo255BytesAfterQuoting) {
     r[kUserName] = std::string(200, 'u');
     r[kFullName] = std::string(100, 'f') + ";";
     Add(r);
-    state_.log.summary.postOfficeName = std::string(255, 'p');
-    for (auto& slot : state_.settings.columns)
+    log_.summary.postOfficeName = std::string(255, 'p');
+    for (auto& slot : settings_.columns)
         slot.csv = false;
-    state_.settings.columns[0].csv = true;
-    state_.settings.columns[1].csv = true;
+    settings_.columns[0].csv = true;
+    settings_.columns[1].csv = true;
     const std::vector<std::string> lines = Write();
     ASSERT_EQ(lines.size(), 3u);
     // The summary line is not cut.
@@ -243,9 +255,9 @@ TEST(CsvCut, ACutLineStillReadsAsWholeValues) {
 
 TEST_F(CsvReport, UnknownColumnCodeKeepsItsPlace) {
     AddMailboxes(1);
-    state_.settings.columns[1].ColumnFieldCode = "x";
-    state_.settings.columns[4].ColumnFieldCode = "";
-    state_.settings.columns[5].ColumnFieldCode = "10";
+    settings_.columns[1].ColumnFieldCode = "x";
+    settings_.columns[4].ColumnFieldCode = "";
+    settings_.columns[5].ColumnFieldCode = "10";
     EXPECT_EQ(Write(),
               (std::vector<std::string>{
                   Summary("1"), "Username;;Size (MB);Inbox;;;Sizelimit (MB);Threshold;Exceeded;UID",
@@ -254,9 +266,9 @@ TEST_F(CsvReport, UnknownColumnCodeKeepsItsPlace) {
 
 TEST_F(CsvReport, AMissingFolderRaisesAndWritesNothing) {
     AddMailboxes(1);
-    state_.log.summary.CsvReportPath = dir_ / "missing/report.csv";
+    log_.summary.CsvReportPath = dir_ / "missing/report.csv";
     try {
-        RunContext ctx = ContextOf(state_);
+        RunContext ctx;
         WriteCsvReport(ctx, Data());
         FAIL() << "no error";
     } catch (const KestramaError& e) {
@@ -267,7 +279,8 @@ TEST_F(CsvReport, AMissingFolderRaisesAndWritesNothing) {
 }
 
 // The grid shows what the reports hold: a run or re-sort whose reports cannot be written
-// leaves the grid as it was and neither refreshes it nor shows a report.
+// raises its error and leaves the last completed run, which the window shows, as it was: its
+// table in its order, its grid widths.
 TEST(ResultGridAfterAFailedWrite, StaysAsItWas) {
     struct Case {
         const char* name;
@@ -281,70 +294,33 @@ TEST(ResultGridAfterAFailedWrite, StaysAsItWas) {
         AppState state;
         PrepareBatchState(state, std::string(KESTRAMA_SAMPLES) + "/english-gw652.log",
                           dir / "report");
+        state.WindowMode = true;  // where a finished run fills the grid
         ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
-        state.grid.filled = true;
-        state.grid.widths.fill(77);
-        state.WindowMode = true;  // where a finished run shows its report
-        int calls = 0;
-        state.ui.gridChanged = [&] { ++calls; };
-        state.ui.showReport = [&](const std::string&) { ++calls; };
+        const std::shared_ptr<const RunResult> shown = state.lastRun;
+        const auto records = MailboxRecords(state);
+        const ResultGridData grid = shown->grid;
+        ASSERT_TRUE(grid.filled);
+        // The reports can no longer be written where the run's paths point.
+        auto moved = std::make_shared<RunResult>();
+        moved->mailboxRun = true;
+        moved->topCount = shown->topCount;
+        moved->log.summary = shown->log.summary;
+        moved->log.summary.CsvReportPath = dir / "missing/report.csv";
+        moved->log.summary.MhtReportPath = dir / "missing/report.mht";
+        moved->log.mailboxes = shown->log.mailboxes.Clone();
+        moved->grid = grid;
+        state.lastRun = moved;
         state.settings.OutputBasePath = dir / "missing/report";
-        state.log.summary.CsvReportPath = dir / "missing/report.csv";
-        state.log.summary.MhtReportPath = dir / "missing/report.mht";
+        state.settings.Sort = 0;  // another order than the shown one
         try {
             c.step(state);
             ADD_FAILURE() << "no error";
         } catch (const KestramaError& e) {
             EXPECT_EQ(e.kind, ErrorKind::InputOutput);
         }
-        EXPECT_TRUE(state.grid.filled);
-        for (std::uint16_t width : state.grid.widths)
-            EXPECT_EQ(width, 77u);
-        EXPECT_EQ(calls, 0);
-    }
-}
-
-TEST_F(CsvReport, AFailedReplaceLeavesThePreviousReport) {
-    // The report's name is taken by a folder: the new report cannot be put in place.
-    AddMailboxes(1);
-    fs::create_directory(path_);
-    WriteFile(path_ + "/keep", "previous");
-    RunContext ctx = ContextOf(state_);
-    EXPECT_THROW(WriteCsvReport(ctx, Data()), KestramaError);
-    EXPECT_EQ(ReadFile(path_ + "/keep"), "previous");
-    std::vector<std::string> entries;
-    for (const auto& e : fs::directory_iterator(dir_.path()))
-        entries.push_back(e.path().filename());
-    EXPECT_EQ(entries, std::vector<std::string>{"report.csv"});
-}
-
-TEST(ColumnLookups, CaptionsAndFieldsOfTheTenCodes) {
-    const MailboxRecord r = {Text("user"), Text("full"), Text("in"),    Text("out"), Text("waste"),
-                             Text("size"), Text("uid"),  Text("limit"), Text("thr"), Text("exc")};
-    MailboxTable table;
-    table.Append(r);
-    const MailboxRecordView v = table.Get(1);
-    struct Case {
-        std::string code, caption, value;
-    };
-    const Case cases[] = {
-        {"0", "Username", "user"},
-        {"1", "Fullname", "full"},
-        {"2", "Size (MB)", "size"},
-        {"3", "Inbox", "in"},
-        {"4", "Outbox", "out"},
-        {"5", "Wastebin", "waste"},
-        {"6", "Sizelimit (MB)", "limit"},
-        {"7", "Threshold", "thr"},
-        {"8", "Exceeded", "exc"},
-        {"9", "UID", "uid"},
-        {"x", "", ""},
-        {"", "", ""},
-        {"00", "", ""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ColumnCaption(c.code), c.caption) << c.code;
-        EXPECT_EQ(ColumnValue(v, c.code), c.value) << c.code;
+        EXPECT_EQ(state.lastRun, moved);
+        EXPECT_EQ(MailboxRecords(state), records);
+        EXPECT_EQ(state.lastRun->grid.widths, grid.widths);
     }
 }
 
@@ -355,12 +331,10 @@ TEST_F(CsvReport, ResultGridListsEveryRecordAndTheColumnWidths) {
         r[kFullName] = "  ab  ";
         Add(r);
     }
-    state_.reportTopCount = 3;
-    int changes = 0;
-    state_.ui.gridChanged = [&] { ++changes; };
+    topCount_ = 3;
     Rewrite();
-    EXPECT_EQ(changes, 1);
-    EXPECT_EQ(ResultGridRowCount(state_.log.mailboxes), 14u);
+    EXPECT_TRUE(resorted_->grid.filled);
+    EXPECT_EQ(ResultGridRowCount(resorted_->log.mailboxes), 14u);
     EXPECT_EQ(GridCell(0, 0), "Cnt");
     EXPECT_EQ(GridCell(0, 6), "UID");
     EXPECT_EQ(GridCell(0, 7), "SIZE");

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "TestSupport.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/DebugLog.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
@@ -48,7 +48,7 @@ class DebugLog : public ::testing::Test {
     // Window mode with the Log tab's lines collected.
     void ShowLogTab() {
         state_.WindowMode = true;
-        state_.ui.progressLine = [this](std::string_view l) { screen_.emplace_back(l); };
+        state_.screenLine = [this](std::string_view l) { screen_.emplace_back(l); };
     }
 
     TempDir dir_;
@@ -115,7 +115,7 @@ TEST_F(DebugLog, RoutingByMode) {
         state.settings.DebugMode = static_cast<std::uint8_t>(c.mode);
         state.WindowMode = c.window;
         std::vector<std::string> screen;
-        state.ui.progressLine = [&](std::string_view l) { screen.emplace_back(l); };
+        state.screenLine = [&](std::string_view l) { screen.emplace_back(l); };
         fs::remove(path_);
         StartDebugLog(state);
         AddDebugLine(state, "Caption", "value");
@@ -183,7 +183,7 @@ TEST_F(DebugLog, AMissingFolderIsAnInputOutputError) {
 
 TEST_F(DebugLog, ProgressLinesReachTheLogTabInWindowModeOnly) {
     state_.settings.DebugMode = 3;
-    state_.ui.progressLine = [this](std::string_view l) { screen_.emplace_back(l); };
+    state_.screenLine = [this](std::string_view l) { screen_.emplace_back(l); };
     AddProgressLine(state_, "batch line");
     EXPECT_TRUE(screen_.empty());
 

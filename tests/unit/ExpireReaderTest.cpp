@@ -13,7 +13,7 @@
 #include "TestSupport.h"
 #include "app/RunProcessing.h"
 #include "logread/ExpireReader.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -308,13 +308,13 @@ TEST_F(ExpireReader, FigureThatIsNoNumberKeepsThePreviousTable) {
     WriteFile(path_,
               CrLf(Join({kHeaderGW6, {kColumnHeaderGW6, User("EARLIER")}, Rows(kMB, 0, 0)})));
     RunExpireReportOnly(state);
-    ASSERT_EQ(state.log.expires.Count(), 1u);
+    ASSERT_EQ(LastLog(state).expires.Count(), 1u);
     for (const BadFigureCase& c : BadFigureCases()) {
         SCOPED_TRACE(c.name);
         WriteFile(path_, CrLf(Join({kHeaderGW6, {kColumnHeaderGW6}, c.body})));
         EXPECT_THROW(RunExpireReportOnly(state), KestramaError);
-        EXPECT_EQ(state.log.expires.Count(), 1u);
-        EXPECT_EQ(state.log.expires.Get(1).field[0], "EARLIER");
+        EXPECT_EQ(LastLog(state).expires.Count(), 1u);
+        EXPECT_EQ(LastLog(state).expires.Get(1).field[0], "EARLIER");
     }
 }
 
@@ -351,7 +351,7 @@ TEST_F(ExpireReader, NewReadForgetsTheLastLogsRecords) {
                                 {User("CDIAZ")},
                                 Rows(kMB, 0, 0)})));
     RunExpireReportOnly(state);
-    ASSERT_EQ(state.log.expires.Count(), 3u);
+    ASSERT_EQ(LastLog(state).expires.Count(), 3u);
     WriteFile(path_, CrLf(Join({kHeaderGW6,
                                 {kColumnHeaderGW6, User("DEVANS")},
                                 Rows(2 * kMB, 0, 0),
@@ -423,7 +423,7 @@ TEST_F(ExpireRun, GeneralInformationComesFromThisLog) {
     // A mailbox run first: its sizes must not show in the expire report that follows.
     Prepare(std::string(KESTRAMA_SAMPLES) + "/english-gw652.log");
     ASSERT_EQ(RunProcessing(state_), RunOutcome::ReportsWritten);
-    ASSERT_FALSE(state_.log.summary.totalSize.empty());
+    ASSERT_FALSE(LastLog(state_).summary.totalSize.empty());
 
     state_.settings.InputPath = std::string(KESTRAMA_SAMPLES) + "/english-gw652-expire.log";
     ASSERT_EQ(RunProcessing(state_), RunOutcome::ReportsWritten);

@@ -12,7 +12,7 @@
 #include "logread/Keywords.h"
 #include "logread/UserLineParsers.h"
 #include "logread/UserReaders.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -198,8 +198,8 @@ TEST(Gw55Run, BlankBytesFigureFailsTheRunAndKeepsThePreviousTable) {
         EXPECT_EQ(e.kind, ErrorKind::Conversion);
         EXPECT_EQ(e.where, (dir / "gwcheck.log") + ", line " + std::to_string(header.size() + 6));
     }
-    EXPECT_EQ(state.log.mailboxes.Count(), 0u);
-    EXPECT_FALSE(state.mailboxRunComplete);
+    EXPECT_EQ(state.lastRun, nullptr);
+    EXPECT_FALSE(state.MailboxRunComplete());
 }
 
 // The run picks this reader for a version text that begins with "5.5".
@@ -209,9 +209,9 @@ TEST(Gw55Run, SampleLogIsReadAsGroupWise55) {
     PrepareBatchState(state, std::string(KESTRAMA_SAMPLES) + "/english-gw55.log", dir / "report");
     std::vector<std::string> progress;
     state.WindowMode = true;
-    state.ui.progressLine = [&](std::string_view line) { progress.emplace_back(line); };
+    state.screenLine = [&](std::string_view line) { progress.emplace_back(line); };
     ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
-    EXPECT_EQ(state.log.summary.versionText.view().substr(0, 3), "5.5");
+    EXPECT_EQ(LastLog(state).summary.versionText.view().substr(0, 3), "5.5");
     // Sorted by size, descending.
     EXPECT_EQ(MailboxRecords(state),
               (std::vector<Fields>{

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <algorithm>
 
 #include "TestSupport.h"
@@ -92,13 +94,15 @@ TEST(HeaderOfARun, ReplacesEveryEntryOfTheLastHeader) {
     AppState state;
     WriteFile(dir / "gwcheck.log", CrLf(Numbered(10)));
     PrepareBatchState(state, dir / "gwcheck.log", dir / "report");
-    for (auto& entry : state.log.header.HeaderLines)
+    auto earlier = std::make_shared<RunResult>();
+    for (auto& entry : earlier->log.header.HeaderLines)
         entry = "left over";
+    state.lastRun = earlier;
     ASSERT_EQ(RunProcessing(state), RunOutcome::NoStatistics);
-    EXPECT_EQ(state.log.header.HeaderLineCount, 99u);
-    EXPECT_EQ(state.log.header.HeaderLines[10].str(), "line 10");
+    EXPECT_EQ(LastLog(state).header.HeaderLineCount, 99u);
+    EXPECT_EQ(LastLog(state).header.HeaderLines[10].str(), "line 10");
     for (std::uint32_t i = 11; i < kHeaderLineSlots; ++i)
-        EXPECT_TRUE(state.log.header.HeaderLines[i].empty()) << i;
+        EXPECT_TRUE(LastLog(state).header.HeaderLines[i].empty()) << i;
 }
 
 TEST_F(HeaderFile, LinesAreCutTo255Bytes) {
@@ -220,9 +224,11 @@ TEST(HeaderValues, ARunSetsTheGroupWise5FlagOfItsLog) {
         TempDir dir;
         AppState state;
         PrepareBatchState(state, std::string(KESTRAMA_SAMPLES) + "/" + c.sample, dir / "report");
-        state.log.summary.groupWise5 = !c.groupWise5;
+        auto earlier = std::make_shared<RunResult>();
+        earlier->log.summary.groupWise5 = !c.groupWise5;
+        state.lastRun = earlier;
         ASSERT_EQ(RunProcessing(state), RunOutcome::ReportsWritten) << c.sample;
-        EXPECT_EQ(state.log.summary.groupWise5, c.groupWise5) << c.sample;
+        EXPECT_EQ(LastLog(state).summary.groupWise5, c.groupWise5) << c.sample;
     }
 }
 

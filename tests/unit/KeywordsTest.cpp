@@ -7,7 +7,7 @@
 
 #include "TestSupport.h"
 #include "logread/Keywords.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "text/KeywordSearcher.h"
 #include "text/TextHelpers.h"
 
@@ -16,15 +16,23 @@ using namespace k32::test;
 
 namespace {
 
-void SetHeader(AppState& state, const std::vector<std::string>& lines) {
+// What the language steps work on: a keyword table and the log's header and summary.
+struct Steps {
+    KeywordTable keywords = EnglishKeywordTable();
+    LogData log;
+    // The Log tab's lines of the detection.
+    ContextCapture detection{3};
+};
+
+void SetHeader(Steps& state, const std::vector<std::string>& lines) {
     state.log.header.HeaderLineCount = static_cast<std::uint32_t>(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
         state.log.header.HeaderLines[i + 1] = lines[i];
 }
 
 // The steps on the keyword table and summary of a program state, as a run calls them.
-void Load(AppState& state, LogLanguage language) {
-    RunContext ctx = ContextOf(state);
+void Load(Steps& state, LogLanguage language) {
+    RunContext ctx;
     if (language == LogLanguage::English)
         LoadEnglishKeywords(ctx, state.keywords, state.log.summary);
     if (language == LogLanguage::German)
@@ -33,9 +41,8 @@ void Load(AppState& state, LogLanguage language) {
         LoadFrenchKeywords(ctx, state.keywords, state.log.summary);
 }
 
-void Detect(AppState& state) {
-    RunContext ctx = ContextOf(state);
-    DetectLogLanguage(ctx, state.log.header, state.keywords, state.log.summary);
+void Detect(Steps& state) {
+    DetectLogLanguage(state.detection.ctx, state.log.header, state.keywords, state.log.summary);
 }
 
 struct EntryCase {
@@ -87,7 +94,7 @@ const EntryCase kEntries[] = {
 }  // namespace
 
 TEST(KeywordSets, HoldTheExactBytesOfEachLanguage) {
-    AppState state;
+    Steps state;
     EXPECT_EQ(state.log.summary.languageName.str(), "English");
     for (const EntryCase& c : kEntries)
         EXPECT_EQ(state.keywords[c.entry], c.english) << c.entry;
@@ -110,7 +117,7 @@ TEST(KeywordSets, HoldTheExactBytesOfEachLanguage) {
 }
 
 TEST(KeywordSets, MatchLogWordsInTheirMatchingForm) {
-    AppState state;
+    Steps state;
     Load(state, LogLanguage::German);
     // The umlaut and sharp s stay as they are when the line is upper-cased.
     EXPECT_TRUE(
@@ -143,10 +150,10 @@ class LanguageDetection : public ::testing::TestWithParam<DetectionCase> {};
 
 TEST_P(LanguageDetection, LoadsTheOneRecognisedLanguage) {
     const DetectionCase& c = GetParam();
-    AppState state;
+    Steps state;
     Load(state, c.before);
     const std::string processedOnBefore(state.keywords[KwProcessedOn]);
-    LogCapture progress(state, 3);
+    const ContextCapture& progress = state.detection;
     SetHeader(state, c.header);
     Detect(state);
     EXPECT_EQ(state.log.summary.languageName.str(), c.languageName);
@@ -238,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LanguageDetectionLimits, ReadsOnlyTheStoredHeaderLines) {
-    AppState state;
+    Steps state;
     Load(state, LogLanguage::French);
     SetHeader(state, {"processed on", "run", "path to po"});
     state.log.header.HeaderLineCount = 2;  // the third entry is left over from an earlier run

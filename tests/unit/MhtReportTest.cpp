@@ -21,7 +21,7 @@
 #include "report/MhtFrame.h"
 #include "report/MhtMailboxReport.h"
 #include "report/ReportImages.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -150,6 +150,24 @@ std::string DecodeBase64(const std::string& text) {
 
 using Fields = std::array<std::string, kMailboxFields>;
 
+// What a run hands the writers: the settings, the run's data and its top count; where their
+// lines go.
+struct WriterInputs {
+    ReportSettings settings;
+    bool WindowMode = false;
+    LogData log;
+    std::uint32_t reportTopCount = 0;
+    std::function<void(std::string_view)> screenLine;
+};
+
+RunContext ContextOf(WriterInputs& inputs) {
+    RunContext ctx;
+    ctx.windowMode = inputs.WindowMode;
+    ctx.debugMode = inputs.settings.DebugMode;
+    ctx.screenLine = inputs.screenLine;
+    return ctx;
+}
+
 // A report state as a run leaves it before the writer: default settings, the debug log off,
 // the report in a temporary folder.
 class MhtReport : public ::testing::Test {
@@ -217,7 +235,7 @@ class MhtReport : public ::testing::Test {
 
     TempDir dir_;
     std::string path_ = dir_ / "report.mht";
-    AppState state_;
+    WriterInputs state_;
 };
 
 // "U1", "U2", ...: the user names of the generated tables.
@@ -628,7 +646,7 @@ TEST(MhtMailboxRun, AboveValueChoosesRowsWithoutChangingTheTopSetting) {
     ASSERT_EQ(table.rows.size(), 3u);
     EXPECT_EQ(table.rows[2][2], "RIGHT\">500");
     EXPECT_EQ(state.settings.TOP, 4u);
-    EXPECT_EQ(state.reportTopCount, 3u);
+    EXPECT_EQ(state.lastRun->topCount, 3u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -787,7 +805,7 @@ TEST_F(MhtReport, ExpireCellsAreCutBeforeTheyAreEncoded) {
 TEST_F(MhtReport, ExpireReportTracesEveryCell) {
     std::vector<std::string> progress;
     state_.WindowMode = true;
-    state_.ui.progressLine = [&](std::string_view line) { progress.emplace_back(line); };
+    state_.screenLine = [&](std::string_view line) { progress.emplace_back(line); };
     EnableOnly({"0", "2"});
     AddExpire({"ANN", "ANN", "1234", "0", "0", "", ""});
     AddExpire({"BOB", "BOB", "7", "0", "0", "", "ANN"});

@@ -15,7 +15,7 @@
 
 #include "TestSupport.h"
 #include "state/DebugLog.h"
-#include "state/EventPump.h"
+#include "state/StopCheck.h"
 #include "state/ParallelJobs.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
@@ -187,16 +187,19 @@ TEST(RunJobsInOrder, AFailingJobRaisesItsErrorAfterTheLinesBeforeIt) {
 
 TEST(RunJobsInOrder, AStopRequestStopsEveryJobAndRaisesRunStopped) {
     ContextCapture log(2);
-    std::atomic<bool> stopRequested = false;
-    log.ctx.stopRequested = &stopRequested;
-    // The window's event pump is where the user closes the window.
-    log.ctx.pumpEvents = [&] { stopRequested = true; };
+    // The user closes the window while the jobs run.
+    std::stop_source source;
+    log.ctx.stop = source.get_token();
+    std::jthread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        source.request_stop();
+    });
     std::atomic<int> stopped = 0;
     auto endless = [&](RunContext& job) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         try {
             while (std::chrono::steady_clock::now() < until)
-                PumpEvents(job);
+                ThrowIfStopped(job);
         } catch (const RunStopped&) {
             ++stopped;
             throw;

@@ -12,7 +12,7 @@
 #include "TestSupport.h"
 #include "settings/SettingsStore.h"
 #include "settings/StoredSettings.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -46,15 +46,45 @@ std::map<std::string, std::string> DefaultStore() {
     return values;
 }
 
+// Where the store's first-run message goes in these tests.
+std::function<void(std::string_view)> g_message;
+
+// The store's entries as the window calls them, on a program state.
+void LoadStoredSettings(AppState& state) {
+    RunContext ctx = ContextOf(state);
+    std::string status;
+    try {
+        k32::LoadStoredSettings(state.settings, status, ctx, g_message);
+    } catch (...) {
+        state.StoreStatusText = status;
+        throw;
+    }
+    state.StoreStatusText = status;
+}
+void ReadAllSettings(AppState& state) {
+    RunContext ctx = ContextOf(state);
+    k32::ReadAllSettings(state.settings, ctx);
+}
+void SaveAllSettings(AppState& state) {
+    RunContext ctx = ContextOf(state);
+    k32::SaveAllSettings(state.settings, ctx);
+}
+void SaveLastPaths(AppState& state) {
+    k32::SaveLastPaths(state.settings);
+}
+
 class StoredSettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // A folder that does not exist yet: the first write must create it.
         path_ = dir_ / "config/Kestrama32.ini";
         ::setenv("KESTRAMA32_SETTINGS", path_.c_str(), 1);
-        state_.ui.messageBox = [this](std::string_view text) { messages_.emplace_back(text); };
+        g_message = [this](std::string_view text) { messages_.emplace_back(text); };
     }
-    void TearDown() override { ::unsetenv("KESTRAMA32_SETTINGS"); }
+    void TearDown() override {
+        ::unsetenv("KESTRAMA32_SETTINGS");
+        g_message = nullptr;
+    }
 
     // Writes a store file holding exactly `values` (plain texts without quotes or backslashes),
     // by hand: much faster than a synced write per value. Each call makes the store a new file:
@@ -116,7 +146,6 @@ TEST_F(StoredSettingsTest, FirstRunShowsItsMessageOnceAndStoresTheDefaults) {
 
     // The next start finds the store and reads it without a message.
     AppState next;
-    next.ui.messageBox = state_.ui.messageBox;
     LoadStoredSettings(next);
     EXPECT_EQ(messages_.size(), 1u);
     EXPECT_EQ(next.StoreStatusText, "Reg key exist, read settings.");
@@ -293,7 +322,6 @@ TEST_F(StoredSettingsTest, AStoreThatCannotBeWrittenIsASetDataError) {
         SCOPED_TRACE(place);
         ::setenv("KESTRAMA32_SETTINGS", place.c_str(), 1);
         AppState state;
-        state.ui.messageBox = state_.ui.messageBox;
         try {
             LoadStoredSettings(state);
             ADD_FAILURE() << "no error";

@@ -11,11 +11,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "state/AppState.h"
+#include "app/AppState.h"
+#include "app/CommandLine.h"
+#include "app/RunProcessing.h"
 #include "state/ReportSettings.h"
 #include "state/RunContext.h"
 
@@ -83,10 +87,53 @@ std::vector<std::array<std::string, N>> RecordTexts(const RecordTable<N>& table)
     return records;
 }
 inline std::vector<std::array<std::string, kMailboxFields>> MailboxRecords(const AppState& state) {
-    return RecordTexts(state.log.mailboxes);
+    return state.lastRun ? RecordTexts(state.lastRun->log.mailboxes)
+                         : std::vector<std::array<std::string, kMailboxFields>>{};
 }
 inline std::vector<std::array<std::string, kExpireFields>> ExpireRecords(const AppState& state) {
-    return RecordTexts(state.log.expires);
+    return state.lastRun ? RecordTexts(state.lastRun->log.expires)
+                         : std::vector<std::array<std::string, kExpireFields>>{};
+}
+
+// A run as the program entries make one: the request made from the state's settings, and the
+// result kept as the last run once the run has completed. A run that fails raises its error and
+// leaves the last run as it was.
+template <typename RunStep>
+RunOutcome RunAndKeep(AppState& state, RunStep step, bool resort = false) {
+    RunRequest request = RequestOf(state);
+    if (resort)
+        request.resortOf = state.lastRun;
+    RunContext ctx = ContextOf(state);
+    auto result = std::make_shared<const RunResult>(step(request, ctx));
+    state.lastRun = result;
+    return result->outcome;
+}
+inline RunOutcome RunProcessing(AppState& state) {
+    return RunAndKeep(state, k32::RunProcessing);
+}
+inline void ReSortAndRewrite(AppState& state) {
+    RunAndKeep(state, k32::ReSortAndRewrite, true);
+}
+inline void RunExpireReportOnly(AppState& state) {
+    RunAndKeep(state, k32::RunExpireReportOnly);
+}
+// The command line parsed into a program state, as the program entries do; the message of a
+// wrong parameter count goes to `messages` when given.
+inline void ParseCommandLine(AppState& state, const std::vector<std::string>& params,
+                             std::string_view programFolder,
+                             std::vector<std::string>* messages = nullptr) {
+    const CommandLine line = k32::ParseCommandLine(params, programFolder, state.settings);
+    state.WindowMode = line.windowMode;
+    state.DebugLogPath = line.debugLogPath;
+    if (messages && !line.message.empty())
+        messages->push_back(line.message);
+}
+
+// The last run's data; the test fails at once when there is none.
+inline const LogData& LastLog(const AppState& state) {
+    if (!state.lastRun)
+        throw std::logic_error("no run has completed");
+    return state.lastRun->log;
 }
 
 // Collects what reaches the Log tab (window mode): progress lines and, in the "Screen only"
@@ -95,7 +142,7 @@ struct LogCapture {
     LogCapture(AppState& state, std::uint8_t debugMode) {
         state.WindowMode = true;
         state.settings.DebugMode = debugMode;
-        state.ui.progressLine = [this](std::string_view line) {
+        state.screenLine = [this](std::string_view line) {
             const auto at = line.find(" ; ");
             lines.emplace_back(at == std::string_view::npos ? line : line.substr(at + 3));
         };

@@ -11,7 +11,7 @@
 #include <QtTest>
 
 #include "app/RunProcessing.h"
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "state/ReportSettings.h"
 
 class ReportRender : public QObject {

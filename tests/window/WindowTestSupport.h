@@ -16,7 +16,7 @@
 #include <functional>
 #include <memory>
 
-#include "state/AppState.h"
+#include "app/AppState.h"
 #include "ui/Form1.h"
 #include "ui/WindowStart.h"
 

@@ -303,15 +303,15 @@ class SettingsTabTest : public QObject {
         QCOMPARE(SettingsButtons(f), QString("on on on"));
 
         QStringList during;
-        auto progressLine = p.state.ui.progressLine;
-        p.state.ui.progressLine = [&, progressLine](std::string_view line) {
+        auto progressLine = p.state.screenLine;
+        p.state.screenLine = [&, progressLine](std::string_view line) {
             during << SettingsButtons(f) +
                           (Child<QPushButton>(f, "ButtonAdvGW")->isEnabled() ? " on" : " off");
             progressLine(line);
         };
         TypePaths(f, KESTRAMA_SAMPLES "/english-gw652.log", p.dir.filePath("po1"));
         Click(Child<QPushButton>(f, "ButtonGo"));
-        p.state.ui.progressLine = progressLine;
+        p.state.screenLine = progressLine;
         QVERIFY(!during.isEmpty());
         QCOMPARE(during.count("off off off off"), during.size());
         QVERIFY(QFile::exists(p.dir.filePath("po1.csv")));
