@@ -74,7 +74,7 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
     PendingFiles trends;
     recording->Stage(data.settings.OutputBasePath.str(), data.settings.CSVSeperator.str(), trends);
     csv.TakeFrom(trends);
-    csv.CommitAll([store] { store->Commit(); });
+    csv.CommitAll([&recording] { recording->Commit(); });
 }
 
 // Once both reports are in place, the window's grid shows what the CSV report holds and the
