@@ -42,9 +42,9 @@ void FillStore(const std::string& file, int runs, int mailboxes) {
             snap.mailboxes.push_back(std::move(m));
         }
         snap.run.mailboxes = mailboxes;
-        store.Begin();
-        store.RecordRun(snap);
-        store.Commit();
+        k32::HistoryStore::Transaction write = store.Begin();
+        write.RecordRun(snap);
+        write.Commit();
     }
 }
 

@@ -85,7 +85,7 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
     recording->Stage(basePath, data.settings.CSVSeperator.str(), trends);
     csv.TakeFrom(trends);
     ThrowIfStopped(ctx);
-    csv.CommitAll([store] { store->Commit(); });
+    csv.CommitAll([&recording] { recording->Commit(); });
 }
 
 void DoneWritingFiles(RunContext& ctx) {

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <stdexcept>
+#include <utility>
 
 #include "history/PgHistoryStore.h"
 #include "history/SqliteHistoryStore.h"
@@ -23,6 +25,58 @@ void MakeParentFolders(const std::string& file) {
 }
 
 }  // namespace
+
+HistoryStore::Transaction::Transaction(Transaction&& other) noexcept
+    : store_(std::exchange(other.store_, nullptr)) {}
+
+HistoryStore::Transaction::~Transaction() {
+    if (store_)
+        store_->RollbackWrite();
+}
+
+HistoryStore& HistoryStore::Transaction::Open() const {
+    if (!store_)
+        throw std::logic_error("the history store's transaction is already closed");
+    return *store_;
+}
+
+std::int64_t HistoryStore::Transaction::RecordRun(const HistorySnapshot& snapshot) {
+    return Open().RecordRun(snapshot);
+}
+
+std::int64_t HistoryStore::Transaction::RecordRunRows(const HistoryRun& run, std::size_t count,
+                                                      const FillMailbox& fill) {
+    return Open().RecordRunRows(run, count, fill);
+}
+
+void HistoryStore::Transaction::Commit() {
+    // A commit that fails leaves the transaction to be rolled back with this object.
+    Open().CommitWrite();
+    store_ = nullptr;
+}
+
+HistoryStore::Transaction HistoryStore::Begin() {
+    BeginWrite();
+    return Transaction(*this);
+}
+
+std::vector<HistoryMailbox> HistoryStore::Mailboxes(std::int64_t runId) {
+    std::vector<HistoryMailbox> out;
+    ForEachMailbox(runId, [&out](HistoryMailbox& m) { out.push_back(std::move(m)); });
+    return out;
+}
+
+void HistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
+    ForEachMailbox(runId, [&each](HistoryMailbox& m) { each(m.username, m.sizeMb); });
+}
+
+std::int64_t HistoryStore::RecordRunRows(const HistoryRun& run, std::size_t count,
+                                         const FillMailbox& fill) {
+    HistorySnapshot snapshot{run, std::vector<HistoryMailbox>(count)};
+    for (std::size_t i = 0; i < count; ++i)
+        fill(i, snapshot.mailboxes[i]);
+    return RecordRun(snapshot);
+}
 
 std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string& where) {
     if (where.empty()) {

@@ -3,8 +3,14 @@
 // that administrators may query themselves. One post office is its name and path together;
 // recording a log again (same post office, same processed-on text) replaces that run.
 //
-// Writing is one transaction: Begin, RecordRun, then Commit (or Rollback). The reports of the
-// run are put in place between RecordRun and Commit, so that a run does all or nothing.
+// Writing is one transaction: Begin returns it, RecordRun or RecordRunRows record through it,
+// and Commit ends it; a transaction dropped without Commit is rolled back, so that a run that
+// fails or is stopped on the way leaves the store as it was. The reports of the run are put in
+// place between recording and Commit, so that a run does all or nothing.
+//
+// Reading hands the rows over one at a time as the database gives them: a run of many
+// mailboxes is never held whole unless the caller keeps it (Mailboxes). A read that fails part
+// way raises the store's error; it never passes for the end of the rows.
 
 #include <cstdint>
 #include <functional>
@@ -26,41 +32,72 @@ class HistoryStore {
   public:
     virtual ~HistoryStore() = default;
 
-    virtual void Begin() = 0;
-    // Records the snapshot, replacing a run of the same post office and processed-on text;
-    // returns the run's id.
-    virtual std::int64_t RecordRun(const HistorySnapshot& snapshot) = 0;
-    virtual void Commit() = 0;
-    virtual void Rollback() noexcept = 0;
+    // Fills one mailbox row: the i-th of the run (0-based) into a row that is reused from one
+    // call to the next, so that its texts keep their storage.
+    using FillMailbox = std::function<void(std::size_t i, HistoryMailbox& row)>;
+
+    // An open write transaction of a store, which must outlive it. Used by one thread at a
+    // time, like the store.
+    class Transaction {
+      public:
+        Transaction(Transaction&& other) noexcept;
+        Transaction& operator=(Transaction&&) = delete;
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+        // Rolls back unless committed; never throws.
+        ~Transaction();
+
+        // Records the snapshot, replacing a run of the same post office and processed-on
+        // text; returns the run's id.
+        std::int64_t RecordRun(const HistorySnapshot& snapshot);
+        // RecordRun for a run whose `count` mailboxes are handed over one at a time, without a
+        // snapshot of them all in memory. `run.mailboxes` and `run.totalMb` are recorded as
+        // given.
+        std::int64_t RecordRunRows(const HistoryRun& run, std::size_t count,
+                                   const FillMailbox& fill);
+        // Makes the recorded runs permanent and closes the transaction. A commit that fails
+        // raises the store's error and leaves the store as it was.
+        void Commit();
+
+      private:
+        friend class HistoryStore;
+        explicit Transaction(HistoryStore& store) : store_(&store) {}
+        HistoryStore& Open() const;
+
+        HistoryStore* store_;  // null once committed (or moved from)
+    };
+
+    // Opens a write transaction; raises the store's error when it cannot.
+    [[nodiscard]] Transaction Begin();
 
     // The runs of one post office, oldest first (by processed_at, then id).
     virtual std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) = 0;
     // The newest run of every post office, by name.
     virtual std::vector<HistoryRun> LatestRuns() = 0;
-    virtual std::vector<HistoryMailbox> Mailboxes(std::int64_t runId) = 0;
 
-    // Fills one mailbox row: the i-th of the run (0-based) into a row that is reused from one
-    // call to the next, so that its texts keep their storage.
-    using FillMailbox = std::function<void(std::size_t i, HistoryMailbox& row)>;
-    // RecordRun for a run whose `count` mailboxes are handed over one at a time, without a
-    // snapshot of them all in memory. `run.mailboxes` and `run.totalMb` are recorded as given.
+    // Hands each mailbox of the run, in the order it was recorded, to `each`: a fresh row that
+    // the callee may keep or move from.
+    using EachMailbox = std::function<void(HistoryMailbox& row)>;
+    virtual void ForEachMailbox(std::int64_t runId, const EachMailbox& each) = 0;
+    // Every mailbox of the run, in the order it was recorded, all in memory.
+    std::vector<HistoryMailbox> Mailboxes(std::int64_t runId);
+
+    // Hands each mailbox of the run, in the order of ForEachMailbox, to `each` with its
+    // username and size only; the username is valid during the call. This default reads the
+    // whole rows; a store may read only these two columns.
+    using EachSize = std::function<void(std::string_view username, std::optional<double> sizeMb)>;
+    virtual void ForEachSize(std::int64_t runId, const EachSize& each);
+
+  protected:
+    // What a transaction asks of its store. A write that fails rolls back before it raises.
+    virtual void BeginWrite() = 0;
+    virtual std::int64_t RecordRun(const HistorySnapshot& snapshot) = 0;
     // This default builds the snapshot; a store may write each row as it comes.
     virtual std::int64_t RecordRunRows(const HistoryRun& run, std::size_t count,
-                                       const FillMailbox& fill) {
-        HistorySnapshot snapshot{run, std::vector<HistoryMailbox>(count)};
-        for (std::size_t i = 0; i < count; ++i)
-            fill(i, snapshot.mailboxes[i]);
-        return RecordRun(snapshot);
-    }
-
-    // Hands each mailbox of the run, in the order of Mailboxes, to `each` with its username and
-    // size only; the username is valid during the call. This default reads Mailboxes; a store
-    // may read only these two columns.
-    using EachSize = std::function<void(std::string_view username, std::optional<double> sizeMb)>;
-    virtual void ForEachSize(std::int64_t runId, const EachSize& each) {
-        for (const HistoryMailbox& m : Mailboxes(runId))
-            each(m.username, m.sizeMb);
-    }
+                                       const FillMailbox& fill);
+    virtual void CommitWrite() = 0;
+    // Rolls back the open transaction, if there is one.
+    virtual void RollbackWrite() noexcept = 0;
 };
 
 // Opens (creating when missing) the store that a /HISTORY: value names: a file path for

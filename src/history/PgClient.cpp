@@ -49,6 +49,8 @@ PgClient Load() {
     Bind(library, "PQputCopyData", pq.putCopyData);
     Bind(library, "PQputCopyEnd", pq.putCopyEnd);
     Bind(library, "PQgetResult", pq.getResult);
+    Bind(library, "PQsendQueryParams", pq.sendQueryParams);
+    Bind(library, "PQsetSingleRowMode", pq.setSingleRowMode);
     return pq;
 }
 

@@ -26,6 +26,8 @@ struct PgClient {
     decltype(&::PQputCopyData) putCopyData;
     decltype(&::PQputCopyEnd) putCopyEnd;
     decltype(&::PQgetResult) getResult;
+    decltype(&::PQsendQueryParams) sendQueryParams;
+    decltype(&::PQsetSingleRowMode) setSingleRowMode;
 };
 
 // The client library, loaded on first use and kept for the program's life. Raises

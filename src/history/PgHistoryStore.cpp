@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "text/Cp1252Utf8.h"
 #include "history/PgClient.h"
+#include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
 
 namespace k32 {
@@ -64,9 +64,6 @@ constexpr const char* kPostOfficeLock =
 constexpr const char* kRunColumns =
     "id, po_name, po_path, gw_version, language, processed_on, processed_at, log_path, "
     "log_bytes, recorded_at, mailboxes, total_mb";
-
-// Mailbox rows are read in pages, so that a run of many mailboxes is never held twice whole.
-constexpr int kMailboxPage = 50000;
 
 // A message of the server or the client library on one line.
 std::string OneLine(const char* message) {
@@ -285,7 +282,7 @@ PgHistoryStore::PgHistoryStore(const std::string& conninfo)
 }
 
 PgHistoryStore::~PgHistoryStore() {
-    Rollback();
+    RollbackWrite();
 }
 
 void PgHistoryStore::CreateOrCheckSchema() {
@@ -303,7 +300,7 @@ void PgHistoryStore::CreateOrCheckSchema() {
         const Result v = Exec("SELECT max(version) FROM history_schema", PGRES_TUPLES_OK, true);
         const bool none = pq_.getisnull(v.get(), 0, 0);
         const std::int64_t version = none ? 0 : IntOf(pq_.getvalue(v.get(), 0, 0));
-        Rollback();
+        RollbackWrite();
         if (none)
             Fail("not a history database", "its schema version is missing");
         if (version > kHistorySchemaVersion)
@@ -314,7 +311,7 @@ void PgHistoryStore::CreateOrCheckSchema() {
     }
     if (tables) {
         // Tables of the same names but no version: another program's, which are left alone.
-        Rollback();
+        RollbackWrite();
         Fail("not a history database",
              "it holds a table runs or mailboxes without a history schema version");
     }
@@ -329,7 +326,7 @@ void PgHistoryStore::Fail(const std::string& what, const std::string& detail) co
 }
 
 void PgHistoryStore::FailWrite(const std::string& detail) {
-    Rollback();
+    RollbackWrite();
     Fail("cannot write the history database", detail);
 }
 
@@ -345,7 +342,7 @@ PgHistoryStore::Result PgHistoryStore::Checked(PGresult* raw, int want, bool wri
         // The server's disk is full (or its quota is used up).
         if (state && std::string_view(state) == "53100") {
             if (writing)
-                Rollback();
+                RollbackWrite();
             throw KestramaError(ErrorKind::InputOutput, "Disk full", where_);
         }
         detail = OneLine(pq_.resultErrorMessage(r.get()));
@@ -372,16 +369,12 @@ PgHistoryStore::Result PgHistoryStore::Params(const char* sql,
                    want, writing);
 }
 
-void PgHistoryStore::Begin() {
+void PgHistoryStore::BeginWrite() {
     Exec("BEGIN", PGRES_COMMAND_OK, true);
     inTransaction_ = true;
 }
 
 std::int64_t PgHistoryStore::RecordRun(const HistorySnapshot& snap) {
-    // Outside a transaction the run is still recorded whole.
-    const bool own = !inTransaction_;
-    if (own)
-        Begin();
     const HistoryRun& r = snap.run;
     const std::string poName = Utf8FromWindows1252(r.poName);
     const std::string poPath = Utf8FromWindows1252(r.poPath);
@@ -402,8 +395,6 @@ std::int64_t PgHistoryStore::RecordRun(const HistorySnapshot& snap) {
         PGRES_TUPLES_OK, true);
     const std::int64_t id = IntOf(pq_.getvalue(inserted.get(), 0, 0));
     CopyMailboxes(id, snap.mailboxes);
-    if (own)
-        Commit();
     return id;
 }
 
@@ -454,7 +445,7 @@ void PgHistoryStore::CopyMailboxes(std::int64_t runId,
         }
     } catch (...) {
         abandon();
-        Rollback();
+        RollbackWrite();
         throw;
     }
     if (!failure.empty()) {
@@ -473,41 +464,71 @@ void PgHistoryStore::CopyMailboxes(std::int64_t runId,
     Checked(end, PGRES_COMMAND_OK, true);
 }
 
-void PgHistoryStore::Commit() {
+void PgHistoryStore::CommitWrite() {
     Exec("COMMIT", PGRES_COMMAND_OK, true);
     inTransaction_ = false;
 }
 
-void PgHistoryStore::Rollback() noexcept {
+void PgHistoryStore::RollbackWrite() noexcept {
     if (inTransaction_ && conn_)
         pq_.clear(pq_.exec(conn_.get(), "ROLLBACK"));
     inTransaction_ = false;
 }
 
+void PgHistoryStore::Drain() noexcept {
+    while (PGresult* extra = pq_.getResult(conn_.get()))
+        pq_.clear(extra);
+}
+
+void PgHistoryStore::ForEachRow(const std::string& sql, const std::vector<std::string>& values,
+                                const std::function<void(const PGresult* row)>& each) {
+    PGconn* conn = conn_.get();
+    std::vector<const char*> p;
+    p.reserve(values.size());
+    for (const std::string& v : values)
+        p.push_back(v.c_str());
+    if (pq_.sendQueryParams(conn, sql.c_str(), static_cast<int>(p.size()), nullptr, p.data(),
+                            nullptr, nullptr, 0) != 1)
+        Fail("cannot read the history database", OneLine(pq_.errorMessage(conn)));
+    try {
+        // Without it the rows would come as one result, all of them in memory.
+        if (pq_.setSingleRowMode(conn) != 1)
+            Fail("cannot read the history database", OneLine(pq_.errorMessage(conn)));
+        for (;;) {
+            Result r(pq_.getResult(conn), Clear{&pq_});
+            if (r && pq_.resultStatus(r.get()) == PGRES_SINGLE_TUPLE) {
+                each(r.get());
+                continue;
+            }
+            // The end of the rows, or the error that ended them.
+            Checked(r.release(), PGRES_TUPLES_OK, false);
+            break;
+        }
+    } catch (...) {
+        Drain();
+        throw;
+    }
+    Drain();
+}
+
 namespace {
 
-std::vector<HistoryRun> RunsFrom(const PgClient& pq, const PGresult* r) {
-    std::vector<HistoryRun> runs;
-    const int n = pq.ntuples(r);
-    runs.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        auto text = [&](int c) { return Windows1252FromUtf8(pq.getvalue(r, i, c)); };
-        HistoryRun run;
-        run.id = IntOf(pq.getvalue(r, i, 0));
-        run.poName = text(1);
-        run.poPath = text(2);
-        run.gwVersion = text(3);
-        run.language = text(4);
-        run.processedOn = text(5);
-        run.processedAt = text(6);
-        run.logPath = pq.getvalue(r, i, 7);
-        run.logBytes = IntOf(pq.getvalue(r, i, 8));
-        run.recordedAt = text(9);
-        run.mailboxes = IntOf(pq.getvalue(r, i, 10));
-        run.totalMb = RealOf(pq, r, i, 11).value_or(0);
-        runs.push_back(std::move(run));
-    }
-    return runs;
+HistoryRun RunOf(const PgClient& pq, const PGresult* r) {
+    auto text = [&](int c) { return Windows1252FromUtf8(pq.getvalue(r, 0, c)); };
+    HistoryRun run;
+    run.id = IntOf(pq.getvalue(r, 0, 0));
+    run.poName = text(1);
+    run.poPath = text(2);
+    run.gwVersion = text(3);
+    run.language = text(4);
+    run.processedOn = text(5);
+    run.processedAt = text(6);
+    run.logPath = pq.getvalue(r, 0, 7);
+    run.logBytes = IntOf(pq.getvalue(r, 0, 8));
+    run.recordedAt = text(9);
+    run.mailboxes = IntOf(pq.getvalue(r, 0, 10));
+    run.totalMb = RealOf(pq, r, 0, 11).value_or(0);
+    return run;
 }
 
 }  // namespace
@@ -517,17 +538,18 @@ std::vector<HistoryRun> PgHistoryStore::Runs(const std::string& poName, const st
     const std::string sql = std::string("SELECT ") + kRunColumns +
                             " FROM runs WHERE po_name=$1 AND po_path=$2 "
                             "ORDER BY processed_at COLLATE \"C\", id";
-    const Result r = Params(sql.c_str(), {Utf8FromWindows1252(poName), Utf8FromWindows1252(poPath)},
-                            PGRES_TUPLES_OK, false);
-    return RunsFrom(pq_, r.get());
+    std::vector<HistoryRun> runs;
+    ForEachRow(sql, {Utf8FromWindows1252(poName), Utf8FromWindows1252(poPath)},
+               [&](const PGresult* r) { runs.push_back(RunOf(pq_, r)); });
+    return runs;
 }
 
 std::vector<HistoryRun> PgHistoryStore::LatestRuns() {
     const std::string sql = std::string("SELECT DISTINCT ON (po_name, po_path) ") + kRunColumns +
                             " FROM runs ORDER BY po_name, po_path, processed_at COLLATE \"C\" "
                             "DESC, id DESC";
-    const Result r = Exec(sql.c_str(), PGRES_TUPLES_OK, false);
-    std::vector<HistoryRun> runs = RunsFrom(pq_, r.get());
+    std::vector<HistoryRun> runs;
+    ForEachRow(sql, {}, [&](const PGresult* r) { runs.push_back(RunOf(pq_, r)); });
     // By the log's own bytes, as the file store sorts them.
     std::sort(runs.begin(), runs.end(), [](const HistoryRun& a, const HistoryRun& b) {
         return std::tie(a.poName, a.poPath) < std::tie(b.poName, b.poPath);
@@ -535,60 +557,34 @@ std::vector<HistoryRun> PgHistoryStore::LatestRuns() {
     return runs;
 }
 
-std::vector<HistoryMailbox> PgHistoryStore::Mailboxes(std::int64_t runId) {
-    // The pages of one run are read in one snapshot, so that a run recorded again meanwhile is
-    // read whole or not at all.
-    const bool own = !inTransaction_;
-    if (own) {
-        Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", PGRES_COMMAND_OK, false);
-        inTransaction_ = true;
-    }
-    try {
-        std::vector<HistoryMailbox> out = MailboxPages(runId);
-        if (own)
-            Rollback();
-        return out;
-    } catch (...) {
-        if (own)
-            Rollback();
-        throw;
-    }
+// One query reads a run in one snapshot: a run recorded again meanwhile is read whole or not at
+// all.
+void PgHistoryStore::ForEachMailbox(std::int64_t runId, const EachMailbox& each) {
+    ForEachRow(
+        "SELECT username, fullname, size_mb, inbox, outbox, wastebin, limit_mb, threshold_pct, "
+        "exceeded, uid FROM mailboxes WHERE run_id=$1 ORDER BY seq",
+        {NumberText(runId)}, [&](const PGresult* r) {
+            auto text = [&](int c) { return Windows1252FromUtf8(pq_.getvalue(r, 0, c)); };
+            HistoryMailbox m;
+            m.username = text(0);
+            m.fullname = text(1);
+            m.sizeMb = RealOf(pq_, r, 0, 2);
+            m.inbox = RealOf(pq_, r, 0, 3);
+            m.outbox = RealOf(pq_, r, 0, 4);
+            m.wastebin = RealOf(pq_, r, 0, 5);
+            m.limitMb = RealOf(pq_, r, 0, 6);
+            m.thresholdPct = RealOf(pq_, r, 0, 7);
+            m.exceeded = text(8);
+            m.uid = text(9);
+            each(m);
+        });
 }
 
-std::vector<HistoryMailbox> PgHistoryStore::MailboxPages(std::int64_t runId) {
-    std::vector<HistoryMailbox> out;
-    const std::string id = NumberText(runId);
-    const std::string page = NumberText(static_cast<std::int64_t>(kMailboxPage));
-    std::int64_t after = 0;
-    for (;;) {
-        const Result r = Params(
-            "SELECT seq, username, fullname, size_mb, inbox, outbox, wastebin, limit_mb, "
-            "threshold_pct, exceeded, uid FROM mailboxes WHERE run_id=$1 AND seq>$2 "
-            "ORDER BY seq LIMIT $3",
-            {id, NumberText(after), page}, PGRES_TUPLES_OK, false);
-        const PGresult* res = r.get();
-        const int n = pq_.ntuples(res);
-        out.reserve(out.size() + static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) {
-            auto text = [&](int c) { return Windows1252FromUtf8(pq_.getvalue(res, i, c)); };
-            HistoryMailbox m;
-            m.username = text(1);
-            m.fullname = text(2);
-            m.sizeMb = RealOf(pq_, res, i, 3);
-            m.inbox = RealOf(pq_, res, i, 4);
-            m.outbox = RealOf(pq_, res, i, 5);
-            m.wastebin = RealOf(pq_, res, i, 6);
-            m.limitMb = RealOf(pq_, res, i, 7);
-            m.thresholdPct = RealOf(pq_, res, i, 8);
-            m.exceeded = text(9);
-            m.uid = text(10);
-            out.push_back(std::move(m));
-        }
-        if (n < kMailboxPage)
-            break;
-        after = IntOf(pq_.getvalue(res, n - 1, 0));
-    }
-    return out;
+void PgHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
+    ForEachRow("SELECT username, size_mb FROM mailboxes WHERE run_id=$1 ORDER BY seq",
+               {NumberText(runId)}, [&](const PGresult* r) {
+                   each(Windows1252FromUtf8(pq_.getvalue(r, 0, 0)), RealOf(pq_, r, 0, 1));
+               });
 }
 
 }  // namespace k32

@@ -3,6 +3,7 @@
 // same tables and columns as the file store, the texts kept as UTF-8. The client library is
 // loaded at run time (history/PgClient.h).
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,13 +29,16 @@ class PgHistoryStore : public HistoryStore {
     PgHistoryStore(const PgHistoryStore&) = delete;
     PgHistoryStore& operator=(const PgHistoryStore&) = delete;
 
-    void Begin() override;
-    std::int64_t RecordRun(const HistorySnapshot& snapshot) override;
-    void Commit() override;
-    void Rollback() noexcept override;
     std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) override;
     std::vector<HistoryRun> LatestRuns() override;
-    std::vector<HistoryMailbox> Mailboxes(std::int64_t runId) override;
+    void ForEachMailbox(std::int64_t runId, const EachMailbox& each) override;
+    void ForEachSize(std::int64_t runId, const EachSize& each) override;
+
+  protected:
+    void BeginWrite() override;
+    std::int64_t RecordRun(const HistorySnapshot& snapshot) override;
+    void CommitWrite() override;
+    void RollbackWrite() noexcept override;
 
   private:
     struct Finish {
@@ -56,8 +60,16 @@ class PgHistoryStore : public HistoryStore {
     // (read or write, as `writing` says).
     Result Exec(const char* sql, int want, bool writing);
     Result Params(const char* sql, const std::vector<std::string>& values, int want, bool writing);
+    // Every result of a statement passes here: returns it when its status is `want`, else
+    // raises the error with the server's or the library's reason.
     Result Checked(PGresult* r, int want, bool writing);
-    std::vector<HistoryMailbox> MailboxPages(std::int64_t runId);
+    // Runs a query and hands its rows to `each` one at a time as they arrive (each a result of
+    // one row), so that a large result is never held whole. A query that fails, at its start
+    // or after some rows, raises the read error; the connection then takes the next statement.
+    void ForEachRow(const std::string& sql, const std::vector<std::string>& values,
+                    const std::function<void(const PGresult* row)>& each);
+    // Reads and drops what is left of the statement sent last.
+    void Drain() noexcept;
     void CopyMailboxes(std::int64_t runId, const std::vector<HistoryMailbox>& mailboxes);
 
     const PgClient& pq_;

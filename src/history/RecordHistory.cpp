@@ -7,6 +7,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "history/Trends.h"
@@ -99,18 +100,20 @@ struct HistoryRecording::State {
     std::vector<EarlierRun> earlier;
     std::promise<void> earlierRead;  // `earlier` is filled (or could not be read)
     std::int64_t id = 0;
+    // Rolled back, unless committed, once the recording thread has been waited for.
+    std::optional<HistoryStore::Transaction> write;
     BackgroundJob recording;
 };
 
 HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& table,
                                    const RunSummary& summary, const std::string& logPath)
-    : state_(new State{store, table, RunOf(summary, logPath), {}, {}, {}, 0, {}}) {
+    : state_(new State{store, table, RunOf(summary, logPath), {}, {}, {}, 0, {}, {}}) {
     State& s = *state_;
     for (std::uint32_t i = 1; i <= table.Count(); ++i)
         s.run.totalMb += FigureOf(table.Get(i).field[kSize]).value_or(0);
     s.run.mailboxes = static_cast<std::int64_t>(table.Count());
 
-    store.Begin();
+    s.write.emplace(store.Begin());
     // The earlier runs of this post office: all but the one this run replaces. This run comes
     // last, whatever its date: the trends are those of the log just read.
     for (HistoryRun& r : store.Runs(s.run.poName, s.run.poPath))
@@ -142,7 +145,7 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
         }
         s.earlierRead.set_value();
         s.id =
-            s.store.RecordRunRows(s.run, s.table.Count(), [&s, &stop](std::size_t i, HistoryMailbox& m) {
+            s.write->RecordRunRows(s.run, s.table.Count(), [&s, &stop](std::size_t i, HistoryMailbox& m) {
                 if (i % 256 == 0 && stop.stop_requested())
                     throw RunStopped{};
                 FillMailbox(s.table.Get(static_cast<std::uint32_t>(i + 1)), m);
@@ -195,6 +198,10 @@ void HistoryRecording::Stage(const std::string& basePath, const std::string& csv
     }
     pending.Add(WriteTrendsHtml(data, basePath));
     pending.TakeFrom(csv);
+}
+
+void HistoryRecording::Commit() {
+    state_->write->Commit();
 }
 
 }  // namespace k32

@@ -14,7 +14,7 @@ namespace k32 {
 
 // A run being recorded with its trend reports. The store is given the mailboxes on a thread of
 // its own, straight from the table, while the caller writes the run's reports and the trends
-// are computed; everything is then committed together by the caller.
+// are computed; everything is then committed together by the caller, the store last (Commit).
 class HistoryRecording {
   public:
     // Opens a transaction of `store` and starts, on a thread of its own, reading the usernames
@@ -23,15 +23,18 @@ class HistoryRecording {
     // recording is destroyed.
     HistoryRecording(HistoryStore& store, const MailboxTable& table, const RunSummary& summary,
                      const std::string& logPath);
-    // Waits for the recording (a run that fails on the way drops it with the transaction).
+    // Waits for the recording; unless committed, rolls it back (a run that fails or is stopped
+    // on the way leaves the store as it was).
     ~HistoryRecording();
     HistoryRecording(const HistoryRecording&) = delete;
     HistoryRecording& operator=(const HistoryRecording&) = delete;
 
     // Computes the trends, waits for the recording (raising its error) and stages the trend
-    // reports beside `basePath` into `pending`. The caller commits the files and then the
-    // transaction. Called once.
+    // reports beside `basePath` into `pending`. The caller commits the files and then this
+    // recording. Called once.
     void Stage(const std::string& basePath, const std::string& csvSeparator, PendingFiles& pending);
+    // Commits the store's transaction; called once, after Stage.
+    void Commit();
 
   private:
     struct State;

@@ -166,13 +166,6 @@ void BindMailbox(sqlite3_stmt* st, int first, std::int64_t runId, const HistoryM
     BindStatic(st, first + 10, m.uid);
 }
 
-std::vector<HistoryRun> RunsFrom(Statement& s) {
-    std::vector<HistoryRun> runs;
-    while (sqlite3_step(s.get()) == SQLITE_ROW)
-        runs.push_back(RunFrom(s));
-    return runs;
-}
-
 }  // namespace
 
 SqliteHistoryStore::SqliteHistoryStore(const std::string& path) : path_(path) {
@@ -232,7 +225,7 @@ void SqliteHistoryStore::Open() {
 }
 
 SqliteHistoryStore::~SqliteHistoryStore() {
-    Rollback();
+    RollbackWrite();
     sqlite3_close_v2(db_);
 }
 
@@ -255,7 +248,7 @@ void SqliteHistoryStore::Fail(const std::string& what) const {
 void SqliteHistoryStore::FailWrite() {
     const int code = sqlite3_errcode(db_);
     const std::string message = sqlite3_errmsg(db_);
-    Rollback();
+    RollbackWrite();
     if (code == SQLITE_FULL)
         throw KestramaError(ErrorKind::InputOutput, "Disk full", path_);
     throw KestramaError(ErrorKind::InputOutput, "cannot write the history database: " + message,
@@ -267,14 +260,26 @@ void SqliteHistoryStore::Exec(const char* sql) {
         FailWrite();
 }
 
-void SqliteHistoryStore::Begin() {
+bool SqliteHistoryStore::Step(sqlite3_stmt* st, bool writing) {
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    if (writing)
+        FailWrite();
+    Fail("cannot read the history database");
+}
+
+void SqliteHistoryStore::BeginWrite() {
     Exec("BEGIN IMMEDIATE");
     inTransaction_ = true;
 }
 
 std::int64_t SqliteHistoryStore::RecordRun(const HistorySnapshot& snap) {
-    return RecordRunRows(snap.run, snap.mailboxes.size(),
-                         [&snap](std::size_t i, HistoryMailbox& m) { m = snap.mailboxes[i]; });
+    return SqliteHistoryStore::RecordRunRows(
+        snap.run, snap.mailboxes.size(),
+        [&snap](std::size_t i, HistoryMailbox& m) { m = snap.mailboxes[i]; });
 }
 
 std::int64_t SqliteHistoryStore::RecordRunRows(const HistoryRun& run, std::size_t count,
@@ -297,8 +302,7 @@ std::int64_t SqliteHistoryStore::RecordRunRows(const HistoryRun& run, std::size_
                 ToStoredText(*text);
             BindMailbox(ins->get(), static_cast<int>(r) * kMailboxColumns + 1, id, rows[r]);
         }
-        if (sqlite3_step(ins->get()) != SQLITE_DONE)
-            FailWrite();
+        Step(ins->get(), true);
         sqlite3_reset(ins->get());
         done += n;
     }
@@ -313,8 +317,7 @@ std::int64_t SqliteHistoryStore::RecordRunOnly(const HistoryRun& r) {
         del.Text(1, r.poName);
         del.Text(2, r.poPath);
         del.Text(3, r.processedOn);
-        if (sqlite3_step(del.get()) != SQLITE_DONE)
-            FailWrite();
+        Step(del.get(), true);
     }
     Statement ins(db_,
                   "INSERT INTO runs (po_name, po_path, gw_version, language, processed_on, "
@@ -333,17 +336,16 @@ std::int64_t SqliteHistoryStore::RecordRunOnly(const HistoryRun& r) {
     ins.Text(9, r.recordedAt);
     ins.Int(10, r.mailboxes);
     ins.Real(11, r.totalMb);
-    if (sqlite3_step(ins.get()) != SQLITE_DONE)
-        FailWrite();
+    Step(ins.get(), true);
     return sqlite3_last_insert_rowid(db_);
 }
 
-void SqliteHistoryStore::Commit() {
+void SqliteHistoryStore::CommitWrite() {
     Exec("COMMIT");
     inTransaction_ = false;
 }
 
-void SqliteHistoryStore::Rollback() noexcept {
+void SqliteHistoryStore::RollbackWrite() noexcept {
     if (inTransaction_ && db_)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     inTransaction_ = false;
@@ -358,7 +360,10 @@ std::vector<HistoryRun> SqliteHistoryStore::Runs(const std::string& poName,
         Fail("cannot read the history database");
     s.Text(1, poName);
     s.Text(2, poPath);
-    return RunsFrom(s);
+    std::vector<HistoryRun> runs;
+    while (Step(s.get(), false))
+        runs.push_back(RunFrom(s));
+    return runs;
 }
 
 std::vector<HistoryRun> SqliteHistoryStore::LatestRuns() {
@@ -369,18 +374,20 @@ std::vector<HistoryRun> SqliteHistoryStore::LatestRuns() {
     Statement s(db_, sql.c_str());
     if (!s)
         Fail("cannot read the history database");
-    return RunsFrom(s);
+    std::vector<HistoryRun> runs;
+    while (Step(s.get(), false))
+        runs.push_back(RunFrom(s));
+    return runs;
 }
 
-std::vector<HistoryMailbox> SqliteHistoryStore::Mailboxes(std::int64_t runId) {
+void SqliteHistoryStore::ForEachMailbox(std::int64_t runId, const EachMailbox& each) {
     Statement s(db_,
                 "SELECT username, fullname, size_mb, inbox, outbox, wastebin, limit_mb, "
                 "threshold_pct, exceeded, uid FROM mailboxes WHERE run_id=?1 ORDER BY rowid");
     if (!s)
         Fail("cannot read the history database");
     s.Int(1, runId);
-    std::vector<HistoryMailbox> out;
-    while (sqlite3_step(s.get()) == SQLITE_ROW) {
+    while (Step(s.get(), false)) {
         HistoryMailbox m;
         m.username = s.ColumnText(0);
         m.fullname = s.ColumnText(1);
@@ -392,9 +399,8 @@ std::vector<HistoryMailbox> SqliteHistoryStore::Mailboxes(std::int64_t runId) {
         m.thresholdPct = s.ColumnReal(7);
         m.exceeded = s.ColumnText(8);
         m.uid = s.ColumnText(9);
-        out.push_back(std::move(m));
+        each(m);
     }
-    return out;
 }
 
 void SqliteHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
@@ -402,8 +408,7 @@ void SqliteHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
     if (!s)
         Fail("cannot read the history database");
     s.Int(1, runId);
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+    while (Step(s.get(), false)) {
         const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
         const std::string_view stored =
             t ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)))
@@ -415,9 +420,6 @@ void SqliteHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
             each(username, s.ColumnReal(1));
         }
     }
-    // A read that stops early would pass a part of the run for all of it.
-    if (rc != SQLITE_DONE)
-        Fail("cannot read the history database");
 }
 
 }  // namespace k32

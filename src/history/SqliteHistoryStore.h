@@ -7,6 +7,7 @@
 #include "history/HistoryStore.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace k32 {
 
@@ -18,16 +19,18 @@ class SqliteHistoryStore : public HistoryStore {
     SqliteHistoryStore(const SqliteHistoryStore&) = delete;
     SqliteHistoryStore& operator=(const SqliteHistoryStore&) = delete;
 
-    void Begin() override;
+    std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) override;
+    std::vector<HistoryRun> LatestRuns() override;
+    void ForEachMailbox(std::int64_t runId, const EachMailbox& each) override;
+    void ForEachSize(std::int64_t runId, const EachSize& each) override;
+
+  protected:
+    void BeginWrite() override;
     std::int64_t RecordRun(const HistorySnapshot& snapshot) override;
     std::int64_t RecordRunRows(const HistoryRun& run, std::size_t count,
                                const FillMailbox& fill) override;
-    void Commit() override;
-    void Rollback() noexcept override;
-    std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) override;
-    std::vector<HistoryRun> LatestRuns() override;
-    std::vector<HistoryMailbox> Mailboxes(std::int64_t runId) override;
-    void ForEachSize(std::int64_t runId, const EachSize& each) override;
+    void CommitWrite() override;
+    void RollbackWrite() noexcept override;
 
   private:
     // Opens the connection, checks the schema version and creates or upgrades the schema.
@@ -36,6 +39,10 @@ class SqliteHistoryStore : public HistoryStore {
     // Rolls back an open transaction and raises the write error ("Disk full" for a full disk).
     [[noreturn]] void FailWrite();
     void Exec(const char* sql);
+    // Steps a statement: true for a row, false at its end. Any other result raises the error
+    // with SQLite's reason (the write error, after rolling back, when `writing`), so that a
+    // failed read never passes for the end of the rows.
+    bool Step(sqlite3_stmt* st, bool writing);
     // Replaces a run of the same post office and processed-on text by `run`, without its
     // mailboxes; returns its id.
     std::int64_t RecordRunOnly(const HistoryRun& run);

@@ -117,13 +117,13 @@ HistorySnapshot Snapshot(const std::string& po, const std::string& processedOn,
 }
 
 std::int64_t Record(HistoryStore& store, const HistorySnapshot& snap) {
-    store.Begin();
-    const std::int64_t id = store.RecordRun(snap);
-    store.Commit();
+    HistoryStore::Transaction write = store.Begin();
+    const std::int64_t id = write.RecordRun(snap);
+    write.Commit();
     return id;
 }
 
-TEST_P(HistoryStoreOn, RoundTripReplacingARecordedRunAndRollingBack) {
+TEST_P(HistoryStoreOn, RoundTripReplacingARecordedRunAndDroppingAnUncommittedOne) {
     HistorySnapshot snap = Snapshot("PO", "Monday", "2005-03-07T02:15:00");
     {
         auto store = Open();
@@ -131,12 +131,19 @@ TEST_P(HistoryStoreOn, RoundTripReplacingARecordedRunAndRollingBack) {
         // The same post office and processed-on text again: replaced, not added.
         snap.mailboxes[0].sizeMb = 150.25;
         Record(*store, snap);
-        // A run that is rolled back leaves nothing.
+        // A recording dropped without its commit leaves nothing, not even the replacement of
+        // a recorded run, and the store records the next one.
         HistorySnapshot other = snap;
         other.run.processedOn = "Tuesday";
-        store->Begin();
-        store->RecordRun(other);
-        store->Rollback();
+        {
+            HistoryStore::Transaction write = store->Begin();
+            write.RecordRun(other);
+            other.run.processedOn = "Monday";
+            write.RecordRun(other);
+        }
+        EXPECT_EQ(Query("SELECT processed_on, mailboxes FROM runs"), "Monday|2\n");
+        EXPECT_EQ(Query("SELECT count(*) FROM mailboxes"), "2\n");
+        Record(*store, snap);
     }
     auto store = Open();  // an existing store opens again
     const auto runs = store->Runs("PO", "path");

@@ -6,13 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "PgTestServer.h"
 #include "TestSupport.h"
-#include "text/Cp1252Utf8.h"
 #include "history/HistoryStore.h"
 #include "history/PgClient.h"
 #include "history/PgHistoryStore.h"
+#include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -129,9 +130,9 @@ TEST_F(PgServer, TablesOfAnotherProgramAreLeftAlone) {
     // replaced by another program's table named runs.
     {
         auto store = OpenHistoryStore("postgres" + conninfo.substr(conninfo.find(':')));
-        store->Begin();
-        store->RecordRun({});
-        store->Commit();
+        HistoryStore::Transaction write = store->Begin();
+        write.RecordRun({});
+        write.Commit();
     }
     ProcessResult r =
         RunProcess({SharedPgTestServer().ServerProgram("psql"), "-Atq", "-d", conninfo, "-c",
@@ -161,13 +162,13 @@ TEST_F(PgServer, ARefusedBulkCopyLeavesNothingAndTheStoreGoesOn) {
     HistorySnapshot snap;
     snap.run.poName = "PO";
     snap.run.processedOn = "Monday";
-    snap.mailboxes.resize(120000);  // more than one page of reading
+    snap.mailboxes.resize(120000);
     for (std::size_t i = 0; i < snap.mailboxes.size(); ++i)
         snap.mailboxes[i].username = "U" + std::to_string(i);
     snap.mailboxes[100000].username = "REFUSED";
-    store->Begin();
     try {
-        store->RecordRun(snap);
+        HistoryStore::Transaction write = store->Begin();
+        write.RecordRun(snap);
         ADD_FAILURE() << "recorded";
     } catch (const KestramaError& e) {
         EXPECT_NE(std::string(e.what()).find("cannot write the history database: "),
@@ -175,19 +176,66 @@ TEST_F(PgServer, ARefusedBulkCopyLeavesNothingAndTheStoreGoesOn) {
             << e.what();
         EXPECT_EQ(e.where, conninfo);
     }
-    store->Rollback();
     EXPECT_TRUE(store->LatestRuns().empty());
     // The same connection records the next run.
     snap.mailboxes[100000].username = "U100000";
-    store->Begin();
-    const std::int64_t id = store->RecordRun(snap);
-    store->Commit();
+    HistoryStore::Transaction write = store->Begin();
+    const std::int64_t id = write.RecordRun(snap);
+    write.Commit();
     // Read back whole and in the log's order.
     const auto boxes = store->Mailboxes(id);
     ASSERT_EQ(boxes.size(), snap.mailboxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i)
         if (boxes[i].username != snap.mailboxes[i].username)
             FAIL() << i << ": " << boxes[i].username;
+}
+
+// The rows of a large run come as the server sends them; a server that goes away part way is
+// an error, never a run cut short.
+TEST_F(PgServer, AServerThatGoesAwayMidReadIsAnErrorNotAShortRun) {
+    const std::string conninfo = NewDatabase("gone_mid_read");
+    HistorySnapshot snap;
+    snap.run.poName = "PO";
+    snap.mailboxes.resize(300000);
+    for (std::size_t i = 0; i < snap.mailboxes.size(); ++i)
+        snap.mailboxes[i].username = "U" + std::to_string(i);
+    std::int64_t id = 0;
+    {
+        auto store = OpenHistoryStore(conninfo);
+        HistoryStore::Transaction write = store->Begin();
+        id = write.RecordRun(snap);
+        write.Commit();
+    }
+    const auto ends = [&](HistoryStore& store, const std::function<void()>& atFirstRow) {
+        std::size_t rows = 0;
+        auto count = [&] {
+            if (rows++ == 0)
+                atFirstRow();
+        };
+        store.ForEachSize(id, [&](std::string_view, std::optional<double>) { count(); });
+        return rows;
+    };
+    // Read whole while the server stays.
+    EXPECT_EQ(ends(*OpenHistoryStore(conninfo), [] {}), snap.mailboxes.size());
+
+    auto store = OpenHistoryStore(conninfo);
+    std::size_t rows = 0;
+    try {
+        rows = ends(*store, [&] {
+            // The server ends the store's connection while the rows are on their way.
+            const ProcessResult r = RunProcess(
+                {SharedPgTestServer().ServerProgram("psql"), "-Atq", "-d", conninfo, "-c",
+                 "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                 "WHERE datname = current_database() AND pid <> pg_backend_pid()"});
+            EXPECT_EQ(r.out, "t\n") << r.err;
+        });
+        ADD_FAILURE() << "read " << rows << " rows";
+    } catch (const KestramaError& e) {
+        EXPECT_NE(std::string(e.what()).find("cannot read the history database: "),
+                  std::string::npos)
+            << e.what();
+        EXPECT_EQ(e.where, conninfo);
+    }
 }
 
 TEST_F(PgServer, BatchRunsOfTwoPostOfficesShareOneHistory) {

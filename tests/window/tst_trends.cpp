@@ -170,9 +170,9 @@ void RecordRuns(const std::string& file) {
           Run("HARBOUR", "2026-01-15T08:00:00",
               {Mailbox("ANNA", 200, 300), Mailbox("BO", 180), Mailbox("CARL", 80)}),
           Run("LIGHTHOUSE", "2026-01-10T08:00:00", {Mailbox("DORA", 40)})}) {
-        store.Begin();
-        store.RecordRun(snap);
-        store.Commit();
+        k32::HistoryStore::Transaction write = store.Begin();
+        write.RecordRun(snap);
+        write.Commit();
     }
 }
 
