@@ -22,9 +22,10 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
-#include "history/Trends.h"
 #include "history/HistoryStore.h"
+#include "history/Trends.h"
 #include "text/Errors.h"
 #include "ui/TextDecode.h"
 
@@ -385,10 +386,29 @@ QDateTime LocalTimeOf(const std::string& iso) {
     return QDateTime(t.date(), t.time());
 }
 
+// Raised on a reading thread once its read is superseded or the page goes.
+struct ReadStopped {};
+
+void StopPoint(const std::stop_token& stop) {
+    if (stop.stop_requested())
+        throw ReadStopped{};
+}
+
+bool IsServer(const std::string& location) {
+    return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
+}
+
+// The store as the page names it: a connection string may hold a password.
+QString StoreShown(const std::string& location) {
+    const std::string file = location.empty() ? DefaultHistoryFile() : location;
+    return IsServer(file) ? QString("the history server") : DecodeForDisplay(file);
+}
+
 }  // namespace
 
 void TrendsPage::Refresh(const Source& source) {
     source_ = source;
+    Supersede();
     if (!source.historyOn) {
         ShowMessage(
             "<p><b>History is off.</b></p>"
@@ -402,84 +422,191 @@ void TrendsPage::Refresh(const Source& source) {
         return;
     }
     const std::string file = source.location.empty() ? DefaultHistoryFile() : source.location;
-    const bool server = file.rfind("postgresql://", 0) == 0 || file.rfind("postgres://", 0) == 0;
-    const QString shown = server ? QString("the history server") : DecodeForDisplay(file);
     // Only a run creates the history: a file that does not exist yet is left so.
-    if (!server && !QFileInfo::exists(QString::fromLocal8Bit(file.c_str()))) {
-        ShowMessage("<p>No run has been recorded yet in " + shown.toHtmlEscaped() +
+    if (!IsServer(file) && !QFileInfo::exists(QString::fromLocal8Bit(file.c_str()))) {
+        ShowMessage("<p>No run has been recorded yet in " + StoreShown(file).toHtmlEscaped() +
                     ".</p><p>Run a mailbox-statistics log with <b>Go</b>: its mailboxes are "
                     "recorded, and trends start with the next run of the same post "
                     "office.</p>");
         return;
     }
-    postOffices_.clear();
-    try {
-        const std::unique_ptr<HistoryStore> store = OpenHistoryStore(source.location);
-        for (const HistoryRun& run : store->LatestRuns())
-            postOffices_.push_back({run.poName, run.poPath});
-    } catch (const std::exception& e) {
-        ShowReadError(e);
-        return;
-    }
-    if (postOffices_.empty()) {
-        ShowMessage("<p>No run has been recorded yet in " + shown.toHtmlEscaped() + ".</p>");
-        return;
-    }
-    // The post office of the last run first chosen; the list in the store's order.
-    std::size_t chosen = 0;
-    for (std::size_t i = 0; i < postOffices_.size(); ++i)
-        if (postOffices_[i].name == source.preferredPoName &&
-            postOffices_[i].path == source.preferredPoPath)
-            chosen = i;
-    filling_ = true;
-    ComboTrendsPostOffice->clear();
-    for (const PostOffice& po : postOffices_)
-        ComboTrendsPostOffice->addItem(PostOfficeLabel(po.name, po.path));
-    ComboTrendsPostOffice->setCurrentIndex(static_cast<int>(chosen));
-    filling_ = false;
-    const bool several = postOffices_.size() > 1;
-    LabelTrendsPostOffice->setVisible(several);
-    ComboTrendsPostOffice->setVisible(several);
-    LoadPostOffice();
+    StartRead([name = source.preferredPoName, path = source.preferredPoPath](
+                  HistoryStore& store, ReadResult& result, const std::stop_token& stop) {
+        for (const HistoryRun& run : store.LatestRuns())
+            result.postOffices.push_back({run.poName, run.poPath});
+        result.hasPostOffices = true;
+        // The post office of the last run first chosen; the list in the store's order.
+        for (std::size_t i = 0; i < result.postOffices.size(); ++i)
+            if (result.postOffices[i].name == name && result.postOffices[i].path == path)
+                result.chosen = i;
+        StopPoint(stop);
+        if (!result.postOffices.empty())
+            ReadRuns(store, result.postOffices[result.chosen], result, stop);
+    });
 }
 
 void TrendsPage::LoadPostOffice() {
     const int index = ComboTrendsPostOffice->currentIndex();
     if (index < 0 || static_cast<std::size_t>(index) >= postOffices_.size())
         return;
-    const PostOffice& po = postOffices_[static_cast<std::size_t>(index)];
-    PostOfficeTrends trends;
-    try {
-        const std::unique_ptr<HistoryStore> store = OpenHistoryStore(source_.location);
-        std::vector<HistoryRun> runs = store->Runs(po.name, po.path);
-        // The last run whole; of the earlier ones only the usernames and sizes, read one run
-        // at a time, so that a long history of a large post office is never all in memory.
-        std::vector<HistoryMailbox> last;
-        if (!runs.empty())
-            last = store->Mailboxes(runs.back().id);
-        std::vector<TrendMailbox> now;
-        now.reserve(last.size());
-        for (const HistoryMailbox& m : last)
-            now.push_back(
-                {m.username, m.fullname, m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct});
-        std::vector<std::int64_t> ids;
-        for (const HistoryRun& run : runs)
-            ids.push_back(run.id);
-        trends =
-            ComputeTrends(std::move(runs), now, [&](std::size_t run, const EachEarlierSize& each) {
-                store->ForEachSize(ids[run], each);
-            });
-    } catch (const std::exception& e) {
-        ShowReadError(e);
-        return;
-    }
-    runs_.clear();
+    StartRead([po = postOffices_[static_cast<std::size_t>(index)]](
+                  HistoryStore& store, ReadResult& result, const std::stop_token& stop) {
+        ReadRuns(store, po, result, stop);
+    });
+}
+
+void TrendsPage::ReadRuns(HistoryStore& store, const PostOffice& po, ReadResult& result,
+                          const std::stop_token& stop) {
+    std::vector<HistoryRun> runs = store.Runs(po.name, po.path);
+    StopPoint(stop);
+    // The last run whole; of the earlier ones only the usernames and sizes, read one run at a
+    // time, so that a long history of a large post office is never all in memory.
+    std::vector<HistoryMailbox> last;
+    if (!runs.empty())
+        last = store.Mailboxes(runs.back().id);
+    StopPoint(stop);
+    std::vector<TrendMailbox> now;
+    now.reserve(last.size());
+    for (const HistoryMailbox& m : last)
+        now.push_back({m.username, m.fullname, m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct});
+    std::vector<std::int64_t> ids;
+    for (const HistoryRun& run : runs)
+        ids.push_back(run.id);
+    PostOfficeTrends trends =
+        ComputeTrends(std::move(runs), now, [&](std::size_t run, const EachEarlierSize& each) {
+            // Checked at every row: a superseded read, or a page that goes, waits for no run.
+            store.ForEachSize(ids[run],
+                              [&](std::string_view username, std::optional<double> sizeMb) {
+                                  StopPoint(stop);
+                                  each(username, sizeMb);
+                              });
+        });
     for (const HistoryRun& run : trends.runs) {
         const QDateTime at = LocalTimeOf(run.processedAt);
-        runs_.push_back({run.id, at.toString("yyyy-MM-dd HH:mm"), at.toMSecsSinceEpoch(),
-                         run.totalMb, run.mailboxes});
+        result.runs.push_back({run.id, at.toString("yyyy-MM-dd HH:mm"), at.toMSecsSinceEpoch(),
+                               run.totalMb, run.mailboxes});
     }
-    lastRows_ = std::move(trends.sincePrevious);
+    result.lastRows = std::move(trends.sincePrevious);
+    result.hasRuns = true;
+}
+
+void TrendsPage::LoadComparison() {
+    const QVariant id = ComboTrendsCompare->currentData();
+    if (runs_.size() > 1 && id.isValid() && ComboTrendsCompare->currentIndex() > 0) {
+        StartRead([rows = lastRows_, id = id.toLongLong()](HistoryStore& store, ReadResult& result,
+                                                           const std::stop_token&) mutable {
+            result.rows = GrowthSince(std::move(rows), store.Mailboxes(id));
+        });
+        return;
+    }
+    // The rows already hold the growth since the run before the last, the first choice.
+    Supersede();
+    LabelTrendsInfo->setText(RunsInfo());
+    ApplyRows(lastRows_);
+}
+
+void TrendsPage::StartRead(ReadWork work) {
+    Supersede();
+    const std::uint64_t generation = generation_;
+    SetReading(true);
+    // The result goes to the window's thread as an event to this page. The page joins the
+    // thread before it goes, so the page is there to receive it; an event still waiting then
+    // goes with the page.
+    auto deliver = [this, generation](const std::shared_ptr<ReadResult>& result) {
+        QMetaObject::invokeMethod(
+            this, [this, generation, result] { ApplyRead(generation, std::move(*result)); },
+            Qt::QueuedConnection);
+    };
+    reads_.push_back({generation, std::jthread([location = source_.location, work = std::move(work),
+                                                deliver](const std::stop_token& stop) {
+                          auto result = std::make_shared<ReadResult>();
+                          try {
+                              // A connection is used by the thread that opened it only.
+                              const std::unique_ptr<HistoryStore> store =
+                                  OpenHistoryStore(location);
+                              StopPoint(stop);
+                              work(*store, *result, stop);
+                          } catch (const ReadStopped&) {
+                              result->stopped = true;
+                          } catch (...) {
+                              result->error = std::current_exception();
+                          }
+                          deliver(result);
+                      })});
+}
+
+void TrendsPage::Supersede() {
+    ++generation_;
+    for (Read& read : reads_)
+        read.thread.request_stop();
+    SetReading(false);
+}
+
+TrendsPage::~TrendsPage() {
+    // Each read stops at its next row; the thread is joined here, while the page it posts to
+    // is whole.
+    for (Read& read : reads_)
+        read.thread.request_stop();
+    reads_.clear();
+}
+
+void TrendsPage::SetReading(bool reading) {
+    reading_ = reading;
+    // No other choice while reading: the lists name what the read will replace.
+    ComboTrendsPostOffice->setEnabled(!reading);
+    ComboTrendsCompare->setEnabled(!reading && runs_.size() > 1);
+    if (!reading)
+        return;
+    if (content_->isHidden())
+        ShowMessage("<p>Reading the history\u2026</p>");
+    else
+        LabelTrendsInfo->setText("Reading the history\u2026");
+}
+
+void TrendsPage::ApplyRead(std::uint64_t generation, ReadResult result) {
+    // The thread ends once it has handed its result over.
+    reads_.remove_if([generation](const Read& read) { return read.generation == generation; });
+    if (generation != generation_ || result.stopped)
+        return;  // superseded: a newer read replaces it
+    SetReading(false);
+    if (result.error) {
+        try {
+            std::rethrow_exception(result.error);
+        } catch (const std::exception& e) {
+            ShowReadError(e);
+        } catch (...) {
+            ShowReadError(std::runtime_error("unknown error"));
+        }
+        return;
+    }
+    if (result.hasPostOffices) {
+        postOffices_ = std::move(result.postOffices);
+        if (postOffices_.empty()) {
+            ShowMessage("<p>No run has been recorded yet in " +
+                        StoreShown(source_.location).toHtmlEscaped() + ".</p>");
+            return;
+        }
+        filling_ = true;
+        ComboTrendsPostOffice->clear();
+        for (const PostOffice& po : postOffices_)
+            ComboTrendsPostOffice->addItem(PostOfficeLabel(po.name, po.path));
+        ComboTrendsPostOffice->setCurrentIndex(static_cast<int>(result.chosen));
+        filling_ = false;
+        const bool several = postOffices_.size() > 1;
+        LabelTrendsPostOffice->setVisible(several);
+        ComboTrendsPostOffice->setVisible(several);
+    }
+    if (result.hasRuns) {
+        ApplyRuns(result);
+        return;
+    }
+    LabelTrendsInfo->setText(RunsInfo());
+    ApplyRows(std::move(result.rows));
+}
+
+void TrendsPage::ApplyRuns(ReadResult& result) {
+    runs_ = std::move(result.runs);
+    lastRows_ = std::move(result.lastRows);
 
     // The earlier runs, newest first; the run before the last is chosen.
     filling_ = true;
@@ -497,31 +624,29 @@ void TrendsPage::LoadPostOffice() {
     ComboTrendsCompare->setEnabled(runs_.size() > 1);
     filling_ = false;
 
-    LabelTrendsInfo->setText(
-        runs_.size() > 1
-            ? QString("%1 runs recorded, the last on %2.").arg(runs_.size()).arg(runs_.back().label)
-            : QString("One run recorded, on %1: trends start with the next run of this post "
-                      "office.")
-                  .arg(runs_.back().label));
+    LabelTrendsInfo->setText(RunsInfo());
     LabelTrendsInfo->setVisible(true);
     ShowContent();
     FillTotalChart();
-    LoadComparison();
+    ApplyRows(lastRows_);
 }
 
-void TrendsPage::LoadComparison() {
-    std::vector<TrendsRow> rows = lastRows_;
-    const QVariant id = ComboTrendsCompare->currentData();
-    // The rows already hold the growth since the run before the last, the first choice.
-    if (runs_.size() > 1 && id.isValid() && ComboTrendsCompare->currentIndex() > 0) {
-        try {
-            const std::unique_ptr<HistoryStore> store = OpenHistoryStore(source_.location);
-            rows = GrowthSince(std::move(rows), store->Mailboxes(id.toLongLong()));
-        } catch (const std::exception& e) {
-            ShowReadError(e);
-            return;
-        }
-    }
+QString TrendsPage::RunsInfo() const {
+    // No run is left when the post office's runs were removed from the store since it was
+    // listed.
+    if (runs_.empty())
+        return "No run of this post office is recorded.";
+    return runs_.size() > 1
+               ? QString("%1 runs recorded, the last on %2.")
+                     .arg(runs_.size())
+                     .arg(runs_.back().label)
+               : QString(
+                     "One run recorded, on %1: trends start with the next run of this post "
+                     "office.")
+                     .arg(runs_.back().label);
+}
+
+void TrendsPage::ApplyRows(std::vector<TrendsRow> rows) {
     model->SetRows(std::move(rows));
     GridTrends->resizeColumnsToContents();
     FillGrowthChart();

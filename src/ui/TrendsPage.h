@@ -5,10 +5,21 @@
 // with and, when the history holds several post offices, of the post office. With history off
 // it says how to turn it on. The page reads the history afresh at each Refresh (after every run
 // and re-sort) and keeps nothing open in between.
+//
+// The store is read on a thread of its own, which opens its own connection and builds plain
+// values only; the window's thread puts them into the charts and the table when they arrive, so
+// a long history or a slow server never stops the window. A newer read supersedes an older one:
+// the older is asked to stop and its result is dropped.
 
 #include <QWidget>
+#include <cstdint>
 #include <exception>
+#include <functional>
+#include <list>
+#include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/TrendsModel.h"
@@ -22,9 +33,13 @@ class QTableView;
 
 namespace k32 {
 
+class HistoryStore;
+
 class TrendsPage : public QWidget {
   public:
     explicit TrendsPage(QWidget* parent);
+    // Stops a read under way and waits for its thread, which stops at its next row.
+    ~TrendsPage() override;
 
     // What the page shows the history of. `location` is the store (a file or a
     // "postgresql://" connection string); `preferredPostOffice` names the post office of the
@@ -36,11 +51,15 @@ class TrendsPage : public QWidget {
         std::string preferredPoPath;
         bool operator==(const Source&) const = default;
     };
-    // Reads the history again and shows it. Errors (a store that cannot be read) are shown on
-    // the page, never raised: the tab is a view, and the run that preceded it has succeeded.
+    // Reads the history again and shows it when read; until then the page says that it is
+    // reading. Errors (a store that cannot be read) are shown on the page, never raised: the tab
+    // is a view, and the run that preceded it has succeeded.
     void Refresh(const Source& source);
     // What the page shows, as the last Refresh was given it.
     const Source& Shown() const { return source_; }
+    // True while the page waits for a read of the history (a refresh, or another post office
+    // or run chosen); what it shows meanwhile is the last read's.
+    bool Reading() const { return reading_; }
 
     // Paints the page on `printer`, fitted to its page: the title, both charts and the growth
     // table in its current order, on as many pages as the table needs. False when the printer
@@ -72,13 +91,46 @@ class TrendsPage : public QWidget {
     struct PostOffice {
         std::string name, path;
     };
+    // What a read of the store hands back to the window's thread: plain values only.
+    struct ReadResult {
+        std::exception_ptr error;  // the store could not be read
+        bool stopped = false;      // superseded before it was done
+        bool hasPostOffices = false;
+        std::vector<PostOffice> postOffices;  // in the store's order
+        std::size_t chosen = 0;               // of postOffices
+        bool hasRuns = false;
+        std::vector<RunEntry> runs;       // of the chosen post office, oldest first
+        std::vector<TrendsRow> lastRows;  // the last run against the run before it
+        std::vector<TrendsRow> rows;      // the table
+    };
+    // Reads what it needs from a store opened on the reading thread, into the result; raises
+    // ReadStopped once a stop is requested.
+    using ReadWork = std::function<void(HistoryStore&, ReadResult&, std::stop_token)>;
+    struct Read {
+        std::uint64_t generation;
+        std::jthread thread;
+    };
 
     void ShowMessage(const QString& text);
     // Says that the history could not be read, why, and where it is.
     void ShowReadError(const std::exception& e);
     void ShowContent();
-    void LoadPostOffice();  // the runs of the chosen post office, then LoadComparison()
+    void LoadPostOffice();  // the runs of the chosen post office, then their comparison
     void LoadComparison();  // the growth between the chosen runs
+    // On the reading thread: the runs of `po` and the growth of its last run since the run
+    // before it.
+    static void ReadRuns(HistoryStore& store, const PostOffice& po, ReadResult& result,
+                         const std::stop_token& stop);
+    // Starts `work` on a thread of its own, superseding any read under way.
+    void StartRead(ReadWork work);
+    // Drops the reads under way: their results will not be shown.
+    void Supersede();
+    // Takes a read's result on the window's thread; shows it when it is the newest read's.
+    void ApplyRead(std::uint64_t generation, ReadResult result);
+    void ApplyRuns(ReadResult& result);
+    void ApplyRows(std::vector<TrendsRow> rows);
+    void SetReading(bool reading);
+    QString RunsInfo() const;
     void FillTotalChart();
     void FillGrowthChart();
 
@@ -90,6 +142,9 @@ class TrendsPage : public QWidget {
     std::vector<TrendsRow> lastRows_;
     bool filling_ = false;  // the choice lists are being filled, not changed by the user
     QWidget* content_;
+    std::uint64_t generation_ = 0;  // of the newest read; an older read's result is dropped
+    bool reading_ = false;
+    std::list<Read> reads_;  // under way, or done with their result not yet taken
 };
 
 }  // namespace k32

@@ -1,7 +1,9 @@
 // The Trends tab: its growth table sorts by any column with empty figures last, and the page
 // shows the history that real runs recorded: how to turn history on when it is off, the two
 // charts and the table after runs, the choice of the earlier run and of the post office, the
-// refresh after every run and re-sort, and a print fitted to the page.
+// refresh after every run and re-sort, and a print fitted to the page. The history is read off
+// the window's thread: the window stays live meanwhile, a newer read replaces an older one, and
+// the page or the window may go while a read is under way.
 
 #include <QAbstractBarSeries>
 #include <QAbstractItemModelTester>
@@ -46,6 +48,9 @@ class TstTrends : public QObject {
     void pageShowsTheRecordedRuns();
     void pagePrintsFittedToThePage_data();
     void pagePrintsFittedToThePage();
+    void pageStaysLiveWhileItReadsAndGoesCleanly();
+    void newerReadIsShownOverAnOlderOne();
+    void postOfficeGoneSinceListedShowsNoRun();
     void windowRunsFillTheTab();
 };
 
@@ -176,8 +181,42 @@ void RecordRuns(const std::string& file) {
     }
 }
 
+// A long history of one large post office, whose reading takes a while.
+void RecordLargeHistory(const std::string& file, int runs, int mailboxes) {
+    k32::SqliteHistoryStore store(file);
+    for (int week = 0; week < runs; ++week) {
+        k32::HistoryRun run;
+        run.poName = "LARGE";
+        run.poPath = "/srv/LARGE";
+        run.processedOn = run.processedAt = run.recordedAt =
+            QDateTime(QDate(2025, 1, 6).addDays(7 * week), QTime(8, 0))
+                .toString(Qt::ISODate)
+                .toStdString();
+        run.mailboxes = mailboxes;
+        store.Begin();
+        store.RecordRunRows(run, static_cast<std::size_t>(mailboxes),
+                            [week](std::size_t i, HistoryMailbox& m) {
+                                m.username = "USER" + std::to_string(i);
+                                m.fullname = "Person " + std::to_string(i);
+                                m.sizeMb = 50.0 + static_cast<double>(i % 400 + week * (i % 7));
+                                m.limitMb = 1000;
+                                m.exceeded = "No";
+                            });
+        store.Commit();
+    }
+}
+
 TrendsPage::Source Harbour(const std::string& file) {
     return {true, file, "HARBOUR", "/srv/HARBOUR"};
+}
+
+TrendsPage::Source Large(const std::string& file) {
+    return {true, file, "LARGE", "/srv/LARGE"};
+}
+
+// Waits for the page's read to be shown.
+bool ReadDone(const TrendsPage& page) {
+    return WaitUntil([&] { return !page.Reading(); }, 60000);
 }
 
 QStringList Items(const QComboBox* box) {
@@ -237,6 +276,7 @@ void TstTrends::pageSaysWhyItHasNothingToShow() {
     };
     for (const Case& c : cases) {
         page.Refresh(c.source);
+        QVERIFY(ReadDone(page));
         QVERIFY2(page.LabelTrendsInfo->text().contains(c.says),
                  qPrintable(QString(c.name) + ": " + page.LabelTrendsInfo->text()));
         QVERIFY2(!page.GridTrends->isVisible(), c.name);
@@ -256,6 +296,7 @@ void TstTrends::pageShowsTheRecordedRuns() {
     page.resize(1000, 700);
     page.show();
     page.Refresh(Harbour(file));
+    QVERIFY(ReadDone(page));
     QVERIFY(page.GridTrends->isVisible());
 
     // Two post offices: the choice is there, the last run's first chosen.
@@ -278,12 +319,14 @@ void TstTrends::pageShowsTheRecordedRuns() {
 
     // Against the first run, the growth is over two weeks; the projection stays.
     page.ComboTrendsCompare->setCurrentIndex(1);
+    QVERIFY(ReadDone(page));
     QCOMPARE(Cell(model, "ANNA", TrendsModel::kGrowthMb), QString("100"));
     QCOMPARE(Cell(model, "BO", TrendsModel::kGrowthMb), QString("-20"));
     QCOMPARE(Cell(model, "ANNA", TrendsModel::kDaysToLimit), QString("14"));
 
     // The other post office has one run: no earlier run to choose, trends start later.
     page.ComboTrendsPostOffice->setCurrentIndex(1);
+    QVERIFY(ReadDone(page));
     QVERIFY(!page.ComboTrendsCompare->isEnabled());
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(PointsOf(page.ChartTrendsTotal), 1);
@@ -306,6 +349,7 @@ void TstTrends::pagePrintsFittedToThePage() {
     page.resize(1200, 800);
     page.show();
     page.Refresh(Harbour(file));
+    QVERIFY(ReadDone(page));
     const QString pdf = dir.filePath("trends.pdf");
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -320,6 +364,106 @@ void TstTrends::pagePrintsFittedToThePage() {
     // The title, every mailbox and the last column are on the page: nothing is cut.
     for (const char* words : {"Trends: HARBOUR", "ANNA", "BO", "CARL", "Days to limit"})
         QVERIFY2(printed.contains(words), qPrintable(QString(words) + " in\n" + printed));
+}
+
+void TstTrends::pageStaysLiveWhileItReadsAndGoesCleanly() {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("large.sqlite").toStdString();
+    RecordLargeHistory(file, 40, 5000);
+    auto page = std::make_unique<TrendsPage>(nullptr);
+    page->resize(1000, 700);
+    page->show();
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start();
+
+    page->Refresh(Large(file));
+    QVERIFY(page->Reading());
+    QVERIFY(page->LabelTrendsInfo->text().contains("Reading the history"));
+    int ticksWhileReading = 0;
+    QVERIFY(WaitUntil(
+        [&] {
+            if (page->Reading())
+                ticksWhileReading = ticks;
+            return !page->Reading();
+        },
+        60000));
+    QVERIFY2(ticksWhileReading > 1, qPrintable(QString::number(ticksWhileReading)));
+    QCOMPARE(page->model->rowCount(), 5000);
+    QCOMPARE(PointsOf(page->ChartTrendsTotal), 40);
+    QVERIFY(page->ComboTrendsCompare->isEnabled());
+
+    // Gone while reading, at once and a little later: the read stops, nothing arrives after.
+    for (int waitMs : {0, 30}) {
+        page->Refresh(Large(file));
+        QTest::qWait(waitMs);
+        QVERIFY(page->Reading());
+        QElapsedTimer gone;
+        gone.start();
+        page.reset();
+        QVERIFY2(gone.elapsed() < 5000, qPrintable(QString::number(gone.elapsed())));
+        QTest::qWait(50);
+        page = std::make_unique<TrendsPage>(nullptr);
+    }
+}
+
+void TstTrends::newerReadIsShownOverAnOlderOne() {
+    QTemporaryDir dir;
+    const std::string large = dir.filePath("large.sqlite").toStdString();
+    const std::string small = dir.filePath("h.sqlite").toStdString();
+    RecordLargeHistory(large, 20, 5000);
+    RecordRuns(small);
+    TrendsPage page(nullptr);
+    page.resize(1000, 700);
+    page.show();
+
+    page.Refresh(Large(large));
+    page.Refresh(Harbour(small));
+    QVERIFY(ReadDone(page));
+    QTest::qWait(200);  // time for the older read's result to arrive, were it kept
+    QVERIFY(page.ComboTrendsPostOffice->currentText().startsWith("HARBOUR"));
+    QCOMPARE(page.model->rowCount(), 3);
+
+    // History turned off while a read is under way: the page stays as it says.
+    page.Refresh(Large(large));
+    page.Refresh({});
+    QVERIFY(!page.Reading());
+    QTest::qWait(200);
+    QVERIFY(page.LabelTrendsInfo->text().contains("Keep history"));
+    QVERIFY(!page.GridTrends->isVisible());
+}
+
+// The post office chosen has no run left in the store (another history put in its place since
+// it was listed): the page says so and keeps the choice of the others.
+void TstTrends::postOfficeGoneSinceListedShowsNoRun() {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("h.sqlite").toStdString();
+    const std::string other = dir.filePath("other.sqlite").toStdString();
+    RecordRuns(file);
+    {
+        k32::SqliteHistoryStore store(other);
+        store.Begin();
+        store.RecordRun(Run("HARBOUR", "2026-01-01T08:00:00", {Mailbox("ANNA", 100)}));
+        store.Commit();
+    }
+    TrendsPage page(nullptr);
+    page.resize(1000, 700);
+    page.show();
+    page.Refresh(Harbour(file));
+    QVERIFY(ReadDone(page));
+    QVERIFY(QFile::remove(QString::fromStdString(file)));
+    QVERIFY(QFile::copy(QString::fromStdString(other), QString::fromStdString(file)));
+
+    page.ComboTrendsPostOffice->setCurrentIndex(1);  // LIGHTHOUSE
+    QVERIFY(ReadDone(page));
+    QVERIFY2(page.LabelTrendsInfo->text().contains("No run of this post office"),
+             qPrintable(page.LabelTrendsInfo->text()));
+    QCOMPARE(page.model->rowCount(), 0);
+    QCOMPARE(PointsOf(page.ChartTrendsTotal), 0);
+    QVERIFY(page.ComboTrendsPostOffice->isEnabled());
+    QVERIFY(!page.ComboTrendsCompare->isEnabled());
 }
 
 // Runs from the window record their history, and the Trends tab shows it after each one;
@@ -340,13 +484,21 @@ void TstTrends::windowRunsFillTheTab() {
     for (int run = 1; run <= 2; ++run) {
         Click(Child<QPushButton>(f, "ButtonGo"));
         QVERIFY(WaitUntil([&] { return !f.Busy(); }));
+        QVERIFY(ReadDone(*page));
         QVERIFY(QFileInfo::exists(dir.filePath("po-trends.html")));
         QCOMPARE(page->model->rowCount(), int(p.LastLog(state).mailboxes.Count()));
         QCOMPARE(PointsOf(page->ChartTrendsTotal), 1);  // the same log replaces its run
     }
     Click(Child<QPushButton>(f, "ButtonReSort"));
     QVERIFY(WaitUntil([&] { return !f.Busy(); }));
+    QVERIFY(ReadDone(*page));
     QVERIFY(page->GridTrends->isVisibleTo(page));
+    // The window closes while the tab reads again after a re-sort.
+    Click(Child<QPushButton>(f, "ButtonReSort"));
+    QVERIFY(page->Reading());
+    f.close();
+    p.form.reset();
+    QTest::qWait(100);
 }
 
 QTEST_MAIN(TstTrends)
