@@ -199,6 +199,7 @@ RunResult RunProcessing(const RunRequest& request, RunContext& ctx) {
     if (expire)
         RunExpireBranch(ctx, request, keywords, result);
     result.mailboxRun = mailbox;
+    result.expireRun = expire;
     if (mailbox || expire) {
         result.outcome = RunOutcome::ReportsWritten;
         return result;

@@ -51,6 +51,8 @@ struct RunResult {
     // True after a run that completed with a mailbox-statistics log: only then does Re-sort
     // have a whole table of the log the reports describe.
     bool mailboxRun = false;
+    // The log held expire statistics, and their web report was written.
+    bool expireRun = false;
     // The tables, the header and the summary (the report paths included).
     LogData log;
     // The top count the reports used: the TOP setting, or what the above-value step made of it.

@@ -196,18 +196,19 @@ bool ReadCsvLine(std::string_view line, std::string_view separator,
     }
 }
 
-void CheckCsvReport(const AppState& state, const std::string& bytes) {
-    const std::string_view sep = state.settings.CSVSeperator.view();
-    const std::string_view placement = state.settings.CSVHeader.view();
+void CheckCsvReport(const ReportSettings& settings, const RunResult& run,
+                    const std::string& bytes) {
+    const std::string_view sep = settings.CSVSeperator.view();
+    const std::string_view placement = settings.CSVHeader.view();
     const bool header = placement == "Header", footer = placement == "Footer";
-    const MailboxTable& table = LastLog(state).mailboxes;
-    const std::uint32_t rows = ReportRows(state.lastRun->topCount, table.Count());
+    const MailboxTable& table = run.log.mailboxes;
+    const std::uint32_t rows = ReportRows(run.topCount, table.Count());
     const std::vector<std::string_view> lines = SplitCrLf(bytes);
     if (lines.size() != rows + (header || footer ? 2u : 0u))
         Fail("the CSV report has " + std::to_string(lines.size()) + " lines for " +
              std::to_string(rows) + " rows");
 
-    const RunSummary& sum = LastLog(state).summary;
+    const RunSummary& sum = run.log.summary;
     const std::vector<std::string> summary = {"POA: ",
                                               sum.postOfficeName.str(),
                                               "Groupwise Version: ",
@@ -217,7 +218,7 @@ void CheckCsvReport(const AppState& state, const std::string& bytes) {
                                               "# Mailboxes: ",
                                               std::to_string(table.Count())};
     std::vector<std::string> captions;
-    for (const ColumnSlot& slot : state.settings.columns)
+    for (const ColumnSlot& slot : settings.columns)
         if (slot.csv)
             captions.emplace_back(ColumnCaption(slot.ColumnFieldCode.view()));
 
@@ -239,7 +240,7 @@ void CheckCsvReport(const AppState& state, const std::string& bytes) {
         }
         const MailboxRecordView rec = table.Get(static_cast<std::uint32_t>(i - firstRow + 1));
         std::vector<std::string> expected;
-        for (const ColumnSlot& slot : state.settings.columns)
+        for (const ColumnSlot& slot : settings.columns)
             if (slot.csv)
                 expected.emplace_back(ColumnValue(rec, slot.ColumnFieldCode.view()));
         CheckValues(i + 1, lines[i], sep, expected);

@@ -105,18 +105,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string csvPath = fuzz::WorkFolder() + "/report.csv";
     std::remove(csvPath.c_str());
     std::remove((fuzz::WorkFolder() + "/report.mht").c_str());
-    bool written = false;
+    std::shared_ptr<const RunResult> result;
     const fuzz::MemoryRise memory;
     try {
-        written = RunProcessing(state) == RunOutcome::ReportsWritten;
+        const RunRequest request = RequestOf(state);
+        RunContext ctx = ContextOf(state);
+        result = std::make_shared<const RunResult>(RunProcessing(request, ctx));
     } catch (const KestramaError&) {
         // The run's own error (a figure that is not a number, ...): not a finding.
     }
     if (mode == 3 && memory.Bytes() > kEndlessMemoryBound)
         fuzz::Fail("memory rose by " + std::to_string(memory.Bytes() >> 10) +
                    " KB on one line without a line end");
-    if (written && IsMailboxStatistics(LastLog(state).header, state.keywords) &&
-        !IsExpireStatistics(LastLog(state).header, state.keywords))
-        fuzz::CheckCsvReport(state, ReadWhole(csvPath));
+    if (result && result->mailboxRun && !result->expireRun)
+        fuzz::CheckCsvReport(state.settings, *result, ReadWhole(csvPath));
     return 0;
 }

@@ -11,7 +11,6 @@
 #include <QtTest>
 
 #include "app/RunProcessing.h"
-#include "app/AppState.h"
 #include "state/ReportSettings.h"
 
 class ReportRender : public QObject {
@@ -35,13 +34,13 @@ class ReportRender : public QObject {
 
     // Writes the reports of a sample log into `dir` and gives the web report's path.
     QString WriteReport(const QString& sample, const QString& dir) {
-        k32::AppState state;
-        state.WindowMode = false;
-        k32::SetDefaultSettings(state.settings);
-        state.settings.DebugMode = 3;
-        state.settings.InputPath = (QStringLiteral(KESTRAMA_SAMPLES "/") + sample).toStdString();
-        state.settings.OutputBasePath = (dir + "/report").toStdString();
-        k32::RunProcessing(state);
+        k32::ReportSettings settings;
+        k32::SetDefaultSettings(settings);
+        settings.DebugMode = 3;
+        settings.InputPath = (QStringLiteral(KESTRAMA_SAMPLES "/") + sample).toStdString();
+        settings.OutputBasePath = (dir + "/report").toStdString();
+        k32::RunContext ctx;
+        k32::RunProcessing(k32::MakeRunRequest(settings, false), ctx);
         return dir + "/report.mht";
     }
 

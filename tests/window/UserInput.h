@@ -25,9 +25,15 @@ inline void ClickTab(k32::Form1& form, int index) {
     QCoreApplication::processEvents();
 }
 
+// Clicks the button. A click on "Go" or "Re-sort" returns once the run it started has ended
+// and the window shows its result, as a user waits for "Go" to come back.
 inline void Click(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
     QCoreApplication::processEvents();
+    if (button->objectName() != "ButtonGo" && button->objectName() != "ButtonReSort")
+        return;
+    if (auto* form = dynamic_cast<k32::Form1*>(button->window()))
+        WaitUntil([form] { return !form->Busy(); }, 300000);
 }
 
 // Presses "Quit": the close routine runs and the window closes (the test programs keep running

@@ -156,7 +156,7 @@ class AdvancedTabTest : public QObject {
         QVERIFY(Child<QLineEdit>(f, "EditCMDLine")->text().contains("/IN:\"" + path + "\""));
         Retype(Child<QLineEdit>(f, "EditSave"), p.dir.filePath("test logs/report"));
         Click(Child<QPushButton>(f, "ButtonGo"));
-        QCOMPARE(int(p.LastLog(state).mailboxes.Count()), mailboxes);
+        QCOMPARE(int(p.state.lastRun->log.mailboxes.Count()), mailboxes);
         QVERIFY(QFile::exists(p.dir.filePath("test logs/report.csv")));
         QCOMPARE(answers.texts, QStringList{"First run, settings default settings."});
     }

@@ -193,8 +193,8 @@ void RecordLargeHistory(const std::string& file, int runs, int mailboxes) {
                 .toString(Qt::ISODate)
                 .toStdString();
         run.mailboxes = mailboxes;
-        store.Begin();
-        store.RecordRunRows(run, static_cast<std::size_t>(mailboxes),
+        auto write = store.Begin();
+        write.RecordRunRows(run, static_cast<std::size_t>(mailboxes),
                             [week](std::size_t i, HistoryMailbox& m) {
                                 m.username = "USER" + std::to_string(i);
                                 m.fullname = "Person " + std::to_string(i);
@@ -202,7 +202,7 @@ void RecordLargeHistory(const std::string& file, int runs, int mailboxes) {
                                 m.limitMb = 1000;
                                 m.exceeded = "No";
                             });
-        store.Commit();
+        write.Commit();
     }
 }
 
@@ -444,9 +444,9 @@ void TstTrends::postOfficeGoneSinceListedShowsNoRun() {
     RecordRuns(file);
     {
         k32::SqliteHistoryStore store(other);
-        store.Begin();
-        store.RecordRun(Run("HARBOUR", "2026-01-01T08:00:00", {Mailbox("ANNA", 100)}));
-        store.Commit();
+        auto write = store.Begin();
+        write.RecordRun(Run("HARBOUR", "2026-01-01T08:00:00", {Mailbox("ANNA", 100)}));
+        write.Commit();
     }
     TrendsPage page(nullptr);
     page.resize(1000, 700);
@@ -486,7 +486,7 @@ void TstTrends::windowRunsFillTheTab() {
         QVERIFY(WaitUntil([&] { return !f.Busy(); }));
         QVERIFY(ReadDone(*page));
         QVERIFY(QFileInfo::exists(dir.filePath("po-trends.html")));
-        QCOMPARE(page->model->rowCount(), int(p.LastLog(state).mailboxes.Count()));
+        QCOMPARE(page->model->rowCount(), int(p.state.lastRun->log.mailboxes.Count()));
         QCOMPARE(PointsOf(page->ChartTrendsTotal), 1);  // the same log replaces its run
     }
     Click(Child<QPushButton>(f, "ButtonReSort"));
