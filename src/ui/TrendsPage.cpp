@@ -156,7 +156,7 @@ void TrendsPage::ShowReadError(const std::exception& e) {
     QString where;
     if (named && !named->where.empty())
         where = DecodeForDisplay(named->where);
-    else if (location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0)
+    else if (IsServerLocation(location))
         where = "the history server";
     else
         where = DecodeForDisplay(location.empty() ? DefaultHistoryFile() : location);
@@ -402,7 +402,7 @@ void TrendsPage::Refresh(const Source& source) {
         return;
     }
     const std::string file = source.location.empty() ? DefaultHistoryFile() : source.location;
-    const bool server = file.rfind("postgresql://", 0) == 0 || file.rfind("postgres://", 0) == 0;
+    const bool server = IsServerLocation(file);
     const QString shown = server ? QString("the history server") : DecodeForDisplay(file);
     // Only a run creates the history: a file that does not exist yet is left so.
     if (!server && !QFileInfo::exists(QString::fromLocal8Bit(file.c_str()))) {
