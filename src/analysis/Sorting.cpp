@@ -17,10 +17,6 @@ namespace k32 {
 
 namespace {
 
-bool IsNumberField(std::uint8_t field) {
-    return field >= 2 && field <= 5;
-}
-
 std::string_view DirectionWord(std::uint8_t field, std::uint8_t direction) {
     if (direction == 0)
         return "Ascending";
@@ -64,7 +60,7 @@ void SortMailboxes(RunContext& ctx, MailboxTable& table, std::uint8_t field,
     const bool descending = direction == 1;
     const std::size_t recordField = column->field;
 
-    if (IsNumberField(field)) {
+    if (column->sortsAsNumber) {
         // Every key is converted before anything moves, so a bad figure leaves the table as it
         // was. Key and position go into one number (the key inverted when descending), so that
         // a plain sort of those numbers is the stable sort by key.

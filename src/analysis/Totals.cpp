@@ -1,5 +1,6 @@
 #include "analysis/Totals.h"
 
+#include "state/ColumnTable.h"
 #include "state/DebugLog.h"
 #include "text/Convert.h"
 #include "text/TextHelpers.h"
@@ -28,11 +29,10 @@ std::uint32_t SelectAboveValue(RunContext& ctx, const MailboxTable& table, const
                                std::uint32_t topCount) {
     if (s.TOPVALUE == 0)
         return topCount;
-    if (s.Sort < 2 || s.Sort > 5)
+    if (!IsNumberSortField(s.Sort))
         return topCount;  // the above value applies to number fields only
     AddProgressLine(ctx, "Top value calculation.");
-    // Sort fields 2..5 are the record fields 2, 3, 4 and 5.
-    const std::size_t field = s.Sort;
+    const std::size_t field = ColumnOfSortField(s.Sort)->field;
     std::uint32_t last = 0;
     for (std::uint32_t i = 1; i <= table.Count(); ++i) {
         std::int32_t k = StrToInt32(table.Get(i).field[field]);

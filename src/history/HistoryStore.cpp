@@ -84,7 +84,7 @@ std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string& where) {
         MakeParentFolders(file);
         return std::make_unique<SqliteHistoryStore>(file);
     }
-    if (where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0) {
+    if (IsServerLocation(where)) {
         try {
             return std::make_unique<PgHistoryStore>(where);
         } catch (const KestramaError&) {

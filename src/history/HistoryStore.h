@@ -100,6 +100,14 @@ class HistoryStore {
     virtual void RollbackWrite() noexcept = 0;
 };
 
+// True when a history location (a /HISTORY: value, the Settings tab's history database) names a
+// database on a PostgreSQL server, by a "postgresql://" or "postgres://" connection string;
+// anything else is a file. The one test of it: opening a store, and the Trends tab, which names
+// a server without its connection string, ask here.
+constexpr bool IsServerLocation(std::string_view where) {
+    return where.starts_with("postgresql://") || where.starts_with("postgres://");
+}
+
 // Opens (creating when missing) the store that a /HISTORY: value names: a file path for
 // SQLite; empty for the default file, whose folders are created; a "postgresql://" or
 // "postgres://" connection string for a database on a PostgreSQL server. Raises the

@@ -9,32 +9,17 @@
 #include <string_view>
 
 #include "text/Cp1252Utf8.h"
+#include "text/HtmlEscape.h"
 #include "text/LineWriter.h"
 
 namespace k32 {
 
 namespace {
 
+// A log text on the page: its readable characters, HTML-escaped.
 std::string Html(std::string_view bytes) {
     std::string out;
-    for (char c : ReadableUtf8FromWindows1252(bytes)) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
+    AppendHtmlEscaped(out, ReadableUtf8FromWindows1252(bytes));
     return out;
 }
 

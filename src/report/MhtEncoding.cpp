@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "text/HtmlEscape.h"
+
 namespace k32 {
 
 namespace {
@@ -21,7 +23,7 @@ struct PlainTable {
     bool plain[256] = {};
     constexpr PlainTable() {
         for (int b = 32; b < 128; ++b)
-            plain[b] = b != '=' && b != '&' && b != '<' && b != '>' && b != '"';
+            plain[b] = b != '=' && HtmlEntity(static_cast<char>(b)).empty();
     }
 };
 constexpr PlainTable kPlain;
@@ -56,23 +58,10 @@ void AppendHtmlValue(std::string& out, std::string_view value) {
             out.push_back(static_cast<char>(b));
     };
     for (char c : value) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                put(static_cast<unsigned char>(c));
-                break;
-        }
+        if (const std::string_view entity = HtmlEntity(c); !entity.empty())
+            out += entity;
+        else
+            put(static_cast<unsigned char>(c));
     }
 }
 

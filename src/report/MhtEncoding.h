@@ -1,8 +1,8 @@
 #pragma once
 // How values go into the web report. The HTML part is quoted-printable, so a value is first
-// HTML-escaped (& < > ") and then quoted-printable encoded ("=" and every byte of 128 or more,
-// and control bytes, as "=" and two upper-case hex digits). Plain ASCII without those
-// characters comes out unchanged.
+// HTML-escaped (& < > ", as text/HtmlEscape.h says) and then quoted-printable encoded ("=" and
+// every byte of 128 or more, and control bytes, as "=" and two upper-case hex digits). Plain
+// ASCII without those characters comes out unchanged.
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,8 @@
 #pragma once
 // The one table of the mailbox fields as every part of the program names them: the column code
 // of the report settings, the captions of the reports, of the Settings tab and of the result
-// grid, and the names of the field as a sort field. Everything that lists columns or sort fields
-// reads it from here.
+// grid, the names of the field as a sort field and whether it sorts as a number. Everything that
+// lists columns or sort fields, or asks how a sort field compares, reads it from here.
 
 #include <array>
 #include <cstddef>
@@ -25,6 +25,9 @@ struct ColumnInfo {
     bool inGroupWise55;              // a GroupWise 5.5 log fills it
     // As a sort field (0..6, the record field's own number), or -1 when it is none.
     int sortField;
+    // As a sort field: compared as numbers (and open to the above value), else as upper-case
+    // text. The UID is text.
+    bool sortsAsNumber;
     std::string_view sortName;        // web report "Tabel sorted by field", the Settings tab
     std::string_view expireSortName;  // expire web report
     std::string_view sortCaption;     // the debug line when sorting
@@ -34,19 +37,19 @@ inline constexpr std::size_t kSortFields = 7;
 
 // In record field order.
 inline constexpr std::array<ColumnInfo, kMailboxFields> kColumns = {{
-    {kUserName, '0', "Username", "Username", "Username", "UserName", 1, true, false, true, 0,
+    {kUserName, '0', "Username", "Username", "Username", "UserName", 1, true, false, true, 0, false,
      "Username", "Username", "Sorting by Username"},
     {kFullName, '1', "Fullname", "Fullname", "Fullname", "FullName", 2, true, false, false, 1,
-     "Fullname", "Fullname", "Sorting by Fullname"},
-    {kInbox, '3', "Inbox", "Size TASK", "Inbox", "Inbox", 3, false, true, true, 2, "Inbox",
+     false, "Fullname", "Fullname", "Sorting by Fullname"},
+    {kInbox, '3', "Inbox", "Size TASK", "Inbox", "Inbox", 3, false, true, true, 2, true, "Inbox",
      "Size Mail", "Sorting by Inbox"},
-    {kOutbox, '4', "Outbox", "Size APPT", "Outbox", "OutBox", 4, false, true, true, 3, "Outbox",
-     "Size Task", "Sorting by Outbox"},
+    {kOutbox, '4', "Outbox", "Size APPT", "Outbox", "OutBox", 4, false, true, true, 3, true,
+     "Outbox", "Size Task", "Sorting by Outbox"},
     {kWastebasket, '5', "Wastebin", "Wastebin", "Wastebin", "WasteBin", 5, false, true, true, 4,
-     "Wastebin", "Size Appt", "Sorting by Wastebin"},
-    {kSize, '2', "Size (MB)", "Size MAIL", "Size", "SIZE", 7, false, true, true, 5, "Size", "Size",
-     "Sorting by Size"},
-    {kUid, '9', "UID", "UID", "UID", "UID", 6, false, false, true, 6, "UID", "UID",
+     true, "Wastebin", "Size Appt", "Sorting by Wastebin"},
+    {kSize, '2', "Size (MB)", "Size MAIL", "Size", "SIZE", 7, false, true, true, 5, true, "Size",
+     "Size", "Sorting by Size"},
+    {kUid, '9', "UID", "UID", "UID", "UID", 6, false, false, true, 6, false, "UID", "UID",
      "Sorting by UID"},
     {kSizeLimit,
      '6',
@@ -59,6 +62,7 @@ inline constexpr std::array<ColumnInfo, kMailboxFields> kColumns = {{
      true,
      false,
      -1,
+     false,
      {},
      {},
      {}},
@@ -73,6 +77,7 @@ inline constexpr std::array<ColumnInfo, kMailboxFields> kColumns = {{
      false,
      false,
      -1,
+     false,
      {},
      {},
      {}},
@@ -87,6 +92,7 @@ inline constexpr std::array<ColumnInfo, kMailboxFields> kColumns = {{
      false,
      false,
      -1,
+     false,
      {},
      {},
      {}},
@@ -119,6 +125,13 @@ constexpr const ColumnInfo* ColumnOfSortField(int sortField) {
         if (c.sortField >= 0 && c.sortField == sortField)
             return &c;
     return nullptr;
+}
+
+// True when sort field 0..6 is compared as numbers (Inbox, Outbox, Wastebin, Size): the sort,
+// the above value of the totals and the Settings tab ask here.
+constexpr bool IsNumberSortField(int sortField) {
+    const ColumnInfo* c = ColumnOfSortField(sortField);
+    return c != nullptr && c->sortsAsNumber;
 }
 
 // The column shown in result grid column 1..10.

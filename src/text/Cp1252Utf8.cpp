@@ -1,25 +1,52 @@
 #include "text/Cp1252Utf8.h"
 
-#include <algorithm>
-#include <iterator>
-
 namespace k32 {
 
 namespace {
 
-// The characters of the bytes 0x80 to 0x9F; the undefined ones map to themselves.
-constexpr char32_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-constexpr char32_t kNulStandIn = 0x2400;
+// The two forms of the six bytes without a character (see the header).
+enum class Form { Stored, Readable };
 
-char32_t CodePointOf(unsigned char byte) {
+constexpr char32_t kUndefined = 0;  // in kHigh: a byte Windows-1252 leaves undefined
+constexpr char32_t kNulStandIn = 0x2400;
+constexpr char32_t kReplacement = 0xFFFD;
+
+// The characters of the bytes 0x80 to 0x9F; every other byte is the character of its number.
+constexpr char32_t kHigh[32] = {
+    0x20AC,     kUndefined, 0x201A, 0x0192, 0x201E, 0x2026,     0x2020, 0x2021,      // 0x80..0x87
+    0x02C6,     0x2030,     0x0160, 0x2039, 0x0152, kUndefined, 0x017D, kUndefined,  // 0x88..0x8F
+    kUndefined, 0x2018,     0x2019, 0x201C, 0x201D, 0x2022,     0x2013, 0x2014,      // 0x90..0x97
+    0x02DC,     0x2122,     0x0161, 0x203A, 0x0153, kUndefined, 0x017E, 0x0178,      // 0x98..0x9F
+};
+
+constexpr bool IsUndefinedByte(unsigned char byte) {
+    return byte >= 0x80 && byte < 0xA0 && kHigh[byte - 0x80] == kUndefined;
+}
+
+constexpr char32_t CodePointOf(unsigned char byte, Form form) {
     if (byte == 0)
-        return kNulStandIn;
+        return form == Form::Stored ? kNulStandIn : 0;
+    if (IsUndefinedByte(byte))
+        return form == Form::Stored ? char32_t{byte} : kReplacement;
     if (byte >= 0x80 && byte < 0xA0)
         return kHigh[byte - 0x80];
     return byte;
+}
+
+// The byte that stands for `c` in `form`, or "?" when none does.
+constexpr char ByteOf(char32_t c, Form form) {
+    if (form == Form::Stored && c == kNulStandIn)
+        return '\0';
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    if (c < 0xA0)  // a C1 control: a byte only for an undefined byte of the stored form
+        return form == Form::Stored && IsUndefinedByte(static_cast<unsigned char>(c))
+                   ? static_cast<char>(c)
+                   : '?';
+    for (unsigned i = 0; i < 32; ++i)
+        if (kHigh[i] == c)
+            return static_cast<char>(0x80 + i);
+    return '?';
 }
 
 void AppendCodePoint(std::string& out, char32_t c) {
@@ -35,48 +62,17 @@ void AppendCodePoint(std::string& out, char32_t c) {
     }
 }
 
-char ByteOf(char32_t c) {
-    if (c == kNulStandIn)
-        return '\0';
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<char>(c);
-    const auto* at = std::find(std::begin(kHigh), std::end(kHigh), c);
-    return at != std::end(kHigh) ? static_cast<char>(0x80 + (at - kHigh)) : '?';
-}
-
-}  // namespace
-
-std::string ReadableUtf8FromWindows1252(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (char b : bytes) {
-        const auto byte = static_cast<unsigned char>(b);
-        char32_t c = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
-        if (c >= 0x80 && c < 0xA0)  // an undefined byte maps to itself in the table
-            c = 0xFFFD;
-        AppendCodePoint(out, c);
-    }
-    return out;
-}
-
-void AppendUtf8FromWindows1252(std::string& out, std::string_view bytes) {
+void AppendUtf8(std::string& out, std::string_view bytes, Form form) {
     for (char b : bytes) {
         const auto byte = static_cast<unsigned char>(b);
         if (byte != 0 && byte < 0x80)
             out += b;
         else
-            AppendCodePoint(out, CodePointOf(byte));
+            AppendCodePoint(out, CodePointOf(byte, form));
     }
 }
 
-std::string Utf8FromWindows1252(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 4);
-    AppendUtf8FromWindows1252(out, bytes);
-    return out;
-}
-
-std::string Windows1252FromUtf8(std::string_view text) {
+std::string Windows1252From(std::string_view text, Form form) {
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -97,10 +93,38 @@ std::string Windows1252FromUtf8(std::string_view text) {
             c = (c << 6) | (next & 0x3F);
         }
         // A stray continuation byte or a cut sequence stands for no character.
-        out += (extra == 0 || k != extra + 1) ? '?' : ByteOf(c);
+        out += (extra == 0 || k != extra + 1) ? '?' : ByteOf(c, form);
         i += extra == 0 ? 1 : k;
     }
     return out;
+}
+
+}  // namespace
+
+void AppendUtf8FromWindows1252(std::string& out, std::string_view bytes) {
+    AppendUtf8(out, bytes, Form::Stored);
+}
+
+std::string Utf8FromWindows1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    AppendUtf8(out, bytes, Form::Stored);
+    return out;
+}
+
+std::string Windows1252FromUtf8(std::string_view text) {
+    return Windows1252From(text, Form::Stored);
+}
+
+std::string ReadableUtf8FromWindows1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    AppendUtf8(out, bytes, Form::Readable);
+    return out;
+}
+
+std::string Windows1252FromReadableUtf8(std::string_view text) {
+    return Windows1252From(text, Form::Readable);
 }
 
 }  // namespace k32

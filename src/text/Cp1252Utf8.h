@@ -1,27 +1,47 @@
 #pragma once
-// Log texts are Windows-1252 bytes; a PostgreSQL database keeps UTF-8. These map one to the
-// other so that every byte of a log text comes back as it went in.
+// The one Windows-1252 table of the program. Log texts are Windows-1252 bytes; a PostgreSQL
+// database, the SQLite store's readable texts, the trend page and the window all want Unicode.
+//
+// Windows-1252 gives every byte a character except NUL (which a database text cannot hold) and
+// five bytes it leaves undefined: 0x81, 0x8D, 0x8F, 0x90 and 0x9D. Those six are written in one
+// of two forms, each with its own pair of functions:
+//
+//   stored    for the history stores, whose texts must give back every byte as it went in:
+//             NUL becomes U+2400 SYMBOL FOR NULL and an undefined byte the C1 control character
+//             of the same number (U+0081 ...). No Windows-1252 text has these characters, so the
+//             mapping can be undone; stores written so far hold exactly this form.
+//   readable  for what a person reads (the trend page, the window): an undefined byte shows as
+//             U+FFFD REPLACEMENT CHARACTER, as it stands for no character; NUL stays NUL, as a
+//             UTF-8 text keeps it. Not meant to be undone: the reverse, for text a person typed,
+//             gives "?" for every character that no Windows-1252 byte stands for.
+//
+// Every other byte is the same character in both forms.
 
 #include <string>
 #include <string_view>
 
 namespace k32 {
 
-// Each byte becomes its Windows-1252 character. The five bytes that Windows-1252 leaves
-// undefined become the control characters of the same number, and NUL (which a database text
-// cannot hold) becomes U+2400 SYMBOL FOR NULL: no Windows-1252 text has these, so the mapping
-// can be undone.
+// --- Stored form (the history stores) ---------------------------------------------------------
+
+// Each byte becomes its Windows-1252 character, NUL U+2400 and an undefined byte its C1 control.
 std::string Utf8FromWindows1252(std::string_view bytes);
 
 // The reverse. A character that no Windows-1252 byte stands for (typed into the database by
 // hand), and a malformed UTF-8 sequence, become "?".
 std::string Windows1252FromUtf8(std::string_view text);
 
-// For a page a person reads: the same characters, but the five undefined bytes show as U+FFFD
-// REPLACEMENT CHARACTER and NUL stays NUL. Not meant to be undone.
+// Appends the stored form of `bytes` to `out` (the fast path of the bulk writer).
+void AppendUtf8FromWindows1252(std::string& out, std::string_view bytes);
+
+// --- Readable form (the trend page, the window) -----------------------------------------------
+
+// Each byte becomes its Windows-1252 character; an undefined byte U+FFFD, NUL stays NUL.
 std::string ReadableUtf8FromWindows1252(std::string_view bytes);
 
-// Appends the UTF-8 form of `bytes` to `out` (the fast path of the bulk writer).
-void AppendUtf8FromWindows1252(std::string& out, std::string_view bytes);
+// Windows-1252 bytes of a text a person typed: each character that a Windows-1252 byte stands
+// for becomes that byte (U+0000 NUL); any other (U+2400, the C1 controls and U+FFFD included),
+// and a malformed UTF-8 sequence, becomes "?".
+std::string Windows1252FromReadableUtf8(std::string_view text);
 
 }  // namespace k32

@@ -323,12 +323,12 @@ void SettingsPage::MarkSettingsChanged() {
 }
 
 void SettingsPage::UpdateAboveLabel(int sortIndex) {
-    static const char* const kAboveFields[] = {nullptr,    nullptr, "Inbox", "Outbox",
-                                               "Wastebin", "Size",  nullptr};
-    const char* field = sortIndex >= 0 && sortIndex < 7 ? kAboveFields[sortIndex] : nullptr;
-    EditSettingsValueEdit->setEnabled(field != nullptr);
-    EditSettingsValue->setText(field ? QString("Above items: ") + field
-                                     : QString("Above items: (disabled)"));
+    // The above value applies to number fields only.
+    const bool number = IsNumberSortField(sortIndex);
+    EditSettingsValueEdit->setEnabled(number);
+    EditSettingsValue->setText(
+        number ? "Above items: " + QString::fromLatin1(ColumnOfSortField(sortIndex)->sortName)
+               : QString("Above items: (disabled)"));
 }
 
 void SettingsPage::NumberBoxChange(QLineEdit* box) {

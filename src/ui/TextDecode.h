@@ -3,6 +3,11 @@
 // are the file system's UTF-8 bytes. A line may hold both (a progress line naming a path), so a
 // text that is valid UTF-8 is shown as UTF-8 and any other as Windows-1252: an accented
 // Windows-1252 name is practically never valid UTF-8.
+//
+// The Windows-1252 table is the one of text/Cp1252Utf8.h, in its readable form (the trend page
+// shows names the same way): a byte that Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D) shows as U+FFFD REPLACEMENT CHARACTER, and NUL stays NUL, as in a UTF-8 text. These
+// are Qt's wrappers of that table: UTF-8 in, QString out, and back.
 
 #include <QString>
 #include <string>

@@ -157,7 +157,7 @@ void TrendsPage::ShowReadError(const std::exception& e) {
     QString where;
     if (named && !named->where.empty())
         where = DecodeForDisplay(named->where);
-    else if (location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0)
+    else if (IsServerLocation(location))
         where = "the history server";
     else
         where = DecodeForDisplay(location.empty() ? DefaultHistoryFile() : location);
@@ -394,14 +394,10 @@ void StopPoint(const std::stop_token& stop) {
         throw ReadStopped{};
 }
 
-bool IsServer(const std::string& location) {
-    return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
-}
-
 // The store as the page names it: a connection string may hold a password.
 QString StoreShown(const std::string& location) {
     const std::string file = location.empty() ? DefaultHistoryFile() : location;
-    return IsServer(file) ? QString("the history server") : DecodeForDisplay(file);
+    return IsServerLocation(file) ? QString("the history server") : DecodeForDisplay(file);
 }
 
 }  // namespace
@@ -423,7 +419,7 @@ void TrendsPage::Refresh(const Source& source) {
     }
     const std::string file = source.location.empty() ? DefaultHistoryFile() : source.location;
     // Only a run creates the history: a file that does not exist yet is left so.
-    if (!IsServer(file) && !QFileInfo::exists(QString::fromLocal8Bit(file.c_str()))) {
+    if (!IsServerLocation(file) && !QFileInfo::exists(QString::fromLocal8Bit(file.c_str()))) {
         ShowMessage("<p>No run has been recorded yet in " + StoreShown(file).toHtmlEscaped() +
                     ".</p><p>Run a mailbox-statistics log with <b>Go</b>: its mailboxes are "
                     "recorded, and trends start with the next run of the same post "

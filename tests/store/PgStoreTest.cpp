@@ -1,7 +1,7 @@
 // What only the store on a PostgreSQL server has: connection strings shown without their
-// password, the text mapping between the log's bytes and the server's UTF-8, a database that
-// holds other tables of the same names, a bulk copy the server refuses, and batch runs that
-// share one history.
+// password, a database that holds other tables of the same names, a bulk copy the server
+// refuses, and batch runs that share one history. (The text mapping between the log's bytes and
+// the server's UTF-8 is tested with the core tests, unit/Cp1252Utf8Test.cpp.)
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -81,33 +81,6 @@ TEST(PgHistoryStore, AMissingClientLibraryIsOneLine) {
     EXPECT_EQ(r.err.rfind(line, 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "po.csv"));
-}
-
-TEST(Cp1252Utf8, EveryByteComesBackAndForeignTextBecomesQuestionMarks) {
-    std::string everyByte;
-    for (int b = 0; b < 256; ++b)
-        everyByte += static_cast<char>(b);
-    EXPECT_EQ(Windows1252FromUtf8(Utf8FromWindows1252(everyByte)), everyByte);
-    struct Case {
-        std::string utf8, bytes;
-    };
-    const std::vector<Case> cases = {
-        {"\xe2\x82\xac 5", "\x80 5"},        // the euro sign
-        {"\xc3\xa9t\xc3\xa9", "\xe9t\xe9"},  // Latin-1 letters
-        {"\xe4\xb8\xad!", "?!"},             // no Windows-1252 byte stands for it
-        {"\xf0\x9f\x98\x80", "?"},           // nor for a character beyond 16 bits
-        {"\x80x", "?x"},                     // a stray continuation byte
-        {"a\xc3", "a?"},                     // a cut sequence
-        {"\xe2\x82x", "?x"},                 // a sequence broken off
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(Windows1252FromUtf8(c.utf8), c.bytes) << c.utf8;
-}
-
-// For pages people read, the undefined bytes show as the replacement character.
-TEST(Cp1252Utf8, ReadableTextMarksUndefinedBytes) {
-    EXPECT_EQ(ReadableUtf8FromWindows1252("\x80\x81 M\xfcller \x9d"),
-              "\xe2\x82\xac\xef\xbf\xbd M\xc3\xbcller \xef\xbf\xbd");
 }
 
 class PgServer : public testing::Test {

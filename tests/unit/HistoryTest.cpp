@@ -13,6 +13,7 @@
 #include "history/RecordHistory.h"
 #include "history/SqliteHistoryStore.h"
 #include "history/Trends.h"
+#include "history/TrendsReport.h"
 #include "text/Errors.h"
 #include "text/LogDates.h"
 #include "text/PendingFiles.h"
@@ -336,6 +337,21 @@ TEST(HistoryStore, ADamagedFileIsAReadErrorNotAShortRun) {
             EXPECT_EQ(e.where, file) << c.what;
         }
     }
+// A log's texts on the trend page: HTML-escaped, and read as Windows-1252 (a byte without a
+// character shows as the replacement character).
+TEST(HistoryTrendsPage, TextsAreEscapedAndReadAsWindows1252) {
+    PostOfficeTrends t;
+    HistoryRun run;
+    run.poName = "R&D <\"Nord\">";
+    run.poPath = "/srv/M\xfcller\x80\x81";
+    run.processedAt = "2005-03-07T02:15:00";
+    t.runs = {run};
+    t.fullest = {GrowthRow{"A<B", "Jos\xe9 & \"Bo\"", {}, 5.0, {}, {}, 10.0, 50.0, {}}};
+    const std::string html = TrendsHtml(TrendsReportData{t, {}, ";"});
+    for (const char* part : {"<h1>Trends of post office R&amp;D &lt;&quot;Nord&quot;&gt;</h1>",
+                             "<p>Path: /srv/M\xc3\xbcller\xe2\x82\xac\xef\xbf\xbd<br>",
+                             "<tr><td>A&lt;B</td><td>Jos\xc3\xa9 &amp; &quot;Bo&quot;</td>"})
+        EXPECT_NE(html.find(part), std::string::npos) << part;
 }
 
 TEST(HistoryBatch, ReportsStayTheSameAndTrendsFollowTheRuns) {
