@@ -337,6 +337,8 @@ TEST(HistoryStore, ADamagedFileIsAReadErrorNotAShortRun) {
             EXPECT_EQ(e.where, file) << c.what;
         }
     }
+}
+
 // A log's texts on the trend page: HTML-escaped, and read as Windows-1252 (a byte without a
 // character shows as the replacement character).
 TEST(HistoryTrendsPage, TextsAreEscapedAndReadAsWindows1252) {
