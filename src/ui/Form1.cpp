@@ -264,7 +264,7 @@ void Form1::EnableRunButtons() {
     ButtonGo->setText("Go");
     ButtonGo->setEnabled(true);
     // Re-sort rewrites the reports of the last mailbox run that completed, and nothing else.
-    ButtonReSort->setEnabled(state.MailboxRunComplete());
+    ButtonReSort->setEnabled(reSortOffered_);
 }
 
 void Form1::ButtonSelectSourceClick() {

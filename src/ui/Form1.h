@@ -194,6 +194,10 @@ class Form1 : public QWidget {
 
     bool busy_ = false;
     bool stopping_ = false;
+    // Re-sort is offered after a run that completed with a mailbox log, until a run fails or
+    // reads another kind of log: the boxes then name another log than the reports it would
+    // sort again.
+    bool reSortOffered_ = false;
     RunKind runKind_ = RunKind::Go;
     std::unique_ptr<RunThread> runThread_;
     // Lines from the run's thread, waiting for the window's.

@@ -35,7 +35,7 @@ void Form1::EndBusy() {
     stopping_ = false;
     ButtonGo->setText("Go");
     ButtonGo->setEnabled(true);
-    ButtonReSort->setEnabled(state.MailboxRunComplete());
+    ButtonReSort->setEnabled(reSortOffered_);
     SetPathsEditable(true);
     PanelAdv->SetBusy(false);
     PanelSettings->SetBusy(false);
@@ -68,6 +68,9 @@ void Form1::StartRun(RunKind kind, RunRequest request) {
 void Form1::RunFinished(const RunEnd& end) {
     DrainLogLines();
     runThread_.reset();
+    // A failed Re-sort leaves the run it sorted, which can still be sorted again.
+    if (runKind_ != RunKind::ReSort)
+        reSortOffered_ = end.result && end.result->mailboxRun;
     if (end.stopped) {
         AddProgressLine(state, "Run stopped, the window is closing");
     } else if (end.error) {
@@ -142,7 +145,7 @@ void Form1::ButtonGoClick() {
 }
 
 void Form1::ButtonReSortClick() {
-    if (busy_ || !state.MailboxRunComplete())
+    if (busy_ || !reSortOffered_ || !state.MailboxRunComplete())
         return;
     // The new order of the table that the reports on disk hold, written where they are.
     RunRequest request = RequestOf(state);

@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTextBlock>
 #include <QtTest>
@@ -471,6 +473,144 @@ class RunTest : public QObject {
         QVERIFY(Child<QPushButton>(f, "ButtonGo")->isEnabled());
         QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
         QCOMPARE(answers.texts.size(), 1);
+    }
+
+    // A run finishes as it started: while it is on, the path boxes take no typing and their
+    // Select buttons are off, so the reports, the trend files and the recorded log path all
+    // belong to the log the run started with, and nothing appears under a base typed meanwhile.
+    // Afterwards the boxes take typing again, for the next run.
+    void editsDuringARunChangeNothingOfIt() {
+        QTemporaryDir dir;
+        const QString log = MakeLog(dir, "first.log", 200000);
+        const QString other = MakeLog(dir, "other.log", 10);
+        const QString base = dir.filePath("first"), typedBase = dir.filePath("typed");
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        auto* open = Child<QLineEdit>(f, "EditOpen");
+        auto* save = Child<QLineEdit>(f, "EditSave");
+        Retype(open, log);
+        Retype(save, base);
+        QTest::mouseClick(Child<QPushButton>(f, "ButtonGo"), Qt::LeftButton);
+        QVERIFY(f.Busy());
+        QVERIFY(open->isReadOnly() && save->isReadOnly());
+        QVERIFY(!Child<QPushButton>(f, "ButtonSelectSource")->isEnabled());
+        QVERIFY(!Child<QPushButton>(f, "ButtonSelectDestination")->isEnabled());
+        Retype(open, other);
+        Retype(save, typedBase);
+        QCOMPARE(open->text(), log);
+        QCOMPARE(save->text(), base);
+        QVERIFY2(f.Busy(), "the run ended before the boxes could be typed into");
+        QVERIFY(WaitUntil([&] { return !f.Busy(); }, 300000));
+        QCOMPARE(answers.texts.size(), 1);  // the first-run notice, no error
+
+        for (const char* end : {".csv", ".mht", "-trends.html", "-trends.csv"}) {
+            QVERIFY2(QFileInfo::exists(base + end), end);
+            QVERIFY2(!QFileInfo::exists(typedBase + end), end);
+        }
+        QVERIFY(ReadAll(base + ".csv").contains("Username200000"));
+        QProcess sqlite;
+        sqlite.start("sqlite3", {p.dir.filePath("kestrama32/history.sqlite"),
+                                 "SELECT log_path, mailboxes FROM runs"});
+        QVERIFY(sqlite.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed(),
+                 log + "|200000");
+
+        QVERIFY(!open->isReadOnly() && !save->isReadOnly());
+        QVERIFY(Child<QPushButton>(f, "ButtonSelectSource")->isEnabled());
+        Retype(open, other);
+        QCOMPARE(open->text(), other);
+    }
+
+    // Re-sort sorts a copy: one whose reports cannot be written leaves the grid in the order of
+    // the reports on disk; once they can, the grid and the files take the new order together.
+    void failedReSortKeepsTheGridInTheFilesOrder() {
+        QTemporaryDir dir;
+        const QString log = MakeLog(dir, "po1.log", 30);
+        const QString folder = dir.filePath("out"), moved = dir.filePath("moved");
+        QVERIFY(QDir().mkpath(folder));
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), folder + "/po1");
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        auto* grid = Child<QTableView>(f, "StringGridCSV");
+        const QStringList bySize = GridColumn(grid, 1, 30);
+        const QByteArray csv = ReadAll(folder + "/po1.csv");
+
+        // Sorted by username from now on; the reports' folder is gone while Re-sort writes.
+        p.state.settings.Sort = 0;
+        p.state.settings.SortDir = 0;
+        QVERIFY(QDir().rename(folder, moved));
+        Click(Child<QPushButton>(f, "ButtonReSort"));
+        QCOMPARE(answers.texts.size(), 2);
+        QVERIFY2(answers.texts[1].contains(folder), qPrintable(answers.texts[1]));
+        QCOMPARE(GridColumn(grid, 1, 30), bySize);
+        QCOMPARE(ReadAll(moved + "/po1.csv"), csv);
+        QVERIFY(Child<QPushButton>(f, "ButtonReSort")->isEnabled());
+
+        QVERIFY(QDir().rename(moved, folder));
+        Click(Child<QPushButton>(f, "ButtonReSort"));
+        QStringList byName = bySize;
+        std::sort(byName.begin(), byName.end());
+        QCOMPARE(GridColumn(grid, 1, 30), byName);
+        const QByteArray sorted = ReadAll(folder + "/po1.csv");
+        QVERIFY(sorted.indexOf("Username1;") < sorted.indexOf("Username10;"));
+        QVERIFY(sorted.indexOf("Username10;") < sorted.indexOf("Username2;"));
+    }
+
+    // A path that would be cut at 255 bytes names another file: "Go" refuses it, naming the box,
+    // and starts nothing.
+    void goRefusesAPathThatWouldBeCut_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("named");
+        QTest::addRow("log 256") << "EditOpen" << 256 << "The log file box";
+        QTest::addRow("base 252") << "EditSave" << 252 << "The destination box";
+    }
+    void goRefusesAPathThatWouldBeCut() {
+        QFETCH(QString, box);
+        QFETCH(int, length);
+        QFETCH(QString, named);
+        QTemporaryDir dir;
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        Retype(Child<QLineEdit>(f, "EditOpen"), MakeLog(dir, "po1.log", 5));
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        const QString path = "/tmp/" + QString(length - 5, 'x');
+        Child<QLineEdit>(f, box)->setText(path);
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QVERIFY(WaitUntil([&] { return answers.texts.size() == 2; }));
+        QVERIFY2(answers.texts[1].startsWith(named), qPrintable(answers.texts[1]));
+        QVERIFY2(answers.texts[1].contains("255 bytes"), qPrintable(answers.texts[1]));
+        QCOMPARE(CountLines(f, "Opening file: "), 0);
+        QVERIFY(!f.Busy());
+    }
+
+    // The Log tab follows new lines while its view is at the bottom, also after the user
+    // scrolled up and back down; scrolled up, it stays where the user put it.
+    void logTabFollowsAtTheBottom() {
+        QTemporaryDir dir;
+        const QString log = MakeLog(dir, "po1.log", 20);
+        MessageBoxAnswerer answers;
+        Program p;
+        Form1& f = *p.form;
+        auto* memo = Child<QPlainTextEdit>(f, "MemoMainLog");
+        Retype(Child<QLineEdit>(f, "EditOpen"), log);
+        Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po1"));
+        for (int i = 0; i < 3; ++i)
+            Click(Child<QPushButton>(f, "ButtonGo"));
+        QScrollBar* bar = memo->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        bar->setValue(0);
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QCOMPARE(bar->value(), 0);
+        bar->setValue(bar->maximum());
+        Click(Child<QPushButton>(f, "ButtonGo"));
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(CountLines(f, "Done writing files") == 5);
     }
 
     // Closing the window during a run stops the run at once and then closes as "Quit" does: the
