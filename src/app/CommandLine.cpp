@@ -82,10 +82,16 @@ void ReadColumns(ReportSettings& settings, std::string_view parameter) {
 
 // A path that would be cut at 255 bytes names another file than the one typed: refused, naming
 // the switch and the limit, before anything is read or written.
-void CheckPathLength(std::string_view key, std::string_view path, std::string_view suffix) {
-    const std::string problem = PathLengthProblem(path, !suffix.empty());
+void CheckPathLength(std::string_view key, std::string_view parameter, std::string_view path,
+                     bool basePath) {
+    std::string problem;
+    if (parameter.size() > kTextMax)
+        problem = "the parameter is " + std::to_string(parameter.size()) +
+                  " bytes long; at most " + std::to_string(kTextMax) + " bytes can be used";
+    else
+        problem = PathLengthProblem(path, basePath);
     if (!problem.empty())
-        throw KestramaError(ErrorKind::Conversion, std::string(key) + ": " + problem);
+        throw KestramaError(ErrorKind::Conversion, std::string(key) + " " + problem);
 }
 
 // A top parameter's number that does not convert names the parameter and which number.
@@ -164,8 +170,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& params,
     line.windowMode = false;
     const std::string input = KeyedValue(params[0], "/IN:");
     const std::string base = KeyedValue(params[1], "/OUT:");
-    CheckPathLength("/IN:", input, "");
-    CheckPathLength("/OUT:", base, ".csv");
+    CheckPathLength("/IN:", params[0], input, false);
+    CheckPathLength("/OUT:", params[1], base, true);
     settings.InputPath = input;
     settings.OutputBasePath = base;
     ReadOptions(settings, params[2]);

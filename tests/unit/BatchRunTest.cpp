@@ -140,6 +140,22 @@ TEST(BatchRun, TheReportsFolderIsCheckedBeforeTheLogIsRead) {
     EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"afile", "plain.log", "po.log"}));
 }
 
+// A base path too long to name its reports whole is a wrong command line: nothing is read or
+// written, where a cut name would have put a report named "...base.c" beside the folder meant.
+TEST(BatchRun, ABasePathThatWouldBeCutWritesNothing) {
+    TempDir dir;
+    WriteDummyLog(dir / "po.log", kDummyGW65, 10, false);
+    const std::string folder = dir / std::string(200, 'f');
+    fs::create_directories(folder);
+    const std::string base = folder + "/" + std::string(300 - folder.size(), 'b');
+    const ProcessResult r = Batch(dir / "po.log", base);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.err.find("/OUT: the parameter is"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("at most 255 bytes"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(folder));
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{std::string(200, 'f'), "po.log"}));
+}
+
 TEST(BatchRun, BinaryInputIsNoLog) {
     TempDir dir;
     std::mt19937 rng(31337);

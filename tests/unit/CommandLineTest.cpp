@@ -185,11 +185,40 @@ TEST(CommandLine, KeyedPathValues) {
         EXPECT_EQ(KeyedValue(c.parameter, c.key), c.value) << c.parameter;
 }
 
-TEST(CommandLine, LongParametersAreCutTo255) {
-    auto p =
-        Parse({"/IN:" + std::string(296, 'i'), "/OUT:" + std::string(400, 'o'), "/OPTIONS:5130;."});
-    EXPECT_EQ(p->state.settings.InputPath.str(), std::string(251, 'i'));
-    EXPECT_EQ(p->state.settings.OutputBasePath.str(), std::string(250, 'o'));
+// A path parameter is never cut: cut at 255 bytes, it would name another file than the one
+// typed (a CSV report named "...base.c" beside the folder meant). Up to 255 bytes it is taken
+// whole; past that the command line is wrong, naming the switch and the limit.
+TEST(CommandLine, PathParametersAreTakenWholeOrRefused) {
+    struct Case {
+        std::size_t in, out;
+        std::string error;
+    };
+    const Case cases[] = {
+        {255, 255, ""},
+        {256, 20, "/IN: the parameter is 256 bytes long; at most 255 bytes can be used"},
+        {300, 20, "/IN: the parameter is 300 bytes long; at most 255 bytes can be used"},
+        {20, 256, "/OUT: the parameter is 256 bytes long; at most 255 bytes can be used"},
+        {20, 400, "/OUT: the parameter is 400 bytes long; at most 255 bytes can be used"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.in) + " " + std::to_string(c.out));
+        const std::vector<std::string> params = {"/IN:" + std::string(c.in - 4, 'i'),
+                                                 "/OUT:" + std::string(c.out - 5, 'o'),
+                                                 "/OPTIONS:5130;."};
+        if (c.error.empty()) {
+            auto p = Parse(params);
+            EXPECT_EQ(p->state.settings.InputPath.str(), std::string(c.in - 4, 'i'));
+            EXPECT_EQ(p->state.settings.OutputBasePath.str(), std::string(c.out - 5, 'o'));
+        } else {
+            EXPECT_EQ(ConversionMessage(params), c.error);
+        }
+    }
+    // A base path whose report names pass 255 bytes, and one whose names just fit.
+    EXPECT_EQ(PathLengthProblem(std::string(252, 'o'), true),
+              "the report names (the base path with \".csv\" or \".mht\") are 256 bytes long; "
+              "at most 255 bytes can be used");
+    EXPECT_EQ(PathLengthProblem(std::string(251, 'o'), true), "");
+    EXPECT_EQ(PathLengthProblem(std::string(255, 'i'), false), "");
 }
 
 TEST(CommandLine, ColumnParameterByPosition) {
