@@ -26,8 +26,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "settings/StoredSettings.h"
 #include "app/AppState.h"
+#include "settings/StoredSettings.h"
 #include "state/ReportSettings.h"
 #include "ui/Form1.h"
 #include "ui/WindowStart.h"

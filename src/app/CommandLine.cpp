@@ -86,8 +86,8 @@ void CheckPathLength(std::string_view key, std::string_view parameter, std::stri
                      bool basePath) {
     std::string problem;
     if (parameter.size() > kTextMax)
-        problem = "the parameter is " + std::to_string(parameter.size()) +
-                  " bytes long; at most " + std::to_string(kTextMax) + " bytes can be used";
+        problem = "the parameter is " + std::to_string(parameter.size()) + " bytes long; at most " +
+                  std::to_string(kTextMax) + " bytes can be used";
     else
         problem = PathLengthProblem(path, basePath);
     if (!problem.empty())
@@ -116,8 +116,7 @@ void ReadTop(ReportSettings& settings, std::string_view parameter) {
         throw KestramaError(ErrorKind::Conversion,
                             std::string(parameter) + ": expected /TOP:<count>,ABOVE:<value>");
     settings.TOP = TopNumber(parameter, "top count", count);
-    settings.TOPVALUE =
-        TopNumber(parameter, "above value", CopyFrom(u, above + Len(",ABOVE:")));
+    settings.TOPVALUE = TopNumber(parameter, "above value", CopyFrom(u, above + Len(",ABOVE:")));
 }
 
 }  // namespace
@@ -144,8 +143,8 @@ bool IsBatchCommandLine(const std::vector<std::string>& params) {
     return n >= 3 && n <= 5;
 }
 
-CommandLine ParseCommandLine(const std::vector<std::string>& params,
-                             std::string_view programFolder, ReportSettings& settings) {
+CommandLine ParseCommandLine(const std::vector<std::string>& params, std::string_view programFolder,
+                             ReportSettings& settings) {
     CommandLine line;
     std::string folder(programFolder);
     if (folder.size() > 1 && folder.back() == '/')
@@ -163,8 +162,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& params,
     if (n < 3 || n > 5) {
         settings.KeepHistory = false;
         settings.HistoryFile.clear();
-        line.message =
-            "Incorrect parameters, running GUI version." + std::to_string(params.size());
+        line.message = "Incorrect parameters, running GUI version." + std::to_string(params.size());
         return line;
     }
     line.windowMode = false;

@@ -27,8 +27,8 @@ struct CommandLine {
 // history switch sets the history settings. An options character that must be a digit and is
 // not, a top parameter that does not convert, or a path that would be cut (see
 // PathLengthProblem) raises the conversion error (a wrong command line).
-CommandLine ParseCommandLine(const std::vector<std::string>& params,
-                             std::string_view programFolder, ReportSettings& settings);
+CommandLine ParseCommandLine(const std::vector<std::string>& params, std::string_view programFolder,
+                             ReportSettings& settings);
 
 // Why a path cannot be used, or empty when it can: a path longer than 255 bytes, or a base path
 // whose report names (".csv" or ".mht" appended) are, would be cut and name another file.

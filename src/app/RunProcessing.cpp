@@ -2,20 +2,20 @@
 
 #include "analysis/Sorting.h"
 #include "analysis/Totals.h"
+#include "history/HistoryStore.h"
 #include "history/RecordHistory.h"
 #include "logread/ExpireReader.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "logread/UserReaders.h"
 #include "report/CsvReport.h"
-#include "history/HistoryStore.h"
 #include "report/MhtExpireReport.h"
 #include "report/MhtMailboxReport.h"
 #include "report/ResultGrid.h"
-#include "state/KeywordTable.h"
-#include "state/StopCheck.h"
 #include "state/DebugLog.h"
+#include "state/KeywordTable.h"
 #include "state/ParallelJobs.h"
+#include "state/StopCheck.h"
 #include "text/Errors.h"
 #include "text/PendingFiles.h"
 #include "text/TextHelpers.h"
@@ -133,8 +133,7 @@ void RunExpireBranch(RunContext& ctx, const RunRequest& request, KeywordTable& k
                      RunResult& result) {
     AddProgressLine(ctx, "exp detected");
     RunSummary& sum = result.log.summary;
-    result.log.expires =
-        RunExpReport3(ctx, request.inputPath, keywords, result.log.header, sum);
+    result.log.expires = RunExpReport3(ctx, request.inputPath, keywords, result.log.header, sum);
     // The General Information table shows what this log's header gives.
     const LogHeader& header = result.log.header;
     sum.processedOn = ReadProcessedOn(ctx, header, keywords);
@@ -220,10 +219,10 @@ RunResult ReSortAndRewrite(const RunRequest& request, RunContext& ctx) {
     result.log.mailboxes = last.log.mailboxes.Clone();
     MailboxTable& table = result.log.mailboxes;
     SortMailboxes(ctx, table, request.settings.Sort, request.settings.SortDir);
-    WriteMailboxReports(ctx,
-                        {table, result.log.summary, request.settings,
-                         ReportRows(result.topCount, table.Count())},
-                        request.basePath);
+    WriteMailboxReports(
+        ctx,
+        {table, result.log.summary, request.settings, ReportRows(result.topCount, table.Count())},
+        request.basePath);
     FillGridOf(ctx, result);
     return result;
 }
@@ -231,8 +230,8 @@ RunResult ReSortAndRewrite(const RunRequest& request, RunContext& ctx) {
 RunResult RunExpireReportOnly(const RunRequest& request, RunContext& ctx) {
     RunResult result;
     KeywordTable keywords = EnglishKeywordTable();
-    result.log.expires = RunExpReport3(ctx, request.inputPath, keywords, result.log.header,
-                                       result.log.summary);
+    result.log.expires =
+        RunExpReport3(ctx, request.inputPath, keywords, result.log.header, result.log.summary);
     return result;
 }
 

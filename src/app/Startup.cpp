@@ -4,11 +4,11 @@
 
 #include <iostream>
 
+#include "app/AppState.h"
 #include "app/CommandLine.h"
 #include "app/ErrorLines.h"
 #include "app/RunProcessing.h"
 #include "app/TerminalProgress.h"
-#include "app/AppState.h"
 #include "state/DebugLog.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "app/AppState.h"
 #include "app/CommandLine.h"
 #include "app/Startup.h"
 #include "app/Usage.h"
 #include "app/WindowLauncher.h"
-#include "app/AppState.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");  // time stamps in the system's date and time formats

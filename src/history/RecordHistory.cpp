@@ -130,22 +130,22 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
         try {
             for (std::size_t i = 0; i + 1 < s.runs.size(); ++i) {
                 EarlierRun& e = s.earlier[i];
-                s.store.ForEachSize(s.runs[i].id,
-                                    [&e, &stop](std::string_view username, std::optional<double> mb) {
-                                        if (e.sizes.size() % 256 == 0 && stop.stop_requested())
-                                            throw RunStopped{};
-                                        e.names.append(username);
-                                        e.nameEnds.push_back(e.names.size());
-                                        e.sizes.push_back(mb);
-                                    });
+                s.store.ForEachSize(
+                    s.runs[i].id, [&e, &stop](std::string_view username, std::optional<double> mb) {
+                        if (e.sizes.size() % 256 == 0 && stop.stop_requested())
+                            throw RunStopped{};
+                        e.names.append(username);
+                        e.nameEnds.push_back(e.names.size());
+                        e.sizes.push_back(mb);
+                    });
             }
         } catch (...) {
             s.earlierRead.set_exception(std::current_exception());
             throw;
         }
         s.earlierRead.set_value();
-        s.id =
-            s.write->RecordRunRows(s.run, s.table.Count(), [&s, &stop](std::size_t i, HistoryMailbox& m) {
+        s.id = s.write->RecordRunRows(
+            s.run, s.table.Count(), [&s, &stop](std::size_t i, HistoryMailbox& m) {
                 if (i % 256 == 0 && stop.stop_requested())
                     throw RunStopped{};
                 FillMailbox(s.table.Get(static_cast<std::uint32_t>(i + 1)), m);

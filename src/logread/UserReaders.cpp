@@ -11,8 +11,8 @@
 #include "logread/LineReader.h"
 #include "logread/UserLineParsers.h"
 #include "state/DebugLog.h"
-#include "state/StopCheck.h"
 #include "state/ParallelJobs.h"
+#include "state/StopCheck.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 

@@ -15,18 +15,18 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QThread>
 #include <QTabWidget>
 #include <QTableView>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 #include <algorithm>
 
-#include "settings/StoredSettings.h"
 #include "app/AppState.h"
-#include "state/DebugLog.h"
 #include "app/RunThread.h"
+#include "settings/StoredSettings.h"
+#include "state/DebugLog.h"
 #include "state/ProgramVersion.h"
 #include "text/Errors.h"
 #include "ui/AdvancedPage.h"
@@ -367,7 +367,8 @@ void Form1::QueueLogLine(std::string_view line) {
     }
     // One hand-over for a burst of lines: the window adds all that wait when it gets to it.
     if (first)
-        QMetaObject::invokeMethod(this, [this] { DrainLogLines(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { DrainLogLines(); }, Qt::QueuedConnection);
 }
 
 void Form1::DrainLogLines() {

@@ -88,8 +88,8 @@ void Form1::RunFinished(const RunEnd& end) {
         ShowResult(end.result);
         state.lastRun = end.result;
     }
-    const bool noStatistics = end.result && runKind_ == RunKind::Go &&
-                              end.result->outcome == RunOutcome::NoStatistics;
+    const bool noStatistics =
+        end.result && runKind_ == RunKind::Go && end.result->outcome == RunOutcome::NoStatistics;
     if (noStatistics && !closeAfterRun_) {
         ShowMessageBox("No statistics detected.");
         AddProgressLine(state, "No statistics detected, read the manual for more information");
@@ -122,14 +122,14 @@ void Form1::ShowResult(const std::shared_ptr<const RunResult>& result) {
 bool Form1::PathsUsable() {
     const std::string problem = PathLengthProblem(EditOpen->text().toUtf8().toStdString(), false);
     if (!problem.empty()) {
-        ShowMessageBox("The log file box (\"Select Log File\"): " + QString::fromStdString(problem) +
-                       ".");
+        ShowMessageBox(
+            "The log file box (\"Select Log File\"): " + QString::fromStdString(problem) + ".");
         return false;
     }
     const std::string base = PathLengthProblem(EditSave->text().toUtf8().toStdString(), true);
     if (!base.empty()) {
-        ShowMessageBox("The destination box (\"Select Destination\"): " +
-                       QString::fromStdString(base) + ".");
+        ShowMessageBox(
+            "The destination box (\"Select Destination\"): " + QString::fromStdString(base) + ".");
         return false;
     }
     return true;

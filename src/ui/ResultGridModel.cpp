@@ -32,10 +32,9 @@ int ResultGridModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return DecodeForDisplay(ResultGridCell(result_ ? result_->log.mailboxes : NoTable(),
-                                           result_ ? result_->grid : ResultGridData{},
-                                           static_cast<std::uint32_t>(index.row()) + 1,
-                                           static_cast<std::uint32_t>(index.column())));
+    return DecodeForDisplay(ResultGridCell(
+        result_ ? result_->log.mailboxes : NoTable(), result_ ? result_->grid : ResultGridData{},
+        static_cast<std::uint32_t>(index.row()) + 1, static_cast<std::uint32_t>(index.column())));
 }
 
 QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -11,10 +11,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/AppState.h"
 #include "history/HistoryStore.h"
 #include "settings/CommandLinePreview.h"
 #include "settings/StoredSettings.h"
-#include "app/AppState.h"
 #include "state/ColumnTable.h"
 #include "text/Convert.h"
 #include "text/Errors.h"

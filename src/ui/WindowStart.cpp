@@ -16,11 +16,11 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/AppState.h"
 #include "app/CommandLine.h"
 #include "app/ProgramPaths.h"
 #include "app/Startup.h"
 #include "settings/StoredSettings.h"
-#include "app/AppState.h"
 #include "state/DebugLog.h"
 #include "text/Errors.h"
 #include "ui/Form1.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "app/AppState.h"
 #include "app/ProgramPaths.h"
 #include "app/Startup.h"
-#include "app/AppState.h"
 #include "ui/WindowStart.h"
 
 int main(int argc, char** argv) {

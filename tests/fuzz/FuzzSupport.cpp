@@ -27,8 +27,8 @@ std::size_t __sanitizer_get_allocated_size(const volatile void* p);
 #include <fstream>
 
 #include "analysis/Totals.h"
-#include "report/Columns.h"
 #include "app/AppState.h"
+#include "report/Columns.h"
 #include "state/ReportSettings.h"
 
 namespace k32::fuzz {

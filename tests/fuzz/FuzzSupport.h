@@ -15,7 +15,7 @@ namespace k32 {
 struct AppState;
 struct ReportSettings;
 struct RunResult;
-}
+}  // namespace k32
 
 namespace k32::fuzz {
 
@@ -47,8 +47,7 @@ bool ReadCsvLine(std::string_view line, std::string_view separator,
 // every line ends with CR LF and reads as whole values; every line but the summary line has at
 // most 255 bytes; the caption and data lines give the chosen columns' texts, where a line was
 // cut, up to the cut.
-void CheckCsvReport(const ReportSettings& settings, const RunResult& run,
-                    const std::string& bytes);
+void CheckCsvReport(const ReportSettings& settings, const RunResult& run, const std::string& bytes);
 
 // Measures how far memory use rises above its level at construction. Under AddressSanitizer it
 // counts the bytes allocated and not yet freed, exactly; elsewhere it watches the process's

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "app/AppState.h"
 #include "app/RunProcessing.h"
 #include "logread/HeaderReader.h"
-#include "app/AppState.h"
 #include "text/Errors.h"
 
 namespace {

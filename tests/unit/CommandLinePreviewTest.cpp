@@ -8,9 +8,9 @@
 
 #include "SettingsExpect.h"
 #include "TestSupport.h"
+#include "app/AppState.h"
 #include "app/CommandLine.h"
 #include "settings/CommandLinePreview.h"
-#include "app/AppState.h"
 
 using namespace k32;
 using namespace k32::test;

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/CommandLine.h"
 #include "app/AppState.h"
+#include "app/CommandLine.h"
 #include "text/Errors.h"
 
 using namespace k32;

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "app/AppState.h"
 #include "app/RunProcessing.h"
 #include "logread/ExpireReader.h"
-#include "app/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;

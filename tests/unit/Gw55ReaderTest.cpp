@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "app/AppState.h"
 #include "app/RunProcessing.h"
 #include "logread/Keywords.h"
 #include "logread/UserLineParsers.h"
 #include "logread/UserReaders.h"
-#include "app/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;

@@ -6,8 +6,8 @@
 #include <random>
 
 #include "TestSupport.h"
-#include "logread/Keywords.h"
 #include "app/AppState.h"
+#include "logread/Keywords.h"
 #include "text/KeywordSearcher.h"
 #include "text/TextHelpers.h"
 

@@ -15,13 +15,13 @@
 
 #include "TestSupport.h"
 #include "analysis/Totals.h"
+#include "app/AppState.h"
 #include "app/RunProcessing.h"
 #include "report/MhtEncoding.h"
 #include "report/MhtExpireReport.h"
 #include "report/MhtFrame.h"
 #include "report/MhtMailboxReport.h"
 #include "report/ReportImages.h"
-#include "app/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;

@@ -15,8 +15,8 @@
 
 #include "TestSupport.h"
 #include "state/DebugLog.h"
-#include "state/StopCheck.h"
 #include "state/ParallelJobs.h"
+#include "state/StopCheck.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 

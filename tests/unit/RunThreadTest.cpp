@@ -71,8 +71,7 @@ TEST(RunThread, RunsItsRequestAndHandsOverItsLinesInOrder) {
     settings.InputPath = dir / "po.log";
     settings.OutputBasePath = dir / "po";
     Window window;
-    RunThread run(RunProcessing, MakeRunRequest(settings, true), window.Lines(),
-                  window.Finished());
+    RunThread run(RunProcessing, MakeRunRequest(settings, true), window.Lines(), window.Finished());
     settings.InputPath = dir / "other.log";
     settings.OutputBasePath = dir / "other";
     const RunEnd end = window.ended.get_future().get();
@@ -82,8 +81,10 @@ TEST(RunThread, RunsItsRequestAndHandsOverItsLinesInOrder) {
     EXPECT_TRUE(end.result->grid.filled);
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"po.csv", "po.log", "po.mht"}));
     const std::vector<std::string> shown = window.Shown();
-    const std::vector<std::string> order = {"Opening file: " + dir / "po.log", "Sorting.",
-                                            "Done processing", "Writing to CSV file: " + dir / "po.csv",
+    const std::vector<std::string> order = {"Opening file: " + dir / "po.log",
+                                            "Sorting.",
+                                            "Done processing",
+                                            "Writing to CSV file: " + dir / "po.csv",
                                             "Writing to MHT file: " + dir / "po.mht",
                                             "Done writing files, check the tabs for the results"};
     auto at = shown.begin();
@@ -138,8 +139,7 @@ TEST(RunThread, AnErrorEndsTheRun) {
     settings.InputPath = dir / "missing.log";
     settings.OutputBasePath = dir / "po";
     Window window;
-    RunThread run(RunProcessing, MakeRunRequest(settings, true), window.Lines(),
-                  window.Finished());
+    RunThread run(RunProcessing, MakeRunRequest(settings, true), window.Lines(), window.Finished());
     const RunEnd end = window.ended.get_future().get();
     ASSERT_TRUE(end.error);
     EXPECT_THROW(std::rethrow_exception(end.error), KestramaError);

@@ -10,9 +10,9 @@
 
 #include "SettingsExpect.h"
 #include "TestSupport.h"
+#include "app/AppState.h"
 #include "settings/SettingsStore.h"
 #include "settings/StoredSettings.h"
-#include "app/AppState.h"
 #include "text/Errors.h"
 
 using namespace k32;

@@ -513,8 +513,7 @@ class RunTest : public QObject {
         sqlite.start("sqlite3", {p.dir.filePath("kestrama32/history.sqlite"),
                                  "SELECT log_path, mailboxes FROM runs"});
         QVERIFY(sqlite.waitForFinished(30000));
-        QCOMPARE(QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed(),
-                 log + "|200000");
+        QCOMPARE(QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed(), log + "|200000");
 
         QVERIFY(!open->isReadOnly() && !save->isReadOnly());
         QVERIFY(Child<QPushButton>(f, "ButtonSelectSource")->isEnabled());
