@@ -77,6 +77,8 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
     RunJobsInOrder(ctx, {[&](RunContext& job) { StageCsvReport(job, data, csv); },
                          [&](RunContext& job) { StageMhtMailboxReport(job, data, mht); }});
     csv.TakeFrom(mht);
+    // A stop asked for up to here leaves every earlier file and record as it was.
+    StopIfAsked(ctx);
     if (!store) {
         csv.CommitAll();
         return;
@@ -84,7 +86,7 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
     PendingFiles trends;
     recording->Stage(basePath, data.settings.CSVSeperator.str(), trends);
     csv.TakeFrom(trends);
-    ThrowIfStopped(ctx);
+    StopIfAsked(ctx);
     csv.CommitAll([&recording] { recording->Commit(); });
 }
 

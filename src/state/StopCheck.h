@@ -20,4 +20,10 @@ inline void ThrowIfStopped(RunContext& ctx) {
         throw RunStopped{};
 }
 
+// The same check at once, for the last moment before something is committed.
+inline void StopIfAsked(const RunContext& ctx) {
+    if (ctx.stop.stop_requested())
+        throw RunStopped{};
+}
+
 }  // namespace k32

@@ -30,8 +30,12 @@ struct Window {
             const auto at = line.find(" ; ");
             std::lock_guard lock(mutex);
             shown.emplace_back(line.substr(at + 3));
-            if (shown.back() == stopAt && !reached.exchange(true))
+            if (!stopAt.empty() && shown.back() == stopAt && !reached.exchange(true)) {
+                // The run goes on only once the stop has been asked for, so it is seen wherever
+                // the run then is.
                 stopLine.set_value();
+                stopAsked.get_future().wait();
+            }
         };
         return lines;
     }
@@ -47,7 +51,7 @@ struct Window {
     std::vector<std::string> shown;
     std::string stopAt;
     std::atomic<bool> reached = false;
-    std::promise<void> stopLine;
+    std::promise<void> stopLine, stopAsked;
     std::promise<RunEnd> ended;
 };
 
@@ -99,7 +103,7 @@ TEST(RunThread, RunsItsRequestAndHandsOverItsLinesInOrder) {
 TEST(RunThread, AStopLeavesTheEarlierReports) {
     TempDir dir;
     WriteDummyLog(dir / "small.log", kDummyGW652, 5, false);
-    WriteDummyLog(dir / "big.log", kDummyGW652, 150000, false);
+    WriteDummyLog(dir / "big.log", kDummyGW652, 20000, false);
     ReportSettings settings;
     SetDefaultSettings(settings);
     settings.InputPath = dir / "small.log";
@@ -122,6 +126,7 @@ TEST(RunThread, AStopLeavesTheEarlierReports) {
                       window.Finished());
         window.stopLine.get_future().get();
         run.RequestStop();
+        window.stopAsked.set_value();
         const RunEnd end = window.ended.get_future().get();
         EXPECT_TRUE(end.stopped);
         EXPECT_FALSE(end.result);
