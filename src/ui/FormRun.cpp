@@ -83,6 +83,9 @@ void Form1::RunFinished(const RunEnd& end) {
             } catch (const std::exception&) {
             }
             ShowError(e);
+        } catch (...) {
+            AddProgressLine(state, "Run ended with error: unknown error");
+            ShowMessageBox("The run ended with an unknown error.");
         }
     } else {
         ShowResult(end.result);
@@ -99,7 +102,7 @@ void Form1::RunFinished(const RunEnd& end) {
         close();
         return;
     }
-    // The history may have changed: a recorded run, or a Re-sort that failed half-way.
+    // A run may have recorded history; after a Re-sort its post office comes first again.
     if (runKind_ == RunKind::ReSort ||
         (end.result && end.result->outcome == RunOutcome::ReportsWritten &&
          runKind_ == RunKind::Go))
