@@ -375,7 +375,13 @@ void PgHistoryStore::BeginWrite() {
 }
 
 std::int64_t PgHistoryStore::RecordRun(const HistorySnapshot& snap) {
-    const HistoryRun& r = snap.run;
+    return PgHistoryStore::RecordRunRows(
+        snap.run, snap.mailboxes.size(),
+        [&snap](std::size_t i, HistoryMailbox& m) { m = snap.mailboxes[i]; });
+}
+
+std::int64_t PgHistoryStore::RecordRunRows(const HistoryRun& r, std::size_t count,
+                                           const FillMailbox& fill) {
     const std::string poName = Utf8FromWindows1252(r.poName);
     const std::string poPath = Utf8FromWindows1252(r.poPath);
     const std::string processedOn = Utf8FromWindows1252(r.processedOn);
@@ -394,12 +400,13 @@ std::int64_t PgHistoryStore::RecordRun(const HistorySnapshot& snap) {
          NumberText(r.totalMb)},
         PGRES_TUPLES_OK, true);
     const std::int64_t id = IntOf(pq_.getvalue(inserted.get(), 0, 0));
-    CopyMailboxes(id, snap.mailboxes);
+    CopyMailboxes(id, count, fill);
     return id;
 }
 
-void PgHistoryStore::CopyMailboxes(std::int64_t runId,
-                                   const std::vector<HistoryMailbox>& mailboxes) {
+// The rows go to the server as they are filled, a quarter of a megabyte at a time: a run's
+// mailboxes are never all in memory.
+void PgHistoryStore::CopyMailboxes(std::int64_t runId, std::size_t count, const FillMailbox& fill) {
     Exec(
         "COPY mailboxes (run_id, seq, username, fullname, size_mb, inbox, outbox, wastebin, "
         "limit_mb, threshold_pct, exceeded, uid) FROM STDIN",
@@ -417,7 +424,9 @@ void PgHistoryStore::CopyMailboxes(std::int64_t runId,
         chunk.reserve(1 << 18);
         const std::string id = NumberText(runId);
         std::int64_t seq = 0;
-        for (const HistoryMailbox& m : mailboxes) {
+        HistoryMailbox m;
+        for (std::size_t i = 0; i < count; ++i) {
+            fill(i, m);
             chunk += id;
             chunk += '\t';
             AppendNumber(chunk, ++seq);
@@ -435,7 +444,7 @@ void PgHistoryStore::CopyMailboxes(std::int64_t runId,
             chunk += '\t';
             AppendCopyText(chunk, m.uid);
             chunk += '\n';
-            if (chunk.size() >= (1 << 18) || &m == &mailboxes.back()) {
+            if (chunk.size() >= (1 << 18) || i + 1 == count) {
                 if (pq_.putCopyData(conn, chunk.data(), static_cast<int>(chunk.size())) != 1) {
                     failure = OneLine(pq_.errorMessage(conn));
                     break;

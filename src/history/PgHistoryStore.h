@@ -37,6 +37,8 @@ class PgHistoryStore : public HistoryStore {
   protected:
     void BeginWrite() override;
     std::int64_t RecordRun(const HistorySnapshot& snapshot) override;
+    std::int64_t RecordRunRows(const HistoryRun& run, std::size_t count,
+                               const FillMailbox& fill) override;
     void CommitWrite() override;
     void RollbackWrite() noexcept override;
 
@@ -70,7 +72,7 @@ class PgHistoryStore : public HistoryStore {
                     const std::function<void(const PGresult* row)>& each);
     // Reads and drops what is left of the statement sent last.
     void Drain() noexcept;
-    void CopyMailboxes(std::int64_t runId, const std::vector<HistoryMailbox>& mailboxes);
+    void CopyMailboxes(std::int64_t runId, std::size_t count, const FillMailbox& fill);
 
     const PgClient& pq_;
     std::string where_;
