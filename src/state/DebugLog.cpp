@@ -27,13 +27,24 @@ bool ScreenMode(std::uint8_t mode) {
 
 // Creates (or empties) the file; false with errno set when that is not possible. A symbolic
 // link at the name is never followed (ELOOP): in a folder that others can write, it could send
-// the log over any file the user may write.
+// the log over any file the user may write. Nor is anything but a plain file with one name
+// taken (EINVAL): a FIFO would hang the run, and a hard link would have its other name
+// overwritten. The file is emptied only once it is known to be such a file.
 bool CreateEmpty(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
+    struct stat st {};
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        err = errno;
+    else if (!S_ISREG(st.st_mode) || st.st_nlink != 1)
+        err = EINVAL;
+    else if (::ftruncate(fd, 0) != 0)
+        err = errno;
     ::close(fd);
-    return true;
+    errno = err;
+    return err == 0;
 }
 
 }  // namespace
@@ -150,7 +161,9 @@ void DebugLogFile::ReopenIfDeleted() {
     if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || st.st_nlink == 0))
         Close();
     if (fd_ < 0) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+        // Never blocks on a FIFO put at the name since.
+        fd_ = ::open(path.c_str(),
+                     O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
         if (fd_ < 0)
             ThrowIoError(errno, path, true);
     }
@@ -190,7 +203,9 @@ void StartDebugLogFile(DebugLogFile& file, std::uint8_t debugMode) {
     bool elsewhere = InSystemProgramFolder(file.path);
     if (!elsewhere && !CreateEmpty(file.path)) {
         const int err = errno;
-        if (err != EACCES && err != EPERM && err != EROFS && err != ELOOP)
+        // ENXIO: a FIFO that no one reads; EINVAL: not a plain file with one name.
+        if (err != EACCES && err != EPERM && err != EROFS && err != ELOOP && err != ENXIO &&
+            err != EINVAL)
             ThrowIoError(err, file.path, true);
         elsewhere = true;
     }

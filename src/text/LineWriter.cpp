@@ -103,6 +103,23 @@ class LineWriter::Background {
     BackgroundJob job_;  // last: starts once everything above exists
 };
 
+namespace {
+
+// A file that replaces another keeps its permissions, and its group where the process may set
+// it: a report that an administrator made private stays private. A new file keeps the umask's.
+// A symbolic link at the name is replaced, not followed, so its target's mode is not taken.
+void KeepModeOfTarget(int fd, const std::string& target) {
+    struct stat old {};
+    if (::lstat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode))
+        return;
+    // Only the group: the owner is the process's. Neither failure is fatal: the report is then
+    // written with the group and mode it was created with.
+    [[maybe_unused]] const int group = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    [[maybe_unused]] const int mode = ::fchmod(fd, old.st_mode & 07777);
+}
+
+}  // namespace
+
 std::string TemporaryNameBeside(const std::string& path) {
     // Short, so that a target name near the length limit still leaves room for it, and in the
     // target's folder, so that the rename stays within one file system.
@@ -168,6 +185,8 @@ void LineWriter::WriteOutAndClose() {
     if (error != 0)
         ThrowIoError(error, path_);
     buffer_.clear();
+    if (mode_ == Mode::Replace)
+        KeepModeOfTarget(fd_, path_);
     // A replacing file must be on disk before its name replaces the previous report: a crash
     // after the rename must not leave an empty report in place of a good one.
     if (mode_ == Mode::Replace && ::fsync(fd_) != 0)

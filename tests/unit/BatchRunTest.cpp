@@ -3,6 +3,7 @@
 // debug log lives beside the program and tests run in parallel.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
@@ -154,6 +155,32 @@ TEST(BatchRun, ABasePathThatWouldBeCutWritesNothing) {
     EXPECT_NE(r.err.find("at most 255 bytes"), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_empty(folder));
     EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{std::string(200, 'f'), "po.log"}));
+}
+
+// A report that replaces another keeps its mode, so that a report an administrator made private
+// stays private; a new report gets the umask's mode.
+TEST(BatchRun, AReplacedReportKeepsItsMode) {
+    TempDir dir;
+    WriteDummyLog(dir / "po.log", kDummyGW65, 10, false);
+    const mode_t umask = ::umask(022);
+    const std::vector<std::string> ends = {".csv", ".mht", "-trends.html", "-trends.csv"};
+    auto run = [&] {
+        return Batch(dir / "po.log", dir / "po", {kOptions, "/HISTORY:" + dir / "h.sqlite"});
+    };
+    auto modeOf = [](const std::string& path) {
+        return fs::status(path).permissions() & fs::perms::mask;
+    };
+    ASSERT_EQ(run().exitCode, 0);
+    for (const std::string& end : ends)
+        EXPECT_EQ(modeOf(dir / "po" + end), static_cast<fs::perms>(0644)) << end;
+    const fs::perms kept[] = {static_cast<fs::perms>(0600), static_cast<fs::perms>(0640),
+                              static_cast<fs::perms>(0600), static_cast<fs::perms>(0444)};
+    for (std::size_t i = 0; i < ends.size(); ++i)
+        fs::permissions(dir / "po" + ends[i], kept[i]);
+    ASSERT_EQ(run().exitCode, 0);
+    for (std::size_t i = 0; i < ends.size(); ++i)
+        EXPECT_EQ(modeOf(dir / "po" + ends[i]), kept[i]) << ends[i];
+    ::umask(umask);
 }
 
 TEST(BatchRun, BinaryInputIsNoLog) {

@@ -2,8 +2,10 @@
 // debug mode.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "TestSupport.h"
 #include "app/AppState.h"
@@ -197,6 +199,32 @@ TEST_F(DebugLog, ProgressLinesReachTheLogTabInWindowModeOnly) {
     EXPECT_EQ(screen_[1].substr(screen_[1].size() - 3), " ; ");
     EXPECT_EQ(screen_[2].size(), 255u);
     EXPECT_FALSE(fs::exists(path_));
+}
+
+// A FIFO or a hard link at the log's name is never written: a FIFO would hang the run, and a
+// hard link's other name would be overwritten. The log goes to the user's state folder.
+TEST_F(DebugLog, NoPlainFileWithOneNameSendsTheLogToTheStateFolder) {
+    ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
+    WriteFile(dir_ / "precious.txt", "keep me");
+    struct Case {
+        const char* name;
+        std::function<void()> plant;
+    };
+    const Case cases[] = {
+        {"fifo", [&] { ASSERT_EQ(::mkfifo(path_.c_str(), 0666), 0); }},
+        {"hard link", [&] { fs::create_hard_link(dir_ / "precious.txt", path_); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(path_);
+        c.plant();
+        state_.DebugLogPath = path_;
+        StartDebugLog(state_);
+        EXPECT_EQ(state_.DebugLogPath.str(), dir_ / "state/kestrama32/debug32.txt");
+        EXPECT_EQ(FileLines(dir_ / "state/kestrama32/debug32.txt").size(), 3u);
+    }
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(ReadFile(dir_ / "precious.txt"), "keep me");
 }
 
 // An installed program's folder gets no debug log, even when it could be written (as by root):
