@@ -17,7 +17,9 @@
 #include "state/ParallelJobs.h"
 #include "state/StopCheck.h"
 #include "text/Errors.h"
+#include "text/FileJournal.h"
 #include "text/PendingFiles.h"
+#include "text/TemporaryFiles.h"
 #include "text/TextHelpers.h"
 
 #include <fcntl.h>
@@ -68,7 +70,7 @@ MailboxTable ReadUsersForVersion(RunContext& ctx, const RunRequest& request,
 // reports, or does neither.
 void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
                          const std::string& basePath, HistoryStore* store = nullptr,
-                         const std::string& logPath = {}) {
+                         const std::string& logPath = {}, const std::string& storeLocation = {}) {
     // The store records the run while the reports are written.
     std::optional<HistoryRecording> recording;
     if (store)
@@ -80,6 +82,7 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
     // A stop asked for up to here leaves every earlier file and record as it was.
     StopIfAsked(ctx);
     if (!store) {
+        csv.SetJournal(JournalPathOf(basePath));
         csv.CommitAll();
         return;
     }
@@ -87,7 +90,67 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
     recording->Stage(basePath, data.settings.CSVSeperator.str(), trends);
     csv.TakeFrom(trends);
     StopIfAsked(ctx);
+    // The record commits first, then the files follow; the journal lets the next run finish
+    // the files (or remove them, when the record did not get in) after a kill in between.
+    csv.SetJournal(JournalPathOf(basePath), JournalFacts(storeLocation, recording->Recorded()));
     csv.CommitAll([&recording] { recording->Commit(); });
+}
+
+// The four files a mailbox run may write at `basePath`.
+std::vector<std::string> ReportTargets(const std::string& basePath) {
+    return {basePath + ".csv", basePath + ".mht", basePath + "-trends.html",
+            basePath + "-trends.csv"};
+}
+
+void SayRecovered(RunContext& ctx, const std::string& line) {
+    AddProgressLine(ctx, line);
+    AddDebugLine(ctx, "Recovery", line);
+    if (ctx.notice)
+        ctx.notice(line);
+}
+
+// A run killed while its files replaced the previous ones left a journal: its files are put in
+// place when its history record got in (or it kept none), else removed, so that the reports and
+// the history tell the same story before this run starts. Then the temporary files that killed
+// runs left beside the reports are removed.
+void RecoverInterruptedRun(RunContext& ctx, const RunRequest& request) {
+    const std::vector<std::string> targets = ReportTargets(request.basePath);
+    const std::string journal = JournalPathOf(request.basePath);
+    std::string unasked;
+    const Recovery done = RecoverFiles(journal, targets, [&](const FileJournal& j) {
+        try {
+            return JournalRunRecorded(j, request.history.location);
+        } catch (const KestramaError& e) {
+            unasked = JournalStore(j) + " (" + e.what() + ")";
+            return false;
+        }
+    });
+    switch (done) {
+        case Recovery::None:
+            break;
+        case Recovery::Finished:
+            SayRecovered(ctx,
+                         "An interrupted run's reports were put in place: " + request.basePath);
+            break;
+        case Recovery::Undone:
+            SayRecovered(ctx,
+                         unasked.empty()
+                             ? "An interrupted run's unfinished reports were removed, as the "
+                               "history does not hold its run: " +
+                                   request.basePath
+                             : "An interrupted run's unfinished reports were removed, as the "
+                               "history database could not be asked whether it holds the run: " +
+                                   unasked);
+            break;
+        case Recovery::Unreadable:
+            SayRecovered(ctx,
+                         "A damaged journal of the reports was left alone or removed: " + journal);
+            break;
+    }
+    std::vector<std::string> mine = targets;
+    mine.push_back(journal);
+    for (const std::string& removed : RemoveStaleTemporaries(mine))
+        AddDebugLine(ctx, "Removed a stale temporary file", removed);
 }
 
 void DoneWritingFiles(RunContext& ctx) {
@@ -123,7 +186,7 @@ void RunMailboxBranch(RunContext& ctx, const RunRequest& request, const KeywordT
     AddProgressLine(ctx, "Done processing");
     const std::uint32_t top = SelectAboveValue(ctx, table, request.settings, result.topCount);
     WriteMailboxReports(ctx, {table, sum, request.settings, ReportRows(top, table.Count())},
-                        request.basePath, store.get(), request.inputPath);
+                        request.basePath, store.get(), request.inputPath, request.history.location);
     result.log.mailboxes = std::move(table);
     result.topCount = top;
     result.historyRecorded = store != nullptr;
@@ -185,6 +248,7 @@ RunResult RunProcessing(const RunRequest& request, RunContext& ctx) {
     result.topCount = request.settings.TOP;
     CheckLogReadable(request.inputPath);
     CheckOutputFolder(sum.OutputFolder.str());
+    RecoverInterruptedRun(ctx, request);
     const std::uint64_t sourceFileSize = FileSizeOf(request.inputPath);
     if (ctx.windowMode) {
         AddProgressLine(ctx, "Opening file: " + request.inputPath);
@@ -220,6 +284,7 @@ RunResult ReSortAndRewrite(const RunRequest& request, RunContext& ctx) {
     result.topCount = last.topCount;
     result.log.mailboxes = last.log.mailboxes.Clone();
     MailboxTable& table = result.log.mailboxes;
+    RecoverInterruptedRun(ctx, request);
     SortMailboxes(ctx, table, request.settings.Sort, request.settings.SortDir);
     WriteMailboxReports(
         ctx,

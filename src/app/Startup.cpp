@@ -77,6 +77,7 @@ int RunBatch(AppState& state) {
             // Cleared (when the scope ends, an error included) before anything else is printed.
             TerminalProgress progress(state.logBytesRead, LogSizeOrZero(inputPath), STDERR_FILENO);
             RunContext ctx = ContextOf(state);
+            ctx.notice = [](std::string_view line) { std::cerr << "kestrama32: " << line << '\n'; };
             result = RunProcessing(request, ctx);
         }
         if (result.outcome == RunOutcome::NoStatistics) {

@@ -74,6 +74,10 @@ class HistoryStore {
     virtual std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) = 0;
     // The newest run of every post office, by name.
     virtual std::vector<HistoryRun> LatestRuns() = 0;
+    // True when the store holds the run recorded as `run` (its id, post office, processed-on
+    // text and time of recording): whether a run that was killed while committing got its
+    // record in.
+    virtual bool HoldsRun(const HistoryRun& run) = 0;
 
     // Hands each mailbox of the run, in the order it was recorded, to `each`: a fresh row that
     // the callee may keep or move from.

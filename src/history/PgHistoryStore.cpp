@@ -566,6 +566,17 @@ std::vector<HistoryRun> PgHistoryStore::LatestRuns() {
     return runs;
 }
 
+bool PgHistoryStore::HoldsRun(const HistoryRun& r) {
+    bool found = false;
+    ForEachRow(
+        "SELECT 1 FROM runs WHERE id=$1 AND po_name=$2 AND po_path=$3 AND processed_on=$4 AND "
+        "recorded_at=$5",
+        {NumberText(r.id), Utf8FromWindows1252(r.poName), Utf8FromWindows1252(r.poPath),
+         Utf8FromWindows1252(r.processedOn), Utf8FromWindows1252(r.recordedAt)},
+        [&found](const PGresult*) { found = true; });
+    return found;
+}
+
 // One query reads a run in one snapshot: a run recorded again meanwhile is read whole or not at
 // all.
 void PgHistoryStore::ForEachMailbox(std::int64_t runId, const EachMailbox& each) {

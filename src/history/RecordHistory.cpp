@@ -1,6 +1,9 @@
 #include "history/RecordHistory.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <ctime>
 #include <exception>
@@ -10,6 +13,7 @@
 #include <optional>
 #include <utility>
 
+#include "history/PgHistoryStore.h"
 #include "history/Trends.h"
 #include "history/TrendsReport.h"
 #include "state/StopCheck.h"
@@ -202,6 +206,59 @@ void HistoryRecording::Stage(const std::string& basePath, const std::string& csv
 
 void HistoryRecording::Commit() {
     state_->write->Commit();
+}
+
+HistoryRun HistoryRecording::Recorded() const {
+    HistoryRun run = state_->run;
+    run.id = state_->id;
+    return run;
+}
+
+namespace {
+
+// The store as the journal names it: a file by its absolute path (the next run may start in
+// another folder), a server without the password.
+std::string StoreKey(const std::string& location) {
+    if (location.empty())
+        return DefaultHistoryFile();
+    if (IsServerLocation(location))
+        return ConnectionStringWithoutPassword(location);
+    if (location.front() == '/')
+        return location;
+    char* cwd = ::getcwd(nullptr, 0);
+    std::string absolute = cwd ? std::string(cwd) + "/" + location : location;
+    std::free(cwd);
+    return absolute;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> JournalFacts(const std::string& location,
+                                                              const HistoryRun& recorded) {
+    return {{"store", StoreKey(location)},          {"run-id", std::to_string(recorded.id)},
+            {"po-name", recorded.poName},           {"po-path", recorded.poPath},
+            {"processed-on", recorded.processedOn}, {"recorded-at", recorded.recordedAt}};
+}
+
+std::string JournalStore(const FileJournal& journal) {
+    return journal.Fact("store");
+}
+
+bool JournalRunRecorded(const FileJournal& journal, const std::string& currentLocation) {
+    const std::string store = journal.Fact("store");
+    const bool current = store == StoreKey(currentLocation);
+    // A file that is gone holds nothing; it is not created to be asked.
+    if (!IsServerLocation(store) && ::access(store.c_str(), F_OK) != 0)
+        return false;
+    const std::unique_ptr<HistoryStore> opened =
+        OpenHistoryStore(current ? currentLocation : store);
+    HistoryRun run;
+    run.id = std::strtoll(journal.Fact("run-id").c_str(), nullptr, 10);
+    run.poName = journal.Fact("po-name");
+    run.poPath = journal.Fact("po-path");
+    run.processedOn = journal.Fact("processed-on");
+    run.recordedAt = journal.Fact("recorded-at");
+    return opened->HoldsRun(run);
 }
 
 }  // namespace k32

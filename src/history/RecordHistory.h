@@ -8,6 +8,7 @@
 #include "history/HistoryStore.h"
 #include "report/ReportData.h"
 #include "state/Records.h"
+#include "text/FileJournal.h"
 #include "text/PendingFiles.h"
 
 namespace k32 {
@@ -35,10 +36,25 @@ class HistoryRecording {
     void Stage(const std::string& basePath, const std::string& csvSeparator, PendingFiles& pending);
     // Commits the store's transaction; called once, after Stage.
     void Commit();
+    // The run as recorded (its id included), once Stage has returned.
+    HistoryRun Recorded() const;
 
   private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// What the journal of a run's files records of its history record (`location`: the /HISTORY:
+// value), so that the next run can tell whether the record got in (JournalRunRecorded).
+std::vector<std::pair<std::string, std::string>> JournalFacts(const std::string& location,
+                                                              const HistoryRun& recorded);
+
+// Whether the store that a journal names holds the run it names. The store is opened by
+// `currentLocation` when that is the same store (a password in it is not in the journal), else
+// by the journal's own. Raises the store's error when it cannot be opened or read.
+bool JournalRunRecorded(const FileJournal& journal, const std::string& currentLocation);
+
+// The store that a journal names, for messages (never with a password).
+std::string JournalStore(const FileJournal& journal);
 
 }  // namespace k32

@@ -380,6 +380,20 @@ std::vector<HistoryRun> SqliteHistoryStore::LatestRuns() {
     return runs;
 }
 
+bool SqliteHistoryStore::HoldsRun(const HistoryRun& r) {
+    Statement s(db_,
+                "SELECT 1 FROM runs WHERE id=?1 AND po_name=?2 AND po_path=?3 AND processed_on=?4 "
+                "AND recorded_at=?5");
+    if (!s)
+        Fail("cannot read the history database");
+    s.Int(1, r.id);
+    s.Text(2, r.poName);
+    s.Text(3, r.poPath);
+    s.Text(4, r.processedOn);
+    s.Text(5, r.recordedAt);
+    return Step(s.get(), false);
+}
+
 void SqliteHistoryStore::ForEachMailbox(std::int64_t runId, const EachMailbox& each) {
     Statement s(db_,
                 "SELECT username, fullname, size_mb, inbox, outbox, wastebin, limit_mb, "

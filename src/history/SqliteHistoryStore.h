@@ -21,6 +21,7 @@ class SqliteHistoryStore : public HistoryStore {
 
     std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) override;
     std::vector<HistoryRun> LatestRuns() override;
+    bool HoldsRun(const HistoryRun& run) override;
     void ForEachMailbox(std::int64_t runId, const EachMailbox& each) override;
     void ForEachSize(std::int64_t runId, const EachSize& each) override;
 

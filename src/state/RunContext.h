@@ -24,6 +24,9 @@ struct RunContext {
     // Adds one finished line (time stamp included) to the Log tab; empty in batch mode. In the
     // window it is called on the run's thread and must hand the line over safely.
     std::function<void(std::string_view line)> screenLine;
+    // A line that the user must see even in a batch run, where it goes to standard error (what
+    // a run did to put right what a killed run left); empty: the progress line says it.
+    std::function<void(std::string_view line)> notice;
     // Asked to stop when the user closes the window during a run: the next ThrowIfStopped
     // raises RunStopped (StopCheck.h).
     std::stop_token stop;

@@ -1,13 +1,10 @@
 #include "text/LineWriter.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -19,18 +16,6 @@
 namespace k32 {
 
 namespace {
-
-std::uint64_t RandomBits() {
-    std::uint64_t bits = 0;
-    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits))
-        return bits;
-    // No entropy yet (early boot): the name is still created exclusively, it is only easier to
-    // guess, so a clash costs a retry and never opens someone else's file.
-    static std::atomic<std::uint64_t> counter = 0;  // both reports are named at the same time
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    return static_cast<std::uint64_t>(now) * 0x9E3779B97F4A7C15ull ^
-           (static_cast<std::uint64_t>(::getpid()) << 32) ^ ++counter;
-}
 
 // Writes all of `bytes`; 0, or the error.
 int WriteAll(int fd, std::string_view bytes) {
@@ -120,29 +105,11 @@ void KeepModeOfTarget(int fd, const std::string& target) {
 
 }  // namespace
 
-std::string TemporaryNameBeside(const std::string& path) {
-    // Short, so that a target name near the length limit still leaves room for it, and in the
-    // target's folder, so that the rename stays within one file system.
-    static constexpr char kHex[] = "0123456789abcdef";
-    const auto slash = path.rfind('/');
-    std::string name = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    name += ".kestrama32-";
-    std::uint64_t bits = RandomBits();
-    for (int i = 0; i < 16; ++i, bits >>= 4)
-        name.push_back(kHex[bits & 15]);
-    name += ".tmp";
-    return name;
-}
-
 LineWriter::LineWriter(const std::string& path, Mode mode) : path_(path), mode_(mode) {
     if (mode_ == Mode::Replace) {
-        for (int attempt = 0; fd_ < 0; ++attempt) {
-            writePath_ = TemporaryNameBeside(path_);
-            fd_ = ::open(writePath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                         0666);
-            if (fd_ < 0 && (errno != EEXIST || attempt > 100))
-                ThrowIoError(errno, path_, true);
-        }
+        LockedTemporary temporary = CreateLockedTemporary(path_);
+        writePath_ = std::move(temporary.path);
+        fd_ = temporary.fd.Release();
     } else {
         writePath_ = path_;
         fd_ = ::open(writePath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -154,10 +121,11 @@ LineWriter::LineWriter(const std::string& path, Mode mode) : path_(path), mode_(
 
 LineWriter::~LineWriter() {
     background_.reset();
-    if (fd_ >= 0)
-        ::close(fd_);
+    // Removed while still locked, so that no cleaner takes the name for a stale file meanwhile.
     if (!handedOver_ && mode_ == Mode::Replace)
         ::unlink(writePath_.c_str());
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 void LineWriter::Flush() {
@@ -191,6 +159,12 @@ void LineWriter::WriteOutAndClose() {
     // after the rename must not leave an empty report in place of a good one.
     if (mode_ == Mode::Replace && ::fsync(fd_) != 0)
         ThrowIoError(errno, path_);
+    // The lock stays with a second descriptor of the file until the file has taken its name.
+    if (mode_ == Mode::Replace) {
+        lock_ = UniqueFd(::fcntl(fd_, F_DUPFD_CLOEXEC, 0));
+        if (!lock_)
+            ThrowIoError(errno, path_);
+    }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
@@ -207,7 +181,7 @@ void LineWriter::Commit() {
 FinishedFile LineWriter::Finish() {
     WriteOutAndClose();
     handedOver_ = true;
-    return {writePath_, path_};
+    return {writePath_, path_, std::move(lock_)};
 }
 
 }  // namespace k32

@@ -12,12 +12,16 @@
 #include <string>
 #include <string_view>
 
+#include "text/TemporaryFiles.h"
+
 namespace k32 {
 
-// A complete temporary file and the name it is to take.
+// A complete temporary file and the name it is to take. `lock` keeps the writer's lock on the
+// temporary file (TemporaryFiles.h) until it has taken its name or been removed.
 struct FinishedFile {
     std::string temporary;
     std::string target;
+    UniqueFd lock;
 };
 
 class LineWriter {
@@ -63,14 +67,10 @@ class LineWriter {
     std::string path_, writePath_;
     Mode mode_;
     int fd_ = -1;
+    UniqueFd lock_;  // Replace mode: holds the temporary file's lock once fd_ is closed
     std::string buffer_;
     std::unique_ptr<Background> background_;
     bool handedOver_ = false;
 };
-
-// A name for a temporary file in the folder of `path`: a fixed prefix and a random part that
-// another user cannot predict. Used with O_CREAT|O_EXCL, so a file or link planted under the name
-// is never opened.
-std::string TemporaryNameBeside(const std::string& path);
 
 }  // namespace k32

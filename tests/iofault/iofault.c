@@ -3,7 +3,8 @@
  * Every call of open, open64, openat, openat64, read, write, rename, renameat, close and fsync
  * is counted, over all of them together. Configured by environment variables:
  *   IOFAULT_AT=N         the Nth such call (from 1) fails; 0 or unset: none fails
- *   IOFAULT_ERRNO=NAME   its errno: ENOSPC, EIO or EACCES (default EIO)
+ *   IOFAULT_ERRNO=NAME   its errno: ENOSPC, EIO or EACCES (default EIO); KILL: the process is
+ *                        killed (SIGKILL) instead, before the call is made
  *   IOFAULT_REPORT=PATH  at exit, write the number of calls made to PATH
  *   IOFAULT_TRACE=PATH   append one line per call: number, name, path or descriptor, result
  * A failing call does nothing, except close, which closes the descriptor and then reports the
@@ -12,6 +13,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdatomic.h>
 #include <stdio.h>
@@ -26,6 +28,7 @@ typedef int (*openat_fn)(int, const char*, int, ...);
 static atomic_long calls;
 static long fail_at;
 static int fail_errno = EIO;
+static int kill_instead;
 static int trace_fd = -1;
 
 static open_fn real_open, real_open64;
@@ -67,6 +70,8 @@ __attribute__((constructor)) static void start(void) {
         fail_errno = ENOSPC;
     else if (name && strcmp(name, "EACCES") == 0)
         fail_errno = EACCES;
+    else if (name && strcmp(name, "KILL") == 0)
+        kill_instead = 1;
     const char* trace = getenv("IOFAULT_TRACE");
     if (trace)
         trace_fd = real_open(trace, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -91,6 +96,8 @@ static int fails(long* number) {
     *number = atomic_fetch_add(&calls, 1) + 1;
     if (*number != fail_at)
         return 0;
+    if (kill_instead)
+        raise(SIGKILL);
     errno = fail_errno;
     return 1;
 }

@@ -84,6 +84,14 @@ class Sandbox:
         return result
 
 
+def journal_of(base):
+    """The hidden journal that a commit of the reports of `base` writes beside them."""
+    h = 0xcbf29ce484222325
+    for c in os.path.basename(base).encode():
+        h = ((h ^ c) * 0x100000001b3) & 0xFFFFFFFFFFFFFFFF
+    return os.path.join(os.path.dirname(base), ".kestrama32-%016x.journal" % h)
+
+
 def leftovers(*folders):
     return [os.path.join(d, n) for d in folders if os.path.isdir(d)
             for n in os.listdir(d) if n.startswith(".kestrama32-")]
@@ -120,7 +128,8 @@ def sweep_batch(root):
         return
     reference = box.outputs()
     check(set(reference) == set(PREVIOUS) and reference != PREVIOUS, "clean run wrote %s" % list(reference))
-    names = [box.input, box.base + ".csv", box.base + ".mht", box.debug_log, box.fallback_log]
+    names = [box.input, box.base + ".csv", box.base + ".mht", journal_of(box.base), box.debug_log,
+             box.fallback_log]
     for n in range(1, calls + 1):
         for errno_name in ERRNOS:
             where = "batch run, %s with %s" % (describe(trace, n), errno_name)
@@ -173,7 +182,8 @@ def sweep_history(root):
     check("po1-trends.html" in reference and "po1-trends.csv" in reference,
           "clean history run wrote %s" % list(reference))
     names = [box.input, box.base + ".csv", box.base + ".mht", box.base + "-trends.html",
-             box.base + "-trends.csv", box.debug_log, box.fallback_log, db, box.root]
+             box.base + "-trends.csv", journal_of(box.base), box.debug_log, box.fallback_log, db,
+             box.root]
     for n in range(1, calls + 1):
         for errno_name in ERRNOS:
             where = "history run, %s with %s" % (describe(trace, n), errno_name)

@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "app/RunProcessing.h"
 #include "testlog/DummyLog.h"
+#include "text/LineWriter.h"
 
 using namespace k32;
 using namespace k32::test;
@@ -181,6 +182,32 @@ TEST(BatchRun, AReplacedReportKeepsItsMode) {
     for (std::size_t i = 0; i < ends.size(); ++i)
         EXPECT_EQ(modeOf(dir / "po" + ends[i]), kept[i]) << ends[i];
     ::umask(umask);
+}
+
+// The temporary files that a killed run left beside the reports go with the next run on them,
+// and the debug log names each.
+TEST(BatchRun, ARunRemovesTheTemporaryFilesThatKilledRunsLeft) {
+    TempDir dir;
+    WriteDummyLog(dir / "po.log", kDummyGW65, 10, false);
+    std::vector<std::string> stale;
+    for (const char* end : {".csv", ".mht"}) {
+        LineWriter out(dir / "po" + end, LineWriter::Mode::Replace);
+        out.WriteLine("from a killed run");
+        FinishedFile f = out.Finish();
+        f.lock.Reset();  // its writer is gone
+        stale.push_back(f.temporary);
+    }
+    AppState state;
+    PrepareBatchState(state, dir / "po.log", dir / "po");
+    state.settings.DebugMode = 1;
+    state.DebugLogPath = dir / "debug32.txt";
+    StartDebugLog(state);
+    EXPECT_EQ(RunProcessing(state), RunOutcome::ReportsWritten);
+    CloseDebugLog(state);
+    EXPECT_FALSE(HoldsTemporaryFiles(dir.path()));
+    const std::string log = ReadFile(dir / "debug32.txt");
+    for (const std::string& name : stale)
+        EXPECT_NE(log.find("Removed a stale temporary file: " + name), std::string::npos) << log;
 }
 
 TEST(BatchRun, BinaryInputIsNoLog) {
