@@ -87,7 +87,7 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
         return;
     }
     PendingFiles trends;
-    recording->Stage(basePath, data.settings.CSVSeperator.str(), trends);
+    recording->Stage(ctx, basePath, data.settings.CSVSeperator.str(), trends);
     csv.TakeFrom(trends);
     StopIfAsked(ctx);
     // The record commits first, then the files follow; the journal lets the next run finish

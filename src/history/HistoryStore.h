@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,8 +68,15 @@ class HistoryStore {
         HistoryStore* store_;  // null once committed (or moved from)
     };
 
-    // Opens a write transaction; raises the store's error when it cannot.
+    // Opens a write transaction; raises the store's error when it cannot. While another
+    // recorder holds the store, waits for it (a store in a file: up to kRecorderWaitSeconds),
+    // calling the waiting notice once; a stop asked for through `stop` ends the wait with
+    // RunStopped.
     [[nodiscard]] Transaction Begin();
+    void SetWaiting(std::function<void()> notice, std::stop_token stop) {
+        waitNotice_ = std::move(notice);
+        waitStop_ = std::move(stop);
+    }
 
     // The runs of one post office, oldest first (by processed_at, then id).
     virtual std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) = 0;
@@ -102,7 +110,14 @@ class HistoryStore {
     virtual void CommitWrite() = 0;
     // Rolls back the open transaction, if there is one.
     virtual void RollbackWrite() noexcept = 0;
+
+    std::function<void()> waitNotice_;
+    std::stop_token waitStop_;
 };
+
+// How long a recording waits for another that holds the store: a cron job of many post offices
+// may start dozens of runs into one file at once.
+inline constexpr int kRecorderWaitSeconds = 600;
 
 // True when a history location (a /HISTORY: value, the Settings tab's history database) names a
 // database on a PostgreSQL server, by a "postgresql://" or "postgres://" connection string;

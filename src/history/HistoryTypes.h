@@ -19,6 +19,8 @@ struct HistoryRun {
     std::string recordedAt;  // ISO 8601, when the run was recorded
     std::int64_t mailboxes = 0;
     double totalMb = 0;
+
+    bool operator==(const HistoryRun&) const = default;
 };
 
 struct HistoryMailbox {

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include <atomic>
+#include <chrono>
 #include <ctime>
 #include <exception>
 #include <functional>
@@ -16,6 +18,7 @@
 #include "history/PgHistoryStore.h"
 #include "history/Trends.h"
 #include "history/TrendsReport.h"
+#include "state/DebugLog.h"
 #include "state/StopCheck.h"
 #include "text/BackgroundJob.h"
 #include "text/LogDates.h"
@@ -102,7 +105,8 @@ struct HistoryRecording::State {
     HistoryRun run;
     std::vector<HistoryRun> runs;  // the earlier runs, then this one
     std::vector<EarlierRun> earlier;
-    std::promise<void> earlierRead;  // `earlier` is filled (or could not be read)
+    std::promise<void> earlierRead;     // `earlier` is filled (or could not be read)
+    std::atomic<bool> waiting = false;  // for another recording that holds the store
     std::int64_t id = 0;
     // Rolled back, unless committed, once the recording thread has been waited for.
     std::optional<HistoryStore::Transaction> write;
@@ -111,38 +115,27 @@ struct HistoryRecording::State {
 
 HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& table,
                                    const RunSummary& summary, const std::string& logPath)
-    : state_(new State{store, table, RunOf(summary, logPath), {}, {}, {}, 0, {}, {}}) {
+    : state_(new State{store, table, RunOf(summary, logPath), {}, {}, {}, false, 0, {}, {}}) {
     State& s = *state_;
     for (std::uint32_t i = 1; i <= table.Count(); ++i)
         s.run.totalMb += FigureOf(table.Get(i).field[kSize]).value_or(0);
     s.run.mailboxes = static_cast<std::int64_t>(table.Count());
 
-    s.write.emplace(store.Begin());
-    // The earlier runs of this post office: all but the one this run replaces. This run comes
-    // last, whatever its date: the trends are those of the log just read.
-    for (HistoryRun& r : store.Runs(s.run.poName, s.run.poPath))
-        if (r.processedOn != s.run.processedOn)
-            s.runs.push_back(std::move(r));
-    s.earlier.resize(s.runs.size());
-    s.runs.push_back(s.run);
-
     // From here the store is the recording thread's alone, until Stage waits for it. The
-    // thread first reads what the trends need of the earlier runs, then records this run.
-    // A run that fails or is stopped destroys the recording, which stops this thread within a
-    // few hundred rows.
+    // thread first reads what the trends need of the earlier runs, without holding the store,
+    // then takes the store's write lock (waiting for another recording that holds it) and
+    // records this run. A run that fails or is stopped destroys the recording, which stops this
+    // thread within a few hundred rows.
     s.recording.Start([&s](std::stop_token stop) {
         try {
-            for (std::size_t i = 0; i + 1 < s.runs.size(); ++i) {
-                EarlierRun& e = s.earlier[i];
-                s.store.ForEachSize(
-                    s.runs[i].id, [&e, &stop](std::string_view username, std::optional<double> mb) {
-                        if (e.sizes.size() % 256 == 0 && stop.stop_requested())
-                            throw RunStopped{};
-                        e.names.append(username);
-                        e.nameEnds.push_back(e.names.size());
-                        e.sizes.push_back(mb);
-                    });
-            }
+            ReadEarlierRuns(s, stop);
+            s.store.SetWaiting([&s] { s.waiting = true; }, stop);
+            s.write.emplace(s.store.Begin());
+            // Another recording of this post office may have got in meanwhile: the trends
+            // then compare with the runs as the store holds them now.
+            std::vector<HistoryRun> read(s.runs.begin(), s.runs.end() - 1);
+            if (EarlierRunsOf(s.store, s.run) != read)
+                ReadEarlierRuns(s, stop);
         } catch (...) {
             s.earlierRead.set_exception(std::current_exception());
             throw;
@@ -159,8 +152,37 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
 
 HistoryRecording::~HistoryRecording() = default;
 
-void HistoryRecording::Stage(const std::string& basePath, const std::string& csvSeparator,
-                             PendingFiles& pending) {
+// The earlier runs of the run's post office: all but the one it replaces.
+std::vector<HistoryRun> HistoryRecording::EarlierRunsOf(HistoryStore& store,
+                                                        const HistoryRun& run) {
+    std::vector<HistoryRun> runs;
+    for (HistoryRun& r : store.Runs(run.poName, run.poPath))
+        if (r.processedOn != run.processedOn)
+            runs.push_back(std::move(r));
+    return runs;
+}
+
+// Reads the earlier runs and the usernames and sizes of their mailboxes. This run comes last,
+// whatever its date: the trends are those of the log just read.
+void HistoryRecording::ReadEarlierRuns(State& s, std::stop_token stop) {
+    s.runs = EarlierRunsOf(s.store, s.run);
+    s.earlier.assign(s.runs.size(), {});
+    s.runs.push_back(s.run);
+    for (std::size_t i = 0; i + 1 < s.runs.size(); ++i) {
+        EarlierRun& e = s.earlier[i];
+        s.store.ForEachSize(s.runs[i].id,
+                            [&e, &stop](std::string_view username, std::optional<double> mb) {
+                                if (e.sizes.size() % 256 == 0 && stop.stop_requested())
+                                    throw RunStopped{};
+                                e.names.append(username);
+                                e.nameEnds.push_back(e.names.size());
+                                e.sizes.push_back(mb);
+                            });
+    }
+}
+
+void HistoryRecording::Stage(RunContext& ctx, const std::string& basePath,
+                             const std::string& csvSeparator, PendingFiles& pending) {
     State& s = *state_;
     // What the trends read of this run's mailboxes, viewing the table's texts.
     std::vector<TrendMailbox> now;
@@ -171,7 +193,13 @@ void HistoryRecording::Stage(const std::string& basePath, const std::string& csv
                        FigureOf(r.field[kSize]), FigureOf(r.field[kSizeLimit]),
                        FigureOf(r.field[kThreshold])});
     }
-    s.earlierRead.get_future().get();
+    std::future<void> earlierRead = s.earlierRead.get_future();
+    while (earlierRead.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        if (s.waiting.exchange(false))
+            AddProgressLine(ctx, "Waiting for another run that is recording into the history");
+        StopIfAsked(ctx);
+    }
+    earlierRead.get();
     // The CSV is written as its rows come: they are never all in memory.
     TrendsCsvWriter csvOut(basePath, csvSeparator);
     PostOfficeTrends trends = ComputeTrends(

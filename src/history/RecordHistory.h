@@ -8,6 +8,7 @@
 #include "history/HistoryStore.h"
 #include "report/ReportData.h"
 #include "state/Records.h"
+#include "state/RunContext.h"
 #include "text/FileJournal.h"
 #include "text/PendingFiles.h"
 
@@ -18,8 +19,9 @@ namespace k32 {
 // are computed; everything is then committed together by the caller, the store last (Commit).
 class HistoryRecording {
   public:
-    // Opens a transaction of `store` and starts, on a thread of its own, reading the usernames
-    // and sizes of the post office's earlier runs and then recording the mailboxes of `table`. The
+    // Starts, on a thread of its own, reading the usernames and sizes of the post office's
+    // earlier runs, then opening a transaction of `store` (waiting while another recording holds
+    // it) and recording the mailboxes of `table`. The
     // store and the table must stay untouched (the table unchanged) until Stage returns or this
     // recording is destroyed.
     HistoryRecording(HistoryStore& store, const MailboxTable& table, const RunSummary& summary,
@@ -33,7 +35,9 @@ class HistoryRecording {
     // Computes the trends, waits for the recording (raising its error) and stages the trend
     // reports beside `basePath` into `pending`. The caller commits the files and then this
     // recording. Called once.
-    void Stage(const std::string& basePath, const std::string& csvSeparator, PendingFiles& pending);
+    // While the recording waits for another that holds the store, says so once on `ctx`.
+    void Stage(RunContext& ctx, const std::string& basePath, const std::string& csvSeparator,
+               PendingFiles& pending);
     // Commits the store's transaction; called once, after Stage.
     void Commit();
     // The run as recorded (its id included), once Stage has returned.
@@ -41,6 +45,8 @@ class HistoryRecording {
 
   private:
     struct State;
+    static std::vector<HistoryRun> EarlierRunsOf(HistoryStore& store, const HistoryRun& run);
+    static void ReadEarlierRuns(State& s, std::stop_token stop);
     std::unique_ptr<State> state_;
 };
 

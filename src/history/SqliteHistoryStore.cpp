@@ -1,6 +1,10 @@
 #include "history/SqliteHistoryStore.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <chrono>
@@ -8,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "state/StopCheck.h"
 #include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
 
@@ -65,6 +70,14 @@ void ToStoredText(std::string& s) {
 
 std::string FromStoredText(std::string_view s) {
     return IsAscii(s) ? std::string(s) : Windows1252FromUtf8(s);
+}
+
+// The folder of a file, "." for a bare name.
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 class Statement {
@@ -169,12 +182,18 @@ void BindMailbox(sqlite3_stmt* st, int first, std::int64_t runId, const HistoryM
 }  // namespace
 
 SqliteHistoryStore::SqliteHistoryStore(const std::string& path) : path_(path) {
+    struct stat st {};
+    const bool existed = ::stat(path_.c_str(), &st) == 0;
     // A constructor that throws runs no destructor: the connection is closed here, which also
-    // rolls back a schema transaction left open.
+    // rolls back a schema transaction left open. A store that this failed open created is
+    // removed with its companion files (a full disk leaves nothing behind).
     try {
         Open();
     } catch (...) {
         sqlite3_close_v2(db_);
+        if (!existed)
+            for (const char* end : {"", "-wal", "-shm", "-journal"})
+                ::unlink((path_ + end).c_str());
         throw;
     }
 }
@@ -185,7 +204,17 @@ void SqliteHistoryStore::Open() {
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK)
         Fail("cannot open the history database");
-    sqlite3_busy_timeout(db_, 30000);
+    // A store that cannot be written is found now, before the log is read, and before a first
+    // read leaves the write-ahead log's files beside it.
+    if (sqlite3_db_readonly(db_, "main") == 1)
+        throw KestramaError(ErrorKind::InputOutput,
+                            "cannot write the history database: the file is read-only", path_);
+    if (const std::string folder = FolderOf(path_); ::access(folder.c_str(), W_OK) != 0 &&
+                                                    (errno == EACCES || errno == EROFS) &&
+                                                    ::access((path_ + "-wal").c_str(), W_OK) != 0)
+        throw KestramaError(ErrorKind::InputOutput,
+                            "cannot write the history database: its folder is read-only", path_);
+    sqlite3_busy_handler(db_, &SqliteHistoryStore::Busy, this);
     // Reading the schema version is the first read of the file: a file that is no database
     // fails here, before anything is written to it.
     int version = 0;
@@ -194,6 +223,17 @@ void SqliteHistoryStore::Open() {
         if (!s || sqlite3_step(s.get()) != SQLITE_ROW)
             Fail("not a history database");
         version = sqlite3_column_int(s.get(), 0);
+    }
+    // A database of another program's is left as it is: nothing is written to it.
+    if (version == 0) {
+        Statement s(
+            db_, "SELECT count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+        if (!s || sqlite3_step(s.get()) != SQLITE_ROW)
+            Fail("not a history database");
+        if (sqlite3_column_int(s.get(), 0) > 0)
+            throw KestramaError(ErrorKind::InputOutput,
+                                "not a history database: it holds tables of another program",
+                                path_);
     }
     if (version > kHistorySchemaVersion)
         Fail("history database of a newer version (" + std::to_string(version) +
@@ -271,8 +311,40 @@ bool SqliteHistoryStore::Step(sqlite3_stmt* st, bool writing) {
     Fail("cannot read the history database");
 }
 
+int SqliteHistoryStore::Busy(void* self, int count) {
+    using namespace std::chrono;
+    auto& s = *static_cast<SqliteHistoryStore*>(self);
+    const auto now = steady_clock::now();
+    if (count == 0)
+        s.busySince_ = now;
+    if (s.waitStop_.stop_requested()) {
+        s.waitStopped_ = true;
+        return 0;
+    }
+    const auto waited = now - s.busySince_;
+    if (waited >= seconds(kRecorderWaitSeconds))
+        return 0;
+    if (waited >= milliseconds(500) && !s.waitNoticed_) {
+        s.waitNoticed_ = true;
+        if (s.waitNotice_)
+            s.waitNotice_();
+    }
+    std::this_thread::sleep_for(milliseconds(std::min(1 + count, 50)));
+    return 1;
+}
+
 void SqliteHistoryStore::BeginWrite() {
-    Exec("BEGIN IMMEDIATE");
+    waitNoticed_ = waitStopped_ = false;
+    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        if (waitStopped_)
+            throw RunStopped{};
+        if (sqlite3_errcode(db_) == SQLITE_BUSY)
+            throw KestramaError(ErrorKind::InputOutput,
+                                "cannot write the history database: another run has held it for " +
+                                    std::to_string(kRecorderWaitSeconds / 60) + " minutes",
+                                path_);
+        FailWrite();
+    }
     inTransaction_ = true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
-// The history store in an SQLite file, in WAL mode with a busy timeout, so that several batch
-// runs (of different post offices) may record into one file at the same time.
+// The history store in an SQLite file, in WAL mode, so that runs read it while another records.
+// Recordings into one file take turns: each holds the file's write lock from its first row to
+// its commit, and the others wait for it (HistoryStore::Begin).
 
+#include <chrono>
 #include <string>
 
 #include "history/HistoryStore.h"
@@ -48,9 +50,14 @@ class SqliteHistoryStore : public HistoryStore {
     // mailboxes; returns its id.
     std::int64_t RecordRunOnly(const HistoryRun& run);
 
+    // Waits while another connection holds the file (see HistoryStore::Begin); 0 gives up.
+    static int Busy(void* self, int count);
+
     std::string path_;
     sqlite3* db_ = nullptr;
     bool inTransaction_ = false;
+    std::chrono::steady_clock::time_point busySince_;
+    bool waitNoticed_ = false, waitStopped_ = false;
 };
 
 }  // namespace k32

@@ -150,9 +150,11 @@ def recorded_runs(db):
     """The number of runs in a history store; 0 when it does not exist or holds no table."""
     if not os.path.exists(db):
         return 0
+    import contextlib
     import sqlite3
     try:
-        with sqlite3.connect(db) as c:
+        # Closed at once: an open connection keeps the store's write-ahead log beside it.
+        with contextlib.closing(sqlite3.connect(db)) as c:
             return c.execute("SELECT count(*) FROM runs").fetchone()[0]
     except sqlite3.Error:
         return 0
@@ -194,6 +196,8 @@ def sweep_history(root):
                 check(one_error(err, "kestrama32", names), "%s: stderr %r" % (where, err))
                 check(box.outputs() == PREVIOUS, "%s: previous reports changed" % where)
                 check(recorded_runs(db) == 0, "%s: a failed run was recorded" % where)
+                check(not any(os.path.exists(db + s) for s in ("-wal", "-shm", "-journal")),
+                      "%s: the new store left its write-ahead log" % where)
             elif code == 0:
                 check(err == "", "%s: stderr %r" % (where, err))
                 check(box.outputs() == reference, "%s: reports differ from a clean run" % where)

@@ -7,6 +7,12 @@
 #include <functional>
 #include <future>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <mutex>
+
 #include "SqliteQuery.h"
 #include "TestSupport.h"
 #include "history/HistoryStore.h"
@@ -14,6 +20,7 @@
 #include "history/SqliteHistoryStore.h"
 #include "history/Trends.h"
 #include "history/TrendsReport.h"
+#include "testlog/DummyLog.h"
 #include "text/Errors.h"
 #include "text/LogDates.h"
 #include "text/PendingFiles.h"
@@ -236,12 +243,24 @@ TEST(HistoryStore, RefusesFilesItCannotUseAndLeavesThemAsTheyWere) {
     { SqliteHistoryStore store(newer); }
     SqliteQuery(newer, "PRAGMA user_version=7");
     const std::string newerBytes = ReadFile(newer);
+    // Another program's database: its tables are not the history's.
+    const std::string foreign = dir / "other.db";
+    {
+        sqlite3* h = nullptr;
+        sqlite3_open(foreign.c_str(), &h);
+        sqlite3_exec(h, "CREATE TABLE notes (x TEXT); INSERT INTO notes VALUES ('mine')", nullptr,
+                     nullptr, nullptr);
+        sqlite3_close(h);
+    }
+    const std::string foreignBytes = ReadFile(foreign);
     struct Case {
         std::string file, message;
     };
-    for (const Case& c : {Case{notDb, "not a history database"},
-                          Case{newer, "history database of a newer version (7)"},
-                          Case{dir / "missing/h.sqlite", "cannot open the history database"}}) {
+    for (const Case& c :
+         {Case{notDb, "not a history database"},
+          Case{foreign, "not a history database: it holds tables of another program"},
+          Case{newer, "history database of a newer version (7)"},
+          Case{dir / "missing/h.sqlite", "cannot open the history database"}}) {
         try {
             SqliteHistoryStore store(c.file);
             ADD_FAILURE() << c.file << " opened";
@@ -252,6 +271,72 @@ TEST(HistoryStore, RefusesFilesItCannotUseAndLeavesThemAsTheyWere) {
     }
     EXPECT_EQ(ReadFile(notDb), std::string(4096, 'x'));
     EXPECT_EQ(ReadFile(newer), newerBytes);
+    EXPECT_EQ(ReadFile(foreign), foreignBytes);
+    EXPECT_EQ(SqliteQuery(foreign, "PRAGMA journal_mode"), "delete\n");
+    EXPECT_FALSE(fs::exists(foreign + "-wal"));
+}
+
+// A store that cannot be written is found when it is opened, before any log is read, and
+// leaves no files of its write-ahead log beside it. Tried as a user other than the file's
+// owner (the super-user writes any file).
+TEST(HistoryStore, AStoreThatCannotBeWrittenIsFoundWhenOpened) {
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    const std::string file = dir / "h.sqlite";
+    { SqliteHistoryStore store(file); }
+    const std::string bytes = ReadFile(file);
+    fs::permissions(file, static_cast<fs::perms>(0444));
+    // The answer comes back as the child's exit status: 0 found at open, 1 not found, 2 found
+    // but files were left.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 &&
+            (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0))
+            ::_exit(3);
+        try {
+            SqliteHistoryStore store(file);
+            ::_exit(1);
+        } catch (const KestramaError& e) {
+            if (std::string(e.what()) != "cannot write the history database: the file is read-only")
+                ::_exit(1);
+        }
+        ::_exit(fs::exists(file + "-wal") || fs::exists(file + "-shm") ? 2 : 0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFile(file), bytes);
+}
+
+// Two runs recording into one file at once: the second waits while the first holds the store,
+// says so, and records once the first has committed.
+TEST(HistoryStore, ARecordingWaitsForAnotherAndSaysSo) {
+    TempDir dir;
+    const std::string file = dir / "h.sqlite";
+    WriteDummyLog(dir / "po.log", kDummyGW65, 20, false);
+    SqliteHistoryStore first(file);
+    std::optional<HistoryStore::Transaction> holding(first.Begin());
+    AppState state;
+    PrepareBatchState(state, dir / "po.log", dir / "po");
+    state.WindowMode = true;
+    state.settings.KeepHistory = true;
+    state.settings.HistoryFile = file;
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    std::promise<void> waiting;
+    state.screenLine = [&](std::string_view line) {
+        std::lock_guard lock(mutex);
+        lines.emplace_back(line);
+        if (line.find("Waiting for another run that is recording into the history") !=
+            std::string_view::npos)
+            waiting.set_value();
+    };
+    auto second = std::async(std::launch::async, [&] { return RunProcessing(state); });
+    ASSERT_EQ(waiting.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    holding->Commit();
+    EXPECT_EQ(second.get(), RunOutcome::ReportsWritten);
+    EXPECT_EQ(first.Runs("Kestrama PO Name", first.LatestRuns().at(0).poPath).size(), 1u);
 }
 
 // A run's recording dropped before its commit (the run failed or was stopped, while recording
@@ -276,8 +361,9 @@ TEST(HistoryStore, ARecordingDroppedBeforeItsCommitLeavesNoRun) {
         PendingFiles pending;
         {
             HistoryRecording recording(store, table, summary, dir / "po.log");
+            RunContext ctx;
             if (end != End::Dropped)
-                recording.Stage(dir / "po", ";", pending);
+                recording.Stage(ctx, dir / "po", ";", pending);
             if (end == End::Committed)
                 pending.CommitAll([&recording] { recording.Commit(); });
         }
