@@ -144,7 +144,9 @@ void RecoverInterruptedRun(RunContext& ctx, const RunRequest& request) {
             break;
         case Recovery::Unreadable:
             SayRecovered(ctx,
-                         "A damaged journal of the reports was left alone or removed: " + journal);
+                         "A journal beside the reports was not followed, as it is damaged or "
+                         "not this user's: " +
+                             journal);
             break;
     }
     std::vector<std::string> mine = targets;

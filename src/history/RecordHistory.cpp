@@ -130,7 +130,14 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
         try {
             ReadEarlierRuns(s, stop);
             s.store.SetWaiting([&s] { s.waiting = true; }, stop);
-            s.write.emplace(s.store.Begin());
+            try {
+                s.write.emplace(s.store.Begin());
+            } catch (...) {
+                s.store.SetWaiting({}, {});
+                throw;
+            }
+            // The notice refers to this recording, which the store may outlive.
+            s.store.SetWaiting({}, {});
             // Another recording of this post office may have got in meanwhile: the trends
             // then compare with the runs as the store holds them now.
             std::vector<HistoryRun> read(s.runs.begin(), s.runs.end() - 1);
