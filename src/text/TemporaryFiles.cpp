@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <string_view>
 
 #include "text/Errors.h"
@@ -133,12 +134,17 @@ std::vector<std::string> RemoveStaleTemporaries(const std::vector<std::string>& 
         return removed;
     while (const dirent* e = ::readdir(dir)) {
         const std::string_view name = e->d_name;
-        // .kestrama32-TTTTTTTT-RRRRRRRRRRRRRRRR.tmp
-        if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix) ||
-            name.size() != kPrefix.size() + 8 + 1 + 16 + kSuffix.size())
+        if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix))
+            continue;
+        const std::size_t middle = name.size() - kPrefix.size() - kSuffix.size();
+        // .kestrama32-TTTTTTTT-RRRRRRRRRRRRRRRR.tmp, or the untagged name of earlier versions,
+        // .kestrama32-RRRRRRRRRRRRRRRR.tmp, which says neither its target nor (without a lock)
+        // whether its writer lives: such a file is taken for stale after an hour untouched.
+        const bool untagged = middle == 16;
+        if (middle != 8 + 1 + 16 && !untagged)
             continue;
         const std::string_view tag = name.substr(kPrefix.size(), 8);
-        bool ours = false;
+        bool ours = untagged;
         for (const std::string& t : tags)
             ours = ours || tag == t;
         if (!ours)
@@ -147,6 +153,8 @@ std::vector<std::string> RemoveStaleTemporaries(const std::vector<std::string>& 
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
         if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (untagged && std::time(nullptr) - st.st_mtime < 3600)
             continue;
         // Held by nobody: its writer is gone. The name is removed under the lock, so that a
         // writer that has just created it sees it gone and picks another.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <set>
 
@@ -271,13 +273,25 @@ TEST(TemporaryFiles, OnlyThoseWhoseWriterIsGoneAreRemoved) {
     writing.WriteLine("still writing");
     PendingFiles waiting;
     Stage(waiting, dir / "r.csv", "finished, not yet committed");
+    // Earlier versions named their temporary files without the target: one untouched for an
+    // hour is stale, a fresh one may still be written.
+    const std::string oldStale = dir / ".kestrama32-0123456789abcdef.tmp";
+    const std::string oldFresh = dir / ".kestrama32-fedcba9876543210.tmp";
+    WriteFile(oldStale, "left by an earlier version");
+    WriteFile(oldFresh, "being written by an earlier version");
+    const auto twoHoursAgo = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    fs::last_write_time(oldStale, twoHoursAgo);
     const std::set<std::string> before = FolderEntries(dir.path());
-    ASSERT_EQ(before.size(), 4u);
+    ASSERT_EQ(before.size(), 6u);
 
-    EXPECT_EQ(RemoveStaleTemporaries({dir / "r.csv", dir / "r.mht"}),
-              std::vector<std::string>{stale});
+    std::vector<std::string> removed = RemoveStaleTemporaries({dir / "r.csv", dir / "r.mht"});
+    std::sort(removed.begin(), removed.end());
+    std::vector<std::string> want = {stale, oldStale};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(removed, want);
     std::set<std::string> after = before;
     after.erase(fs::path(stale).filename());
+    after.erase(fs::path(oldStale).filename());
     EXPECT_EQ(FolderEntries(dir.path()), after);
     EXPECT_TRUE(fs::exists(otherTarget));
     writing.Commit();
