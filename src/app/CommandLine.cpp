@@ -150,10 +150,13 @@ bool HidePasswordInArguments(int argc, char** argv) {
     const std::string_view location(value + blanks);
     if (!IsServerLocation(location))
         return false;
+    // A switch hidden already (the window program started by kestrama32) is no news.
     bool hidden = false;
     for (const auto& [begin, end] : PasswordSpans(location)) {
-        std::memset(value + blanks + begin, '*', end - begin);
-        hidden = hidden || end > begin;
+        char* const password = value + blanks + begin;
+        hidden = hidden || std::string_view(password, end - begin).find_first_not_of('*') !=
+                               std::string_view::npos;
+        std::memset(password, '*', end - begin);
     }
     return hidden;
 }

@@ -43,8 +43,8 @@ bool IsBatchCommandLine(const std::vector<std::string>& params);
 
 // Overwrites with "*" the bytes of any password in the history switch among the program's own
 // arguments (what other users see of the running program), the rest of the switch kept as it
-// is. Returns true when a password was hidden. Arguments without a history switch are left as
-// they are.
+// is. Returns true when a password was hidden, false when there was none or it was hidden
+// already. Arguments without a history switch are left as they are.
 bool HidePasswordInArguments(int argc, char** argv);
 
 // The line for standard error when a password was given on the command line: anyone on this
