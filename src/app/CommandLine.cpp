@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include <cstring>
+
+#include "history/PgHistoryStore.h"
 #include "state/ReportSettings.h"
 #include "text/Convert.h"
 #include "text/Errors.h"
@@ -136,6 +139,32 @@ bool EndsWithHistorySwitch(const std::vector<std::string>& params) {
     return n >= 4 && n <= 6 && params[n - 1].size() >= kHistory.size() &&
            UpperCaseText(std::string_view(params[n - 1]).substr(0, kHistory.size())).view() ==
                kHistory;
+}
+
+bool HidePasswordInArguments(int argc, char** argv) {
+    if (argc < 2 || !EndsWithHistorySwitch(std::vector<std::string>(argv + 1, argv + argc)))
+        return false;
+    // The whole switch as typed, not the value cut at 255 bytes: every byte of it is seen.
+    char* const value = argv[argc - 1] + std::string_view("/HISTORY:").size();
+    const std::size_t blanks = std::strspn(value, " ");
+    const std::string_view location(value + blanks);
+    if (!IsServerLocation(location))
+        return false;
+    // A switch hidden already (the window program started by kestrama32) is no news.
+    bool hidden = false;
+    for (const auto& [begin, end] : PasswordSpans(location)) {
+        char* const password = value + blanks + begin;
+        hidden = hidden || std::string_view(password, end - begin).find_first_not_of('*') !=
+                               std::string_view::npos;
+        std::memset(password, '*', end - begin);
+    }
+    return hidden;
+}
+
+std::string PasswordOnCommandLineWarning() {
+    return "kestrama32: a password on the command line can be seen by other users of this "
+           "machine; keep it in ~/.pgpass (or the file that PGPASSFILE names), in PGPASSWORD, or "
+           "in a service file (/HISTORY:postgresql:///?service=NAME)";
 }
 
 bool IsBatchCommandLine(const std::vector<std::string>& params) {

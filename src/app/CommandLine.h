@@ -41,6 +41,16 @@ bool EndsWithHistorySwitch(const std::vector<std::string>& params);
 // True when the parameters are a batch run's: three to five, and the history switch after them.
 bool IsBatchCommandLine(const std::vector<std::string>& params);
 
+// Overwrites with "*" the bytes of any password in the history switch among the program's own
+// arguments (what other users see of the running program), the rest of the switch kept as it
+// is. Returns true when a password was hidden, false when there was none or it was hidden
+// already. Arguments without a history switch are left as they are.
+bool HidePasswordInArguments(int argc, char** argv);
+
+// The line for standard error when a password was given on the command line: anyone on this
+// machine may have seen it, and where a password belongs instead.
+std::string PasswordOnCommandLineWarning();
+
 // The value of a keyed parameter ("/IN:", "/OUT:"): found in any letter case, cut from the
 // parameter as typed, blanks trimmed. Without the key, the text after the key's length.
 std::string KeyedValue(std::string_view parameter, std::string_view key);

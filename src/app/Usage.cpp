@@ -40,7 +40,12 @@ CSV report (BASE.csv). Without parameters it opens the window.
   /TOP:N,ABOVE:V   list only the first N mailboxes (0: all), or, with V above 0, the
                    leading mailboxes whose sort field is above V (after /COLUMN:)
   /HISTORY:[FILE]  also record the run in a history store and write BASE-trends.html and
-                   BASE-trends.csv (the last switch; without FILE, the default store)
+                   BASE-trends.csv (the last switch; without FILE, the default store).
+                   A PostgreSQL connection string ("postgresql://USER@HOST/DB" or
+                   "host=HOST dbname=DB") names a store on a server. Keep its password
+                   off the command line, where other users of this machine can see it:
+                   in ~/.pgpass (or the file PGPASSFILE names), in PGPASSWORD, or in a
+                   service file ("postgresql:///?service=NAME")
   -h, --help       show this text
   -V, --version    show the version
 

@@ -17,6 +17,9 @@
 int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");  // time stamps in the system's date and time formats
     std::vector<std::string> params(argv + 1, argv + argc);
+    // Read now: the password of a history switch leaves the arguments that others can see.
+    if (k32::HidePasswordInArguments(argc, argv))
+        std::cerr << k32::PasswordOnCommandLineWarning() << '\n';
     // Answered here, with or without a display, before any mode is chosen.
     switch (k32::InfoRequested(params)) {
         case k32::InfoRequest::Help:

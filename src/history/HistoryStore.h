@@ -120,16 +120,16 @@ class HistoryStore {
 inline constexpr int kRecorderWaitSeconds = 600;
 
 // True when a history location (a /HISTORY: value, the Settings tab's history database) names a
-// database on a PostgreSQL server, by a "postgresql://" or "postgres://" connection string;
-// anything else is a file. The one test of it: opening a store, and the Trends tab, which names
-// a server without its connection string, ask here.
-constexpr bool IsServerLocation(std::string_view where) {
-    return where.starts_with("postgresql://") || where.starts_with("postgres://");
-}
+// database on a PostgreSQL server: a "postgresql://" or "postgres://" connection string in any
+// letter case, or a keyword=value one, whose first word is an option of the client library
+// followed by "=" ("host=db1 dbname=k32", "service=k32"). Anything else is a file, a path with an
+// "=" further on too. The one test of it: opening a store, and the Trends tab, which names a
+// server without its connection string, ask here.
+bool IsServerLocation(std::string_view where);
 
 // Opens (creating when missing) the store that a /HISTORY: value names: a file path for
-// SQLite; empty for the default file, whose folders are created; a "postgresql://" or
-// "postgres://" connection string for a database on a PostgreSQL server. Raises the
+// SQLite; empty for the default file, whose folders are created; a connection string (see
+// IsServerLocation) for a database on a PostgreSQL server. Raises the
 // input/output error naming the file (or the connection string without its password) for a
 // store that is no such database, a newer schema, or one that cannot be opened.
 std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string& where);

@@ -51,6 +51,8 @@ PgClient Load() {
     Bind(library, "PQgetResult", pq.getResult);
     Bind(library, "PQsendQueryParams", pq.sendQueryParams);
     Bind(library, "PQsetSingleRowMode", pq.setSingleRowMode);
+    Bind(library, "PQconninfoParse", pq.conninfoParse);
+    Bind(library, "PQconninfoFree", pq.conninfoFree);
     return pq;
 }
 

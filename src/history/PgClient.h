@@ -28,6 +28,8 @@ struct PgClient {
     decltype(&::PQgetResult) getResult;
     decltype(&::PQsendQueryParams) sendQueryParams;
     decltype(&::PQsetSingleRowMode) setSingleRowMode;
+    decltype(&::PQconninfoParse) conninfoParse;
+    decltype(&::PQconninfoFree) conninfoFree;
 };
 
 // The client library, loaded on first use and kept for the program's life. Raises

@@ -13,6 +13,7 @@
 
 #include "app/AppState.h"
 #include "history/HistoryStore.h"
+#include "history/PgHistoryStore.h"
 #include "settings/CommandLinePreview.h"
 #include "settings/StoredSettings.h"
 #include "state/ColumnTable.h"
@@ -114,7 +115,9 @@ void SettingsPage::CreateControls() {
     EditHistoryFileEdit = Named<QLineEdit>(page, "EditHistoryFileEdit");
     EditHistoryFileEdit->resize(EditHistoryFileEdit->width(), 23);
     EditHistoryFileEdit->setPlaceholderText(QString::fromStdString(DefaultHistoryFile()));
-    EditHistoryFileEdit->setToolTip("The history database; empty for the default file");
+    EditHistoryFileEdit->setToolTip(
+        "The history database: a file, empty for the default one, or a PostgreSQL connection "
+        "string without a password");
     ButtonHistoryBrowse = Named<QPushButton>(page, "ButtonHistoryBrowse");
     ButtonHistoryBrowse->setText("...");
 
@@ -279,7 +282,16 @@ void SettingsPage::SettingsToControls() {
     lastSlotError_ = badText;
 }
 
-void SettingsPage::ControlsToSettings() {
+bool SettingsPage::ControlsToSettings() {
+    const std::string history = EditHistoryFileEdit->text().trimmed().toStdString();
+    if (HasPassword(history)) {
+        emit failed(
+            "The history database holds a password, which the settings would keep in a file. "
+            "Leave the password out of it and keep it in ~/.pgpass (or the file that PGPASSFILE "
+            "names), in PGPASSWORD, or in a service file (postgresql:///?service=NAME).",
+            {});
+        return false;
+    }
     ReportSettings& s = state.settings;
     if (ComboBoxSort->currentIndex() >= 0)
         s.Sort = static_cast<std::uint8_t>(ComboBoxSort->currentIndex());
@@ -306,7 +318,8 @@ void SettingsPage::ControlsToSettings() {
     value = 0;
     s.TOPVALUE = NumberBoxValue(EditSettingsValueEdit->text(), value) ? value : 0;
     s.KeepHistory = CheckBoxKeepHistory->isChecked();
-    s.HistoryFile = EditHistoryFileEdit->text().trimmed().toStdString();
+    s.HistoryFile = history;
+    return true;
 }
 
 void SettingsPage::MarkSettingsChanged() {
@@ -340,14 +353,16 @@ void SettingsPage::NumberBoxChange(QLineEdit* box) {
 }
 
 void SettingsPage::ButtonApplyClick() {
-    ControlsToSettings();
+    if (!ControlsToSettings())
+        return;
     RebuildCommandLinePreview();
     ButtonApply->setEnabled(false);
     ButtonSaveSettings->setEnabled(true);
 }
 
 void SettingsPage::ButtonSaveSettingsClick() {
-    ControlsToSettings();
+    if (!ControlsToSettings())
+        return;
     RebuildCommandLinePreview();
     ButtonApply->setEnabled(false);
     try {

@@ -47,7 +47,9 @@ class SettingsPage : public QFrame {
     void CreateControls();
     void ConnectHandlers();
     void SettingsToControls();
-    void ControlsToSettings();
+    // Takes the settings from the controls; refuses them all (false, the reason shown) when the
+    // history database holds a password, which the settings file must never keep.
+    bool ControlsToSettings();
     void MarkSettingsChanged();
     void UpdateAboveLabel(int sortIndex);
     void NumberBoxChange(QLineEdit* box);

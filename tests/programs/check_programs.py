@@ -5,6 +5,7 @@ usage: check_programs.py no_qt KESTRAMA32 DUMMYLOG SAMPLES
        check_programs.py window_part KESTRAMA32 BINDIR LIBEXECDIR
        check_programs.py installed CMAKE BUILD_DIR KESTRAMA32 SAMPLES BINDIR LIBEXECDIR DATADIR
        check_programs.py terminal KESTRAMA32 DUMMYLOG SAMPLES
+       check_programs.py password KESTRAMA32 SAMPLES
 
 "no_qt": neither the batch program nor the dummy-log tool names a Qt library among the libraries
 it needs, and neither loads one during a run (the dynamic loader's own trace).
@@ -18,9 +19,14 @@ program (which says that there is no display).
 "terminal": a batch run over a log above 64 MB whose standard error is a pseudo-terminal draws a
 progress line in place and clears it at the end, and writes the same reports as a run whose
 standard error is a pipe, which prints nothing; a small log draws nothing on a terminal either.
+"password": a batch run whose history switch holds a password, caught while it waits for a
+history server that takes the connection and never answers: what every user of the machine reads
+in /proc/PID/cmdline holds "*" for each byte of the password and the rest of the switch as typed,
+and standard error warns once, without the password.
 """
 import os
 import pty
+import socket
 import shutil
 import stat
 import subprocess
@@ -233,10 +239,46 @@ def check_terminal(kestrama32, dummylog, samples):
         check(code == 0 and err == b"", "small log on a terminal: exit %d, %r" % (code, err))
 
 
+def check_password(kestrama32, samples):
+    password = "S3cr3t-Pw"
+    with tempfile.TemporaryDirectory() as work, socket.socket() as server:
+        server.bind(("127.0.0.1", 0))
+        server.listen(1)
+        server.settimeout(60)
+        switch = ("/HISTORY:postgresql://ann:%s@127.0.0.1:%d/db?sslmode=disable&gssencmode=disable"
+                  % (password, server.getsockname()[1]))
+        argv = [kestrama32, "/IN:" + os.path.join(samples, SAMPLE),
+                "/OUT:" + os.path.join(work, "report"), "/OPTIONS:5130;.", switch]
+        p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            # The program connects only after it has read its arguments; while the server keeps
+            # it waiting, its arguments are what anyone may read.
+            connection, _ = server.accept()
+            with open("/proc/%d/cmdline" % p.pid, "rb") as f:
+                shown = f.read().split(b"\0")[:-1]
+            connection.close()
+            out, err = p.communicate(timeout=120)
+        finally:
+            if p.poll() is None:
+                p.kill()
+                p.wait()
+        hidden = switch.replace(password, "*" * len(password))
+        expected = [a.encode() for a in argv[:-1]] + [hidden.encode()]
+        check(shown == expected, "/proc/PID/cmdline shows %r" % shown)
+        text = err.decode(errors="replace")
+        check(p.returncode == 1, "exit %d: %s" % (p.returncode, text))
+        check(password not in text, "standard error shows the password: %s" % text)
+        warnings = [line for line in text.splitlines() if "password on the command line" in line]
+        check(len(warnings) == 1 and all(w in warnings[0] for w in
+                                         ("~/.pgpass", "PGPASSFILE", "PGPASSWORD", "service=")),
+              "the warning: %s" % text)
+        check("cannot open the history database" in text, "no error line: %s" % text)
+
+
 def main():
     mode, args = sys.argv[1], sys.argv[2:]
     {"no_qt": check_no_qt, "window_part": check_window_part, "installed": check_installed,
-     "terminal": check_terminal}[mode](*args)
+     "terminal": check_terminal, "password": check_password}[mode](*args)
     print("%s: passed" % mode)
 
 

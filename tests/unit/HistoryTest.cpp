@@ -559,3 +559,35 @@ TEST(HistoryBatch, TheSwitchFollowsEveryBatchLine) {
         EXPECT_TRUE(fs::exists(base + "-trends.csv")) << extra.size() << " extra";
     }
 }
+
+// A connection string, URI or keyword=value, names a server; a file path never does, one with an
+// "=" further on included.
+TEST(HistoryStore, WhichLocationsAreServers) {
+    struct Case {
+        std::string where;
+        bool server;
+    };
+    const Case cases[] = {
+        {"postgresql://host/db", true},
+        {"postgres://host/db", true},
+        {"POSTGRESQL://u@host/db", true},
+        {"PostGres://host", true},
+        {"service=kest", true},
+        {"host=db1 dbname=k32", true},
+        {"  dbname = k32", true},
+        {"hostaddr=10.0.0.1", true},
+        {"user=ann port=5433", true},
+        {"", false},
+        {"history.sqlite", false},
+        {"/var/lib/k/a=b.sqlite", false},
+        {"a=b.sqlite", false},
+        {"Host=db1", false},
+        {"host", false},
+        {"hosts=db1", false},
+        {"./service=kest", false},
+        {"postgresql:/host/db", false},
+        {"file://host/db", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsServerLocation(c.where), c.server) << c.where;
+}
