@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "history/PgHistoryStore.h"
+#include "history/ConnectionString.h"
+#include "history/HistoryStore.h"
 #include "state/ReportSettings.h"
 #include "text/Convert.h"
 #include "text/Errors.h"

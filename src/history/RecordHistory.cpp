@@ -15,7 +15,7 @@
 #include <optional>
 #include <utility>
 
-#include "history/PgHistoryStore.h"
+#include "history/ConnectionString.h"
 #include "history/Trends.h"
 #include "history/TrendsReport.h"
 #include "state/DebugLog.h"
