@@ -68,10 +68,15 @@ HistoryRun RunOf(const RunSummary& summary, const std::string& logPath) {
     struct stat st {};
     const bool haveStat = ::stat(logPath.c_str(), &st) == 0;
     run.logBytes = haveStat ? static_cast<std::int64_t>(st.st_size) : 0;
-    if (auto at = ParseLogDate(run.processedOn))
+    if (auto at = ParseLogDate(run.processedOn)) {
         run.processedAt = *at;
-    else
+    } else {
         run.processedAt = IsoUtc(haveStat ? st.st_mtime : std::time(nullptr));
+        // A log without a date is known by its file's time: two such logs are two runs, not one
+        // replacing the other.
+        if (run.processedOn.empty())
+            run.processedOn = run.processedAt;
+    }
     run.recordedAt = IsoUtc(std::time(nullptr));
     return run;
 }
@@ -159,18 +164,20 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
 
 HistoryRecording::~HistoryRecording() = default;
 
-// The earlier runs of the run's post office: all but the one it replaces.
+// The earlier runs of the run's post office: those of an earlier date, by date, whatever order
+// they were recorded in (a log of last year recorded today compares with the runs before it,
+// never with newer ones).
 std::vector<HistoryRun> HistoryRecording::EarlierRunsOf(HistoryStore& store,
                                                         const HistoryRun& run) {
     std::vector<HistoryRun> runs;
     for (HistoryRun& r : store.Runs(run.poName, run.poPath))
-        if (r.processedOn != run.processedOn)
+        if (r.processedOn != run.processedOn && r.processedAt < run.processedAt)
             runs.push_back(std::move(r));
     return runs;
 }
 
-// Reads the earlier runs and the usernames and sizes of their mailboxes. This run comes last,
-// whatever its date: the trends are those of the log just read.
+// Reads the earlier runs and the usernames and sizes of their mailboxes. This run comes last: the
+// trends are those of the log just read, at its date.
 void HistoryRecording::ReadEarlierRuns(State& s, std::stop_token stop) {
     s.runs = EarlierRunsOf(s.store, s.run);
     s.earlier.assign(s.runs.size(), {});
@@ -200,10 +207,19 @@ void HistoryRecording::Stage(RunContext& ctx, const std::string& basePath,
                        FigureOf(r.field[kSize]), FigureOf(r.field[kSizeLimit]),
                        FigureOf(r.field[kThreshold])});
     }
+    // A run's date is always a real time: the log's, or else its file's, which is said.
+    if (!ParseLogDate(s.run.processedOn)) {
+        const std::string line =
+            "The log gives no date: the run is recorded at its file's time, " + s.run.processedAt;
+        AddProgressLine(ctx, line);
+        AddDebugLine(ctx, "History", line);
+    }
     std::future<void> earlierRead = s.earlierRead.get_future();
     while (earlierRead.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        if (s.waiting.exchange(false))
+        if (s.waiting.exchange(false)) {
             AddProgressLine(ctx, "Waiting for another run that is recording into the history");
+            AddDebugLine(ctx, "History", "waiting for another run that is recording into it");
+        }
         StopIfAsked(ctx);
     }
     earlierRead.get();

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <chrono>
@@ -221,7 +223,7 @@ void SqliteHistoryStore::Open() {
     {
         Statement s(db_, "PRAGMA user_version");
         if (!s || sqlite3_step(s.get()) != SQLITE_ROW)
-            Fail("not a history database");
+            Fail("cannot read the history database");
         version = sqlite3_column_int(s.get(), 0);
     }
     // A database of another program's is left as it is: nothing is written to it.
@@ -229,7 +231,7 @@ void SqliteHistoryStore::Open() {
         Statement s(
             db_, "SELECT count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
         if (!s || sqlite3_step(s.get()) != SQLITE_ROW)
-            Fail("not a history database");
+            Fail("cannot read the history database");
         if (sqlite3_column_int(s.get(), 0) > 0)
             throw KestramaError(ErrorKind::InputOutput,
                                 "not a history database: it holds tables of another program",
@@ -275,12 +277,22 @@ void SqliteHistoryStore::Fail(const std::string& what) const {
         const int code = sqlite3_errcode(db_);
         if (code == SQLITE_FULL)
             throw KestramaError(ErrorKind::InputOutput, "Disk full", path_);
-        if (code == SQLITE_NOTADB)
+        // "not a history database" only for a file that is none: an administrator told so
+        // might delete a good file that could not be read or written for another reason.
+        if (code == SQLITE_NOTADB) {
             reason = "not a history database";
-        else if (code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_PERM)
-            reason = what + ": " + sqlite3_errmsg(db_);
-        else
-            reason = what + ": " + sqlite3_errmsg(db_);
+        } else {
+            // The system's reason where there is one ("read-only file system"), else SQLite's.
+            std::string why = sqlite3_errmsg(db_);
+            if (const int err = sqlite3_system_errno(db_); err != 0) {
+                why = std::strerror(err);
+                if (!why.empty())
+                    why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+            }
+            reason = (code == SQLITE_READONLY ? std::string("cannot write the history database")
+                                              : what) +
+                     ": " + why;
+        }
     }
     throw KestramaError(ErrorKind::InputOutput, reason, path_);
 }

@@ -59,13 +59,21 @@ namespace {
 QuotaBand BandOfFigures(std::string_view exceededText, const std::optional<double>& sizeMb,
                         const std::optional<double>& limitMb,
                         const std::optional<double>& thresholdPct) {
+    // Red at or over the limit, amber at or over the warning threshold and under the limit,
+    // green under it. The log's Exceeded text ("Size", "Threshold") decides only where a figure
+    // is missing: it names the threshold as often as the limit.
     const bool exceeded = !exceededText.empty() && exceededText != "No";
     if (!limitMb || *limitMb <= 0)
-        return exceeded ? QuotaBand::Red : QuotaBand::NoLimit;
-    const double used = sizeMb.value_or(0) / *limitMb * 100;
-    if (exceeded || used >= 100)
+        return QuotaBand::NoLimit;
+    if (!sizeMb) {
+        if (!exceeded)
+            return QuotaBand::Green;
+        return exceededText.starts_with("Size") ? QuotaBand::Red : QuotaBand::Amber;
+    }
+    const double used = *sizeMb / *limitMb * 100;
+    if (used >= 100)
         return QuotaBand::Red;
-    if (thresholdPct && used >= *thresholdPct)
+    if (thresholdPct ? used >= *thresholdPct : exceeded)
         return QuotaBand::Amber;
     return QuotaBand::Green;
 }

@@ -323,9 +323,10 @@ std::string TrendsHtml(const TrendsReportData& data) {
 
     s += "<h2>Quota bands</h2>\n<table><thead><tr><th>Band</th><th class=\"n\">Mailboxes</th>"
          "</tr></thead><tbody>\n";
-    s += "<tr class=\"red\"><td>Red: at or over the limit, or exceeded</td><td class=\"n\">" +
+    s += "<tr class=\"red\"><td>Red: at or over the limit</td><td class=\"n\">" +
          std::to_string(t.bands.red) + "</td></tr>\n";
-    s += "<tr class=\"amber\"><td>Amber: at or over the warning threshold</td><td class=\"n\">" +
+    s += "<tr class=\"amber\"><td>Amber: at or over the warning threshold, under the limit</td><td "
+         "class=\"n\">" +
          std::to_string(t.bands.amber) + "</td></tr>\n";
     s += "<tr class=\"green\"><td>Green: below the threshold</td><td class=\"n\">" +
          std::to_string(t.bands.green) + "</td></tr>\n";

@@ -3,6 +3,7 @@
 // with /HISTORY: (same reports, growth over runs, all or nothing, two runs at once).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -125,10 +126,19 @@ TEST(Trends, QuotaBands) {
         {100, 200, 80, "No", QuotaBand::Green},
         {160, 200, 80, "No", QuotaBand::Amber},
         {200, 200, 80, "No", QuotaBand::Red},
-        {10, 200, 80, "Size", QuotaBand::Red},
+        // Over the threshold and under the limit: the log says Exceeded, the band is amber.
+        {188, 200, 90, "Threshold", QuotaBand::Amber},
+        {188, 200, 90, "Size", QuotaBand::Amber},
+        {210, 200, 90, "Size", QuotaBand::Red},
         {10, std::nullopt, 80, "No", QuotaBand::NoLimit},
         {10, std::nullopt, std::nullopt, "", QuotaBand::NoLimit},
+        {10, std::nullopt, 80, "Size", QuotaBand::NoLimit},
         {170, 200, std::nullopt, "No", QuotaBand::Green},
+        {170, 200, std::nullopt, "Threshold", QuotaBand::Amber},
+        // No size: the Exceeded text is all there is.
+        {std::nullopt, 200, 80, "Size", QuotaBand::Red},
+        {std::nullopt, 200, 80, "Threshold", QuotaBand::Amber},
+        {std::nullopt, 200, 80, "No", QuotaBand::Green},
     };
     for (const Case& c : cases) {
         HistoryMailbox m;
@@ -253,6 +263,11 @@ TEST(HistoryStore, RefusesFilesItCannotUseAndLeavesThemAsTheyWere) {
         sqlite3_close(h);
     }
     const std::string foreignBytes = ReadFile(foreign);
+    // A good store whose write-ahead log cannot be opened: the file is not blamed.
+    const std::string blocked = dir / "blocked.sqlite";
+    { SqliteHistoryStore store(blocked); }
+    fs::create_directory(blocked + "-wal");
+    const std::string blockedBytes = ReadFile(blocked);
     struct Case {
         std::string file, message;
     };
@@ -260,6 +275,7 @@ TEST(HistoryStore, RefusesFilesItCannotUseAndLeavesThemAsTheyWere) {
          {Case{notDb, "not a history database"},
           Case{foreign, "not a history database: it holds tables of another program"},
           Case{newer, "history database of a newer version (7)"},
+          Case{blocked, "cannot read the history database: "},
           Case{dir / "missing/h.sqlite", "cannot open the history database"}}) {
         try {
             SqliteHistoryStore store(c.file);
@@ -272,6 +288,7 @@ TEST(HistoryStore, RefusesFilesItCannotUseAndLeavesThemAsTheyWere) {
     EXPECT_EQ(ReadFile(notDb), std::string(4096, 'x'));
     EXPECT_EQ(ReadFile(newer), newerBytes);
     EXPECT_EQ(ReadFile(foreign), foreignBytes);
+    EXPECT_EQ(ReadFile(blocked), blockedBytes);
     EXPECT_EQ(SqliteQuery(foreign, "PRAGMA journal_mode"), "delete\n");
     EXPECT_FALSE(fs::exists(foreign + "-wal"));
 }
@@ -370,6 +387,86 @@ TEST(HistoryStore, ARecordingDroppedBeforeItsCommitLeavesNoRun) {
         EXPECT_EQ(store.Runs("PO", "").size(), end == End::Committed ? 1u : 0u)
             << static_cast<int>(end);
     }
+}
+
+// Old logs recorded after newer ones: each run's trends compare it with the runs before its
+// own date, however the logs were handed over.
+TEST(HistoryRecording, ARunRecordedOutOfOrderComparesWithTheRunsBeforeItsDate) {
+    TempDir dir;
+    SqliteHistoryStore store(dir / "h.sqlite");
+    const char* days[] = {"January 5",  "January 12", "January 19",  "January 26",
+                          "February 2", "February 9", "February 16", "February 23"};
+    auto record = [&](int week) {
+        // ANNA grows 10 MB a week.
+        const MailboxRecord anna = {Text("ANNA"), Text("Anna"),
+                                    Text("1"),    Text("2"),
+                                    Text("3"),    Text(std::to_string(100 + 10 * week)),
+                                    Text("a1"),   Text("300"),
+                                    Text("80%"),  Text("No")};
+        MailboxTable table;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+        table.Append(anna);
+#pragma GCC diagnostic pop
+        RunSummary summary;
+        summary.postOfficeName = "PO";
+        summary.processedOn = std::string("Monday, ") + days[week - 1] + ", 2026 - 2:00 am";
+        PendingFiles pending;
+        HistoryRecording recording(store, table, summary, dir / "po.log");
+        RunContext ctx;
+        recording.Stage(ctx, dir / "po", ";", pending);
+        pending.CommitAll([&recording] { recording.Commit(); });
+        return ReadFile(dir / "po-trends.html");
+    };
+    for (int week : {1, 2, 3, 5, 6, 7, 8})
+        record(week);
+    const std::string page = record(4);
+    EXPECT_NE(page.find("Compared with the run of 2026-01-19."), std::string::npos) << page;
+    EXPECT_NE(page.find("Recorded runs of this post office: 4"), std::string::npos);
+    // The week before grew 10 MB, not the -40 MB against the newest run.
+    const std::string csv = ReadFile(dir / "po-trends.csv");
+    EXPECT_NE(csv.find("ANNA;Anna;130;140;10"), std::string::npos) << csv;
+    EXPECT_EQ(store.Runs("PO", "").size(), 8u);
+}
+
+// Logs whose header gives no date are dated by their files' times and said to be: two such logs
+// are two runs, never one replacing the other.
+TEST(HistoryRecording, ALogWithoutADateIsDatedByItsFile) {
+    TempDir dir;
+    SqliteHistoryStore store(dir / "h.sqlite");
+    const MailboxRecord anna = {Text("ANNA"), Text("Anna"), Text("1"),   Text("2"),   Text("3"),
+                                Text("100"),  Text("a1"),   Text("300"), Text("80%"), Text("No")};
+    MailboxTable table;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+    table.Append(anna);
+#pragma GCC diagnostic pop
+    RunSummary summary;
+    summary.postOfficeName = "PO";
+    std::vector<std::string> lines;
+    for (const char* name : {"week1.log", "week2.log"}) {
+        WriteFile(dir / name, "a log");
+        const auto age = std::string(name) == "week1.log" ? std::chrono::hours(24 * 14)
+                                                          : std::chrono::hours(24 * 7);
+        fs::last_write_time(dir / name, fs::file_time_type::clock::now() - age);
+        RunContext ctx;
+        ctx.windowMode = true;
+        ctx.screenLine = [&lines](std::string_view l) { lines.emplace_back(l); };
+        PendingFiles pending;
+        HistoryRecording recording(store, table, summary, dir / name);
+        recording.Stage(ctx, dir / "po", ";", pending);
+        pending.CommitAll([&recording] { recording.Commit(); });
+    }
+    const std::vector<HistoryRun> runs = store.Runs("PO", "");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_LT(runs[0].processedAt, runs[1].processedAt);
+    for (const HistoryRun& r : runs)
+        EXPECT_EQ(r.processedOn, r.processedAt);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find("The log gives no date: the run is recorded at its file's time, " +
+                            runs[1].processedAt),
+              std::string::npos)
+        << lines[1];
 }
 
 // A file damaged in the pages of the mailboxes: each read of them is an error, never a run cut

@@ -163,9 +163,10 @@ class TrendsRender : public QObject {
                        "CDELACROIX|Camille Delacroix|20|70|50|250",
                        "DSMITH|" + quoted + "|560|600|40|7.1", "BCHEN|Bo Chen|390|390|0|0"}}));
         const QList<QStringList> bands = TablesOf(page, "Quota bands");
-        QCOMPARE(bands.value(0), QStringList({"Red: at or over the limit, or exceeded|1",
-                                              "Amber: at or over the warning threshold|1",
-                                              "Green: below the threshold|2", "No limit|1"}));
+        QCOMPARE(bands.value(0),
+                 QStringList({"Red: at or over the limit|1",
+                              "Amber: at or over the warning threshold, under the limit|1",
+                              "Green: below the threshold|2", "No limit|1"}));
         QCOMPARE(bands.value(1).size(), 4);  // the four mailboxes with a limit
         QCOMPARE(TablesOf(page, "Days until the limit"),
                  QList<QStringList>({{"AMORGAN|Anna Morgan|200|300|35"}}));
