@@ -2,6 +2,7 @@
 
 #include "analysis/Sorting.h"
 #include "analysis/Totals.h"
+#include "history/ConnectionString.h"
 #include "history/HistoryStore.h"
 #include "history/RecordHistory.h"
 #include "logread/ExpireReader.h"
@@ -94,6 +95,16 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
     // the files (or remove them, when the record did not get in) after a kill in between.
     csv.SetJournal(JournalPathOf(basePath), JournalFacts(storeLocation, recording->Recorded()));
     csv.CommitAll([&recording] { recording->Commit(); });
+    // Where the record and the trend reports went, for the Log tab and the debug log.
+    const std::string where = storeLocation.empty() ? DefaultHistoryFile()
+                              : IsServerLocation(storeLocation)
+                                  ? ConnectionStringWithoutPassword(storeLocation)
+                                  : storeLocation;
+    const std::string trendFiles = basePath + "-trends.html, " + basePath + "-trends.csv";
+    AddProgressLine(ctx, "Recorded in the history: " + where);
+    AddProgressLine(ctx, "Trend reports written: " + trendFiles);
+    AddDebugLine(ctx, "History recorded in", where);
+    AddDebugLine(ctx, "Trend reports", trendFiles);
 }
 
 // The four files a mailbox run may write at `basePath`.

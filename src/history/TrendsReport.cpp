@@ -51,7 +51,18 @@ std::string Number(double v) {
 std::string Maybe(const std::optional<double>& v) {
     return v ? Number(*v) : "";
 }
+// A percentage always with one decimal, so that a column of them lines up.
+std::string Percent(const std::optional<double>& v) {
+    if (!v)
+        return "";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.1f", *v);
+    return buf;
+}
+// Days to a limit; beyond ten years the figure says nothing a reader can use.
 std::string Days(const std::optional<double>& v) {
+    if (v && *v > 3650)
+        return "over 10 years";
     return v ? Number(std::ceil(*v)) : "";
 }
 
@@ -159,7 +170,7 @@ std::string GrowthTable(const std::vector<GrowthRow>& rows) {
         s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
              "</td><td class=\"n\">" + Maybe(r.sizeThen) + "</td><td class=\"n\">" +
              Maybe(r.sizeNow) + "</td><td class=\"n\">" + Maybe(r.growthMb) +
-             "</td><td class=\"n\">" + Maybe(r.growthPct) + "</td></tr>\n";
+             "</td><td class=\"n\">" + Percent(r.growthPct) + "</td></tr>\n";
     return s + "</tbody></table>\n";
 }
 
@@ -319,7 +330,19 @@ std::string TrendsHtml(const TrendsReportData& data) {
     s += LineChart(t.runs, CountOf, "Number of mailboxes");
 
     s += GrowthSection(t, t.previous, t.topSincePrevious, "Growth since the previous run");
-    s += GrowthSection(t, t.monthAgo, t.topSinceMonthAgo, "Growth over about 30 days");
+    // The run about 30 days back may be much nearer (the second week of a history): the heading
+    // then says the span it really covers.
+    std::string monthTitle = "Growth over about 30 days";
+    if (t.monthAgo) {
+        const auto from = DaysOfIso(t.runs[*t.monthAgo].processedAt);
+        const auto to = DaysOfIso(t.runs.back().processedAt);
+        if (from && to) {
+            const long span = std::lround(*to - *from);
+            if (span < 21 || span > 45)
+                monthTitle = "Growth over " + std::to_string(span) + (span == 1 ? " day" : " days");
+        }
+    }
+    s += GrowthSection(t, t.monthAgo, t.topSinceMonthAgo, monthTitle);
 
     s += "<h2>Quota bands</h2>\n<table><thead><tr><th>Band</th><th class=\"n\">Mailboxes</th>"
          "</tr></thead><tbody>\n";

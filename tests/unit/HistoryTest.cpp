@@ -3,6 +3,7 @@
 // with /HISTORY: (same reports, growth over runs, all or nothing, two runs at once).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -353,6 +354,13 @@ TEST(HistoryStore, ARecordingWaitsForAnotherAndSaysSo) {
     ASSERT_EQ(waiting.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
     holding->Commit();
     EXPECT_EQ(second.get(), RunOutcome::ReportsWritten);
+    // The Log tab says where the record and the trend reports went.
+    auto said = [&lines](const std::string& text) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(said("Recorded in the history: " + file));
+    EXPECT_TRUE(said("Trend reports written: " + dir / "po-trends.html, " + dir / "po-trends.csv"));
     EXPECT_EQ(first.Runs("Kestrama PO Name", first.LatestRuns().at(0).poPath).size(), 1u);
 }
 
@@ -537,6 +545,25 @@ TEST(HistoryTrendsPage, TextsAreEscapedAndReadAsWindows1252) {
                              "<p>Path: /srv/M\xc3\xbcller\xe2\x82\xac\xef\xbf\xbd<br>",
                              "<tr><td>A&lt;B</td><td>Jos\xc3\xa9 &amp; &quot;Bo&quot;</td>"})
         EXPECT_NE(html.find(part), std::string::npos) << part;
+}
+
+// The page's figures read as a reader expects: growth in % with one decimal, days to a limit
+// beyond ten years said so, and the "about 30 days" section named by the span it covers.
+TEST(HistoryTrendsPage, FiguresAndSpansReadAsMeant) {
+    PostOfficeTrends t;
+    HistoryRun first, second;
+    first.processedAt = "2026-01-05T02:00:00";
+    second.processedAt = "2026-01-12T02:00:00";
+    t.runs = {first, second};
+    t.previous = t.monthAgo = 0;
+    const GrowthRow grew{"ANNA", "Anna", 100.0, 200.0, 100.0, 100.0, 3000.0, 6.7, 51500.0};
+    t.topSincePrevious = t.topSinceMonthAgo = t.reachingLimit = {grew};
+    const std::string html = TrendsHtml(TrendsReportData{t, {}, ";"});
+    for (const char* part : {"<h2>Growth over 7 days</h2>", "<td class=\"n\">100.0</td>",
+                             "<td class=\"n\">over 10 years</td>"})
+        EXPECT_NE(html.find(part), std::string::npos) << part;
+    EXPECT_EQ(html.find("about 30 days"), std::string::npos);
+    EXPECT_EQ(html.find("51500"), std::string::npos);
 }
 
 TEST(HistoryBatch, ReportsStayTheSameAndTrendsFollowTheRuns) {

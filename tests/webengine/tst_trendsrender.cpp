@@ -151,17 +151,17 @@ class TrendsRender : public QObject {
         QCOMPARE(ChartsOf(page), charts);
 
         const QString quoted = R"(Smith; Jo "JJ", Ann)";
-        QCOMPARE(
-            TablesOf(page, "Growth since the previous run"),
-            QList<QStringList>(
-                {{"AMORGAN|Anna Morgan|150|200|50|33.3", "CDELACROIX|Camille Delacroix|40|70|30|75",
-                  "DSMITH|" + quoted + "|580|600|20|3.4", "BCHEN|Bo Chen|390|390|0|0"}}));
+        QCOMPARE(TablesOf(page, "Growth since the previous run"),
+                 QList<QStringList>(
+                     {{"AMORGAN|Anna Morgan|150|200|50|33.3",
+                       "CDELACROIX|Camille Delacroix|40|70|30|75.0",
+                       "DSMITH|" + quoted + "|580|600|20|3.4", "BCHEN|Bo Chen|390|390|0|0.0"}}));
         // The run closest to 30 days before day 35 is the first (day 0), not the second.
         QCOMPARE(TablesOf(page, "Growth over about 30 days"),
                  QList<QStringList>(
-                     {{"AMORGAN|Anna Morgan|100|200|100|100",
-                       "CDELACROIX|Camille Delacroix|20|70|50|250",
-                       "DSMITH|" + quoted + "|560|600|40|7.1", "BCHEN|Bo Chen|390|390|0|0"}}));
+                     {{"AMORGAN|Anna Morgan|100|200|100|100.0",
+                       "CDELACROIX|Camille Delacroix|20|70|50|250.0",
+                       "DSMITH|" + quoted + "|560|600|40|7.1", "BCHEN|Bo Chen|390|390|0|0.0"}}));
         const QList<QStringList> bands = TablesOf(page, "Quota bands");
         QCOMPARE(bands.value(0),
                  QStringList({"Red: at or over the limit|1",
