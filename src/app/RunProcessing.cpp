@@ -93,18 +93,19 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
     StopIfAsked(ctx);
     // The record commits first, then the files follow; the journal lets the next run finish
     // the files (or remove them, when the record did not get in) after a kill in between.
-    csv.SetJournal(JournalPathOf(basePath), JournalFacts(storeLocation, recording->Recorded()));
-    csv.CommitAll([&recording] { recording->Commit(); });
-    // Where the record and the trend reports went, for the Log tab and the debug log.
+    // Where the record and the trend reports go. The debug log says it before the commit: a
+    // debug log that fails then fails the run before anything changed, never after.
     const std::string where = storeLocation.empty() ? DefaultHistoryFile()
                               : IsServerLocation(storeLocation)
                                   ? ConnectionStringWithoutPassword(storeLocation)
                                   : storeLocation;
     const std::string trendFiles = basePath + "-trends.html, " + basePath + "-trends.csv";
+    AddDebugLine(ctx, "Recording the run into", where);
+    AddDebugLine(ctx, "Trend reports", trendFiles);
+    csv.SetJournal(JournalPathOf(basePath), JournalFacts(storeLocation, recording->Recorded()));
+    csv.CommitAll([&recording] { recording->Commit(); });
     AddProgressLine(ctx, "Recorded in the history: " + where);
     AddProgressLine(ctx, "Trend reports written: " + trendFiles);
-    AddDebugLine(ctx, "History recorded in", where);
-    AddDebugLine(ctx, "Trend reports", trendFiles);
 }
 
 // The four files a mailbox run may write at `basePath`.

@@ -17,6 +17,7 @@
 #include "state/StopCheck.h"
 #include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
+#include "text/TemporaryFiles.h"
 
 namespace k32 {
 
@@ -185,19 +186,62 @@ void BindMailbox(sqlite3_stmt* st, int first, std::int64_t runId, const HistoryM
 
 SqliteHistoryStore::SqliteHistoryStore(const std::string& path) : path_(path) {
     struct stat st {};
-    const bool existed = ::stat(path_.c_str(), &st) == 0;
+    if (::lstat(path_.c_str(), &st) != 0 && errno == ENOENT)
+        CreateNew();
     // A constructor that throws runs no destructor: the connection is closed here, which also
-    // rolls back a schema transaction left open. A store that this failed open created is
-    // removed with its companion files (a full disk leaves nothing behind).
+    // rolls back a schema transaction left open.
     try {
         Open();
     } catch (...) {
         sqlite3_close_v2(db_);
-        if (!existed)
-            for (const char* end : {"", "-wal", "-shm", "-journal"})
-                ::unlink((path_ + end).c_str());
         throw;
     }
+}
+
+void SqliteHistoryStore::CreateNew() {
+    // The new store is made whole in a temporary file beside it and then given its name, so
+    // that a store that cannot be made (a full disk) leaves nothing behind, and two first runs
+    // at once end up with one store: the second name is refused, and that run opens the first.
+    const std::string temporary = TemporaryNameBeside(path_);
+    sqlite3* db = nullptr;
+    auto fail = [&](const std::string& what) {
+        const int code = db ? sqlite3_errcode(db) : SQLITE_CANTOPEN;
+        std::string why = db ? sqlite3_errmsg(db) : "out of memory";
+        if (const int err = db ? sqlite3_system_errno(db) : 0; err != 0)
+            why = std::strerror(err);
+        sqlite3_close_v2(db);
+        for (const char* end : {"", "-journal"})
+            ::unlink((temporary + end).c_str());
+        if (code == SQLITE_FULL)
+            throw KestramaError(ErrorKind::InputOutput, "Disk full", path_);
+        if (!why.empty())
+            why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+        throw KestramaError(ErrorKind::InputOutput, what + ": " + why, path_);
+    };
+    if (sqlite3_open_v2(temporary.c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
+        fail("cannot open the history database");
+    const std::string sql = std::string("BEGIN;") + kSchema +
+                            "PRAGMA user_version=" + std::to_string(kHistorySchemaVersion) +
+                            ";COMMIT;";
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail("cannot write the history database");
+    if (sqlite3_close(db) != SQLITE_OK)
+        fail("cannot write the history database");
+    db = nullptr;
+    // A name taken meanwhile is another run's new store, which is used instead. A file system
+    // without hard links gets the name by a rename.
+    if (::link(temporary.c_str(), path_.c_str()) != 0 && errno != EEXIST) {
+        struct stat st {};
+        if (::lstat(path_.c_str(), &st) != 0 &&
+            std::rename(temporary.c_str(), path_.c_str()) != 0) {
+            const int err = errno;
+            ::unlink(temporary.c_str());
+            ThrowIoError(err, path_, true);
+        }
+    }
+    ::unlink(temporary.c_str());
 }
 
 void SqliteHistoryStore::Open() {
@@ -226,13 +270,17 @@ void SqliteHistoryStore::Open() {
             Fail("cannot read the history database");
         version = sqlite3_column_int(s.get(), 0);
     }
-    // A database of another program's is left as it is: nothing is written to it.
+    // A database of another program's is left as it is: nothing is written to it. Its tables
+    // and its version are read in one snapshot, as another run may be creating the store right
+    // now: its tables and its version appear together.
     if (version == 0) {
-        Statement s(
-            db_, "SELECT count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+        Statement s(db_,
+                    "SELECT (SELECT count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' "
+                    "ESCAPE '\\'), (SELECT user_version FROM pragma_user_version)");
         if (!s || sqlite3_step(s.get()) != SQLITE_ROW)
             Fail("cannot read the history database");
-        if (sqlite3_column_int(s.get(), 0) > 0)
+        version = sqlite3_column_int(s.get(), 1);
+        if (version == 0 && sqlite3_column_int(s.get(), 0) > 0)
             throw KestramaError(ErrorKind::InputOutput,
                                 "not a history database: it holds tables of another program",
                                 path_);

@@ -36,6 +36,8 @@ class SqliteHistoryStore : public HistoryStore {
     void RollbackWrite() noexcept override;
 
   private:
+    // Makes a new store file with its schema at the path, which does not exist.
+    void CreateNew();
     // Opens the connection, checks the schema version and creates or upgrades the schema.
     void Open();
     [[noreturn]] void Fail(const std::string& what) const;

@@ -70,20 +70,31 @@ std::string DateOf(const std::string& iso) {
     return iso.substr(0, 10);
 }
 
-// A line chart of one figure over the runs, with the dates below.
+// The step between the labelled ticks of an axis from 0 to at least `hi`: 1, 2 or 5 times a
+// power of ten, for three to six ticks.
+double TickStep(double hi) {
+    if (hi <= 0)
+        return 1;
+    const double raw = hi / 4;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * power >= raw)
+            return std::max(1.0, m * power);
+    return std::max(1.0, 10 * power);
+}
+
+// A line chart of one figure over the runs, with the dates below. The scale starts at zero, as a
+// reader of sizes and counts expects, with a few labelled ticks and light gridlines: a change of
+// one mailbox in three hundred stays a small change.
 std::string LineChart(const std::vector<HistoryRun>& runs, double (*value)(const HistoryRun&),
                       const std::string& caption) {
     // The right margin holds half of the last date, which is centred on the last run.
     const double w = 720, h = 220, left = 70, right = 45, top = 20, bottom = 40;
-    double lo = value(runs.front()), hi = lo;
-    for (const HistoryRun& r : runs) {
-        lo = std::min(lo, value(r));
-        hi = std::max(hi, value(r));
-    }
-    if (hi - lo < 1e-9) {
-        hi += 1;
-        lo = std::max(0.0, lo - 1);
-    }
+    double most = 0;
+    for (const HistoryRun& r : runs)
+        most = std::max(most, value(r));
+    const double tickStep = TickStep(most);
+    const double lo = 0, hi = std::max(tickStep, std::ceil(most / tickStep) * tickStep);
     const double first = DaysOfIso(runs.front().processedAt).value_or(0);
     double last = DaysOfIso(runs.back().processedAt).value_or(0);
     const bool oneDay = last - first < 1e-9;
@@ -99,8 +110,19 @@ std::string LineChart(const std::vector<HistoryRun>& runs, double (*value)(const
         caption + "\">\n";
     s += "<line x1=\"70\" y1=\"180\" x2=\"675\" y2=\"180\" stroke=\"#888\"/>"
          "<line x1=\"70\" y1=\"20\" x2=\"70\" y2=\"180\" stroke=\"#888\"/>\n";
-    s += "<text x=\"64\" y=\"24\" text-anchor=\"end\">" + Number(hi) + "</text>";
-    s += "<text x=\"64\" y=\"180\" text-anchor=\"end\">" + Number(lo) + "</text>\n";
+    for (double tick = lo; tick <= hi + tickStep / 2; tick += tickStep) {
+        char buf[200];
+        const double ty = y(tick);
+        if (tick > lo) {
+            std::snprintf(buf, sizeof buf,
+                          "<line x1=\"70\" y1=\"%.1f\" x2=\"675\" y2=\"%.1f\" stroke=\"#e4e4e4\"/>",
+                          ty, ty);
+            s += buf;
+        }
+        std::snprintf(buf, sizeof buf, "<text x=\"64\" y=\"%.1f\" text-anchor=\"end\">", ty + 4);
+        s += buf + Number(tick) + "</text>";
+    }
+    s += "\n";
     std::string points;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         char buf[64];
