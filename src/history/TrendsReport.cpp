@@ -360,7 +360,7 @@ std::string TrendsHtml(const TrendsReportData& data) {
         const auto to = DaysOfIso(t.runs.back().processedAt);
         if (from && to) {
             const long span = std::lround(*to - *from);
-            if (span < 21 || span > 45)
+            if (span < 24 || span > 36)
                 monthTitle = "Growth over " + std::to_string(span) + (span == 1 ? " day" : " days");
         }
     }
