@@ -23,6 +23,13 @@
 #     gives the same rows. Target: the history's part of the run (recording the run, reading the
 #     52 earlier runs, the trends and writing both trend files) at most 1 s.
 # (c) Store size: bytes of the store file per million mailbox rows, for the stores of (a) and (b).
+# (d) A year recorded at once: 52 weekly logs of 10,000 mailboxes (the log of (b) with its date
+#     moved a week at a time) recorded with one `kestrama32 history import` into a new store,
+#     beside the same logs recorded one by one, by date, with /HISTORY: batch runs (which also
+#     write their reports and trend reports, as an administrator without the import would).
+#     Target: the import no slower.
+#
+#   HISTORY_BENCH_ONLY=import bench/history_bench.sh   measures (d) alone, without the large log
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
@@ -38,9 +45,12 @@ command -v sqlite3 > /dev/null || { echo "missing sqlite3 (tools/setup.sh instal
 
 big="$work/gw65-$mailboxes.log"
 year="$work/gw65-10000.log"
-[ -f "$big" ] || { echo "making $big ($mailboxes mailboxes)..."; "$dummylog" "$big" "$mailboxes" 3 --problems; }
+only=${HISTORY_BENCH_ONLY:-}
+if [ "$only" != import ]; then
+    [ -f "$big" ] || { echo "making $big ($mailboxes mailboxes)..."; "$dummylog" "$big" "$mailboxes" 3 --problems; }
+    cat "$big" > /dev/null  # into the page cache
+fi
 [ -f "$year" ] || "$dummylog" "$year" 10000 3 --problems
-cat "$big" "$year" > /dev/null  # into the page cache
 
 store="$work/history.sqlite"
 remove_store() { rm -f "$1" "$1-wal" "$1-shm" "$1-journal"; }
@@ -117,6 +127,59 @@ VACUUM;
 EOF
 }
 
+# (d): prints "import_seconds batch_seconds". The 52 logs are written anew each time.
+import_bench() {
+    local logs="$work/weeks" k day imported="$work/imported.sqlite" batch="$work/batch.sqlite"
+    rm -rf "$logs"
+    mkdir -p "$logs"
+    for k in $(seq 0 51); do
+        day=$(LC_ALL=C date -u -d "2003-01-05 + $((7 * k)) days" '+%B %-d, %Y')
+        # The dummy log's date is "May 31, 2003"; only the header's line names it.
+        sed "0,/May 31, 2003/s//$day/" "$year" > "$logs/week-$(printf %02d "$k").log"
+    done
+    cat "$logs"/*.log > /dev/null
+    remove_store "$imported"
+    remove_store "$batch"
+    local t0 t1 t2
+    t0=$(date +%s.%N)
+    # Given newest first: the import orders them by date itself.
+    if ! "$program" history import "--history=$imported" $(ls -r "$logs"/*.log) > "$work/import.txt"; then
+        echo "failed: history import" >&2
+        cat "$work/import.txt" >&2
+        exit 1
+    fi
+    t1=$(date +%s.%N)
+    for log in "$logs"/*.log; do
+        "$program" "/IN:$log" "/OUT:$work/report" '/OPTIONS:5130;.' "/HISTORY:$batch" > /dev/null ||
+            { echo "failed: $program /IN:$log /HISTORY:$batch" >&2; exit 1; }
+    done
+    t2=$(date +%s.%N)
+    [ "$(rows_of "$imported")" = 520000 ] && [ "$(rows_of "$batch")" = 520000 ] ||
+        { echo "the stores do not hold 52 runs of 10,000 mailboxes" >&2; exit 1; }
+    remove_store "$imported"
+    remove_store "$batch"
+    rm -rf "$logs" "$work/import.txt"
+    rm -f "$work"/report.csv "$work"/report.mht "$work"/report-trends.*
+    awk -v a="$t0" -v b="$t1" -v c="$t2" 'BEGIN {print b - a, c - b}'
+}
+
+import_row() {  # IMPORT_SECONDS BATCH_SECONDS
+    echo "(d) 52 weekly logs of 10,000 mailboxes recorded into a new store"
+    awk -v i="$1" -v b="$2" 'BEGIN {
+        printf "%-36s %7.2f s\n", "one by one, /HISTORY: batch runs", b
+        printf "%-36s %7.2f s %7.2fx   (target <= 1: %s)\n", "history import, one command", i,
+               i / b, (i <= b) ? "met" : "MISSED"
+    }'
+}
+
+if [ "$only" = import ]; then
+    echo "measuring..."
+    read -r d_import d_batch < <(import_bench)
+    echo
+    import_row "$d_import" "$d_batch"
+    exit 0
+fi
+
 echo "preparing the stores..."
 # (a)'s second week: the big log's run moved a week back.
 remove_store "$work/week.sqlite"
@@ -133,6 +196,7 @@ read -r a_first a_first_kb a_first_cpu < <(best fresh_store "$big" "/HISTORY:$st
 first_rows=$(rows_of "$store")
 first_bytes=$(bytes_of "$store")
 read -r a_week a_week_kb a_week_cpu < <(best week_store "$big" "/HISTORY:$store")
+read -r d_import d_batch < <(import_bench)
 read -r b_off _ _ < <(best nothing "$year")
 read -r b_on _ _ < <(best year_store "$year" "/HISTORY:$store")
 year_runs=$(sqlite3 "$store" 'SELECT count(*) FROM runs')
@@ -180,3 +244,5 @@ awk -v b="$first_bytes" -v r="$first_rows" -v name="one run of $mailboxes mailbo
 awk -v b="$year_bytes" -v r="$year_rows" -v name="$year_runs weekly runs of 10,000 mailboxes" 'BEGIN {
     printf "%-36s %9d rows %10.1f MB   %6.1f MB per million rows\n", name, r, b / 1048576,
            b / r * 1e6 / 1048576 }'
+echo
+import_row "$d_import" "$d_batch"

@@ -50,17 +50,6 @@ void FormReportPaths(const std::string& base, RunSummary& sum) {
     sum.OutputFolder = OutputFolderOf(base);
 }
 
-// Chooses the user reader by the first three characters of the version text.
-MailboxTable ReadUsersForVersion(RunContext& ctx, const RunRequest& request,
-                                 const KeywordTable& keywords, const RunSummary& sum) {
-    std::string_view prefix = sum.versionText.view().substr(0, 3);
-    if (prefix == "5.5")
-        return ReadUsersGW55(ctx, request.inputPath, keywords, request.readPlan);
-    if (prefix != "6.0" && prefix != "6.5" && prefix != "7.0" && prefix != "8.0")
-        AddProgressLine(ctx, "No compatible version found, trying anyway");
-    return ReadUsersGW6(ctx, request.inputPath, keywords, request.readPlan);
-}
-
 // Both reports are written at the same time, each on its own thread into its own temporary
 // file, and then replace the previous pair together: a run that fails on the way leaves both
 // previous reports, never a new CSV beside an old web report.
@@ -185,16 +174,12 @@ void RunMailboxBranch(RunContext& ctx, const RunRequest& request, const KeywordT
     AddDebugLine(ctx, "Statistics detected", "yes");
     RunSummary& sum = result.log.summary;
     const LogHeader& header = result.log.header;
-    sum.versionText = ReadVersion(ctx, header, keywords);
-    sum.groupWise5 = IsGroupWise5(sum.versionText.view());
-    sum.processedOn = ReadProcessedOn(ctx, header, keywords);
-    sum.pathToPO = ReadPathToPO(ctx, header, keywords);
-    sum.postOfficeName = ReadPostOfficeName(ctx, header, keywords);
+    ReadMailboxHeader(ctx, header, keywords, sum);
     // A history store that cannot be used fails the run before the log is read.
     std::unique_ptr<HistoryStore> store;
     if (request.history.keep)
         store = OpenHistoryStore(request.history.location);
-    MailboxTable table = ReadUsersForVersion(ctx, request, keywords, sum);
+    MailboxTable table = ReadMailboxes(ctx, request.inputPath, keywords, sum, request.readPlan);
     SortMailboxes(ctx, table, request.settings.Sort, request.settings.SortDir);
     ComputeTotals(ctx, table, sum);
     AddProgressLine(ctx, "Done processing");
@@ -245,6 +230,26 @@ void CheckLogReadable(const std::string& path) {
 }
 
 }  // namespace
+
+void ReadMailboxHeader(RunContext& ctx, const LogHeader& header, const KeywordTable& keywords,
+                       RunSummary& sum) {
+    sum.versionText = ReadVersion(ctx, header, keywords);
+    sum.groupWise5 = IsGroupWise5(sum.versionText.view());
+    sum.processedOn = ReadProcessedOn(ctx, header, keywords);
+    sum.pathToPO = ReadPathToPO(ctx, header, keywords);
+    sum.postOfficeName = ReadPostOfficeName(ctx, header, keywords);
+}
+
+// The reader is chosen by the first three characters of the version text.
+MailboxTable ReadMailboxes(RunContext& ctx, const std::string& path, const KeywordTable& keywords,
+                           const RunSummary& sum, const ReadPlan& plan) {
+    std::string_view prefix = sum.versionText.view().substr(0, 3);
+    if (prefix == "5.5")
+        return ReadUsersGW55(ctx, path, keywords, plan);
+    if (prefix != "6.0" && prefix != "6.5" && prefix != "7.0" && prefix != "8.0")
+        AddProgressLine(ctx, "No compatible version found, trying anyway");
+    return ReadUsersGW6(ctx, path, keywords, plan);
+}
 
 std::string OutputFolderOf(const std::string& basePath) {
     auto slash = basePath.rfind('/');

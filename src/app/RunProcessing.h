@@ -6,6 +6,9 @@
 #include <string>
 
 #include "app/RunRequest.h"
+#include "state/KeywordTable.h"
+#include "state/ReadPlan.h"
+#include "state/Records.h"
 #include "state/RunContext.h"
 
 namespace k32 {
@@ -24,6 +27,16 @@ RunResult ReSortAndRewrite(const RunRequest& request, RunContext& ctx);
 // Reads the log's expire statistics into the expire table, without a report (the hidden
 // "Special" button of the window).
 RunResult RunExpireReportOnly(const RunRequest& request, RunContext& ctx);
+
+// Reads into `sum` what a mailbox log's header tells besides its language (the version, the
+// processed-on text, the post office's path and name).
+void ReadMailboxHeader(RunContext& ctx, const LogHeader& header, const KeywordTable& keywords,
+                       RunSummary& sum);
+
+// Reads the mailboxes of the log at `path` with the reader of its version (`sum.versionText`:
+// GroupWise 5.5, else 6 and later, saying so on `ctx` for a version it does not know).
+MailboxTable ReadMailboxes(RunContext& ctx, const std::string& path, const KeywordTable& keywords,
+                           const RunSummary& sum, const ReadPlan& plan);
 
 // The folder part of a base path: everything before its last "/", "/" for a name in the root,
 // empty when there is no folder.

@@ -9,7 +9,7 @@ namespace k32 {
 
 namespace {
 
-void WriteAll(int fd, const std::string& text) {
+void WriteAll(int fd, std::string_view text) {
     std::size_t done = 0;
     while (done < text.size()) {
         ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -57,6 +57,13 @@ TerminalProgress::~TerminalProgress() {
     }
     wake_.notify_all();
     thread_.join();
+}
+
+void TerminalProgress::WriteAbove(int fd, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    if (thread_.joinable())
+        WriteAll(fd_, "\r\x1b[K");
+    WriteAll(fd, text);
 }
 
 void TerminalProgress::Draw() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace k32 {
@@ -28,6 +29,9 @@ class TerminalProgress {
     // Stops drawing and clears the line.
     ~TerminalProgress();
     TerminalProgress(const TerminalProgress&) = delete;
+    // Writes `text` to `fd` (standard output, say) on a line of its own: the progress line is
+    // cleared first and drawn again below it at its next redraw.
+    void WriteAbove(int fd, std::string_view text);
     TerminalProgress& operator=(const TerminalProgress&) = delete;
 
   private:

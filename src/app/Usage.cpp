@@ -17,6 +17,7 @@ std::string UsageText() {
     return R"(Usage: kestrama32
        kestrama32 /IN:LOG /OUT:BASE /OPTIONS:SDMCXY [/COLUMN:...] [/TOP:N,ABOVE:V]
                   [/HISTORY:[FILE]]
+       kestrama32 history import [--history=FILE|URL] LOG...
        kestrama32 --help | --version
 
 Turns a GWCheck log with mailbox or expire statistics into a web report (BASE.mht) and a
@@ -46,6 +47,8 @@ CSV report (BASE.csv). Without parameters it opens the window.
                    off the command line, where other users of this machine can see it:
                    in ~/.pgpass (or the file PGPASSFILE names), in PGPASSWORD, or in a
                    service file ("postgresql:///?service=NAME")
+  history import   record many logs into the history store at once, in the order of
+                   their dates, without reports (kestrama32 history --help tells more)
   -h, --help       show this text
   -V, --version    show the version
 

@@ -1,7 +1,8 @@
 // kestrama32: turns GWCheck logs into mailbox reports. With /IN: /OUT: /OPTIONS: switches it
-// runs headless and exits; otherwise it hands over to the window program, which it starts in
-// its own place. This program links no window library, so a batch run loads none. --help and
-// --version answer at once.
+// runs headless and exits; "history import LOG..." records logs into the history store without
+// reports; otherwise it hands over to the window program, which it starts in its own place.
+// This program links no window library, so a batch run loads none. --help and --version answer
+// at once.
 
 #include <clocale>
 #include <iostream>
@@ -10,6 +11,7 @@
 
 #include "app/AppState.h"
 #include "app/CommandLine.h"
+#include "app/HistoryCommand.h"
 #include "app/Startup.h"
 #include "app/Usage.h"
 #include "app/WindowLauncher.h"
@@ -17,6 +19,9 @@
 int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");  // time stamps in the system's date and time formats
     std::vector<std::string> params(argv + 1, argv + argc);
+    // A subcommand has switches of its own, --help included.
+    if (k32::IsHistoryCommand(params))
+        return k32::RunHistoryCommand(params, argc, argv);
     // Read now: the password of a history switch leaves the arguments that others can see.
     if (k32::HidePasswordInArguments(argc, argv))
         std::cerr << k32::PasswordOnCommandLineWarning() << '\n';

@@ -1,13 +1,11 @@
 #include "history/RecordHistory.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <exception>
 #include <functional>
 #include <future>
@@ -16,6 +14,7 @@
 #include <utility>
 
 #include "history/ConnectionString.h"
+#include "history/HistoryRows.h"
 #include "history/Trends.h"
 #include "history/TrendsReport.h"
 #include "state/DebugLog.h"
@@ -24,78 +23,6 @@
 #include "text/LogDates.h"
 
 namespace k32 {
-
-namespace {
-
-// A figure of the log ("472", "80%", "1234"); empty when there is none or it is "-1" (no
-// limit).
-std::optional<double> FigureOf(std::string_view text) {
-    while (!text.empty() && (text.back() == '%' || text.back() == ' '))
-        text.remove_suffix(1);
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    if (text.empty())
-        return std::nullopt;
-    bool negative = false;
-    if (text.front() == '-') {
-        negative = true;
-        text.remove_prefix(1);
-    }
-    double v = 0;
-    bool digits = false;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            v = v * 10 + (c - '0');
-            digits = true;
-        } else if (c != ',' && c != '.') {
-            return std::nullopt;
-        }
-    }
-    if (!digits || negative)
-        return std::nullopt;
-    return v;
-}
-
-// The run's own figures, without its mailboxes (their count and total are set by the caller).
-HistoryRun RunOf(const RunSummary& summary, const std::string& logPath) {
-    HistoryRun run;
-    run.poName = summary.postOfficeName.str();
-    run.poPath = summary.pathToPO.str();
-    run.gwVersion = summary.versionText.str();
-    run.language = summary.languageName.str();
-    run.processedOn = summary.processedOn.str();
-    run.logPath = logPath;
-    struct stat st {};
-    const bool haveStat = ::stat(logPath.c_str(), &st) == 0;
-    run.logBytes = haveStat ? static_cast<std::int64_t>(st.st_size) : 0;
-    if (auto at = ParseLogDate(run.processedOn)) {
-        run.processedAt = *at;
-    } else {
-        run.processedAt = IsoUtc(haveStat ? st.st_mtime : std::time(nullptr));
-        // A log without a date is known by its file's time: two such logs are two runs, not one
-        // replacing the other.
-        if (run.processedOn.empty())
-            run.processedOn = run.processedAt;
-    }
-    run.recordedAt = IsoUtc(std::time(nullptr));
-    return run;
-}
-
-// Fills `m` with mailbox `r`, reusing the storage of its texts.
-void FillMailbox(const MailboxRecordView& r, HistoryMailbox& m) {
-    m.username.assign(r.field[kUserName]);
-    m.fullname.assign(r.field[kFullName]);
-    m.sizeMb = FigureOf(r.field[kSize]);
-    m.inbox = FigureOf(r.field[kInbox]);
-    m.outbox = FigureOf(r.field[kOutbox]);
-    m.wastebin = FigureOf(r.field[kWastebasket]);
-    m.limitMb = FigureOf(r.field[kSizeLimit]);
-    m.thresholdPct = FigureOf(r.field[kThreshold]);
-    m.exceeded.assign(r.field[kExceeded]);
-    m.uid.assign(r.field[kUid]);
-}
-
-}  // namespace
 
 // The usernames and sizes of one earlier run, read before the store starts recording.
 struct EarlierRun {
@@ -120,11 +47,9 @@ struct HistoryRecording::State {
 
 HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& table,
                                    const RunSummary& summary, const std::string& logPath)
-    : state_(new State{store, table, RunOf(summary, logPath), {}, {}, {}, false, 0, {}, {}}) {
+    : state_(
+          new State{store, table, RunOf(summary, table, logPath), {}, {}, {}, false, 0, {}, {}}) {
     State& s = *state_;
-    for (std::uint32_t i = 1; i <= table.Count(); ++i)
-        s.run.totalMb += FigureOf(table.Get(i).field[kSize]).value_or(0);
-    s.run.mailboxes = static_cast<std::int64_t>(table.Count());
 
     // From here the store is the recording thread's alone, until Stage waits for it. The
     // thread first reads what the trends need of the earlier runs, without holding the store,
@@ -153,12 +78,7 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
             throw;
         }
         s.earlierRead.set_value();
-        s.id = s.write->RecordRunRows(
-            s.run, s.table.Count(), [&s, &stop](std::size_t i, HistoryMailbox& m) {
-                if (i % 256 == 0 && stop.stop_requested())
-                    throw RunStopped{};
-                FillMailbox(s.table.Get(static_cast<std::uint32_t>(i + 1)), m);
-            });
+        s.id = RecordMailboxes(*s.write, s.run, s.table, stop);
     });
 }
 
