@@ -566,6 +566,29 @@ TEST(HistoryTrendsPage, FiguresAndSpansReadAsMeant) {
     EXPECT_EQ(html.find("51500"), std::string::npos);
 }
 
+// One mailbox more among three hundred is a small change on the chart: its scale starts at zero,
+// with a few labelled ticks and light gridlines, never at the lowest value.
+TEST(HistoryTrendsPage, ChartsStartAtZeroWithTicks) {
+    PostOfficeTrends t;
+    HistoryRun first, second;
+    first.processedAt = "2026-01-05T02:00:00";
+    second.processedAt = "2026-01-12T02:00:00";
+    first.mailboxes = 307;
+    second.mailboxes = 308;
+    first.totalMb = second.totalMb = 785;
+    t.runs = {first, second};
+    const std::string html = TrendsHtml(TrendsReportData{t, {}, ";"});
+    const std::string counts = html.substr(html.find("aria-label=\"Number of mailboxes\""));
+    for (const char* tick : {">0</text>", ">100</text>", ">200</text>", ">300</text>"})
+        EXPECT_NE(counts.find(tick), std::string::npos) << tick;
+    EXPECT_EQ(counts.find(">307</text>"), std::string::npos);
+    EXPECT_NE(counts.find("stroke=\"#e4e4e4\""), std::string::npos);
+    // The total-size chart: one label per tick, none repeated around a single value.
+    const std::string sizes = html.substr(html.find("aria-label=\"Total size"));
+    EXPECT_EQ(sizes.find(">785</text>"), std::string::npos);
+    EXPECT_NE(sizes.find(">800</text>"), std::string::npos);
+}
+
 TEST(HistoryBatch, ReportsStayTheSameAndTrendsFollowTheRuns) {
     TempDir dir;
     const std::string db = dir / "h.sqlite";
