@@ -190,7 +190,8 @@ Recovery RecoverFiles(const std::string& journalPath, const std::vector<std::str
             RemoveJournal(journalPath);
         return Recovery::Unreadable;
     }
-    const bool forward = journal->facts.empty() || finish(*journal);
+    // With facts but nobody to weigh them, the files are removed: the safe way when in doubt.
+    const bool forward = journal->facts.empty() || (finish && finish(*journal));
     for (const FileJournal::File& f : journal->files) {
         struct stat st {};
         if (::lstat(f.temporary.c_str(), &st) != 0)
