@@ -75,14 +75,6 @@ std::string FromStoredText(std::string_view s) {
     return IsAscii(s) ? std::string(s) : Windows1252FromUtf8(s);
 }
 
-// The folder of a file, "." for a bare name.
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 class Statement {
   public:
     Statement(sqlite3* db, const char* sql) {
@@ -255,9 +247,9 @@ void SqliteHistoryStore::Open() {
     if (sqlite3_db_readonly(db_, "main") == 1)
         throw KestramaError(ErrorKind::InputOutput,
                             "cannot write the history database: the file is read-only", path_);
-    if (const std::string folder = FolderOf(path_); ::access(folder.c_str(), W_OK) != 0 &&
-                                                    (errno == EACCES || errno == EROFS) &&
-                                                    ::access((path_ + "-wal").c_str(), W_OK) != 0)
+    if (const std::string folder = FolderOf(path_);
+        ::access(folder.empty() ? "." : folder.c_str(), W_OK) != 0 &&
+        (errno == EACCES || errno == EROFS) && ::access((path_ + "-wal").c_str(), W_OK) != 0)
         throw KestramaError(ErrorKind::InputOutput,
                             "cannot write the history database: its folder is read-only", path_);
     sqlite3_busy_handler(db_, &SqliteHistoryStore::Busy, this);

@@ -17,11 +17,6 @@ namespace {
 
 constexpr std::string_view kFirstLine = "kestrama32 journal 1";
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // A value on one line without spaces: backslash, space and line ends escaped.
 std::string Escaped(std::string_view s) {
     std::string out;
@@ -112,15 +107,9 @@ std::string FileJournal::Fact(std::string_view key) const {
 
 std::string JournalPathOf(const std::string& basePath) {
     // Named by a hash of the base name, so that a long base name still leaves room for it.
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    const auto slash = basePath.rfind('/');
-    for (unsigned char c :
-         std::string_view(basePath).substr(slash == std::string::npos ? 0 : slash + 1)) {
-        h ^= c;
-        h *= 0x100000001b3ull;
-    }
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    std::snprintf(hex, sizeof hex, "%016llx",
+                  static_cast<unsigned long long>(FileNameHash(basePath)));
     return FolderOf(basePath) + ".kestrama32-" + hex + ".journal";
 }
 

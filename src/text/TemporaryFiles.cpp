@@ -41,23 +41,9 @@ void AppendHex(std::string& out, std::uint64_t bits, int digits) {
         out.push_back(kHex[bits & 15]);
 }
 
-std::string_view FileNameOf(std::string_view path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// What the temporaries of `target` are named by: 32 bits of the FNV-1a hash of its file name.
+// What the temporaries of `target` are named by: 32 bits of the hash of its file name.
 std::string TargetTag(std::string_view target) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (unsigned char c : FileNameOf(target)) {
-        h ^= c;
-        h *= 0x100000001b3ull;
-    }
+    const std::uint64_t h = FileNameHash(target);
     std::string tag;
     AppendHex(tag, h ^ (h >> 32), 8);
     return tag;
@@ -73,6 +59,21 @@ bool StillNamed(int fd, const std::string& path) {
 }
 
 }  // namespace
+
+std::string FolderOf(std::string_view path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::uint64_t FileNameHash(std::string_view path) {
+    const auto slash = path.rfind('/');
+    std::uint64_t h = 0xcbf29ce484222325ull;  // 64-bit FNV-1a
+    for (unsigned char c : path.substr(slash == std::string_view::npos ? 0 : slash + 1)) {
+        h ^= c;
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) {

@@ -6,7 +6,9 @@
 // is one whose writer is gone, and may be removed by anyone, while a live writer's file is
 // never touched.
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace k32 {
@@ -35,6 +37,13 @@ class UniqueFd {
   private:
     int fd_ = -1;
 };
+
+// The folder part of `path` with its final "/"; empty for a bare name.
+std::string FolderOf(std::string_view path);
+
+// A 64-bit hash (FNV-1a) of the file name of `path`, without its folder: what names the hidden
+// files that belong to a file.
+std::uint64_t FileNameHash(std::string_view path);
 
 // A name for a temporary file in the folder of `path`: a fixed prefix, a short hash of the
 // target's file name (so that the temporaries of one target can be found again), and a random

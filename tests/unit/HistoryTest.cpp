@@ -39,6 +39,29 @@ std::string Sample(const std::string& name) {
     return std::string(KESTRAMA_SAMPLES) + "/" + name;
 }
 
+// A table of one mailbox, ANNA, of `sizeMb` MB, her limit 300 MB at an 80% threshold.
+MailboxTable AnnaTable(const std::string& sizeMb = "100") {
+    const MailboxRecord anna = {Text("ANNA"), Text("Anna"), Text("1"),   Text("2"),   Text("3"),
+                                Text(sizeMb), Text("a1"),   Text("300"), Text("80%"), Text("No")};
+    MailboxTable table;
+// GCC 12 warns of an out-of-bounds store inside the table's vector growth that cannot happen
+// (a known false positive of -Warray-bounds with -O3).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+    table.Append(anna);
+#pragma GCC diagnostic pop
+    return table;
+}
+
+// Records `table` with its trend reports beside `base`, committed as a mailbox run commits.
+void RecordWithTrends(HistoryStore& store, const MailboxTable& table, const RunSummary& summary,
+                      const std::string& logPath, const std::string& base, RunContext& ctx) {
+    PendingFiles pending;
+    HistoryRecording recording(store, table, summary, logPath);
+    recording.Stage(ctx, base, ";", pending);
+    pending.CommitAll([&recording] { recording.Commit(); });
+}
+
 // The English sample with another date and Anna Morgan's size (in MB), for runs over time.
 std::string SampleOn(const std::string& date, int annaMb, bool withBo = true) {
     std::string log = ReadFile(Sample("english-gw652.log"));
@@ -369,15 +392,7 @@ TEST(HistoryStore, ARecordingWaitsForAnotherAndSaysSo) {
 TEST(HistoryStore, ARecordingDroppedBeforeItsCommitLeavesNoRun) {
     TempDir dir;
     SqliteHistoryStore store(dir / "h.sqlite");
-    const MailboxRecord anna = {Text("ANNA"), Text("Anna"), Text("1"),   Text("2"),   Text("3"),
-                                Text("100"),  Text("a1"),   Text("300"), Text("80%"), Text("No")};
-    MailboxTable table;
-// GCC 12 warns of an out-of-bounds store inside the table's vector growth that cannot happen
-// (a known false positive of -Warray-bounds with -O3).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Warray-bounds"
-    table.Append(anna);
-#pragma GCC diagnostic pop
+    const MailboxTable table = AnnaTable();
     RunSummary summary;
     summary.postOfficeName = "PO";
     summary.processedOn = "Monday, March 7, 2005 - 2:15 am";
@@ -405,25 +420,13 @@ TEST(HistoryRecording, ARunRecordedOutOfOrderComparesWithTheRunsBeforeItsDate) {
     const char* days[] = {"January 5",  "January 12", "January 19",  "January 26",
                           "February 2", "February 9", "February 16", "February 23"};
     auto record = [&](int week) {
-        // ANNA grows 10 MB a week.
-        const MailboxRecord anna = {Text("ANNA"), Text("Anna"),
-                                    Text("1"),    Text("2"),
-                                    Text("3"),    Text(std::to_string(100 + 10 * week)),
-                                    Text("a1"),   Text("300"),
-                                    Text("80%"),  Text("No")};
-        MailboxTable table;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Warray-bounds"
-        table.Append(anna);
-#pragma GCC diagnostic pop
         RunSummary summary;
         summary.postOfficeName = "PO";
         summary.processedOn = std::string("Monday, ") + days[week - 1] + ", 2026 - 2:00 am";
-        PendingFiles pending;
-        HistoryRecording recording(store, table, summary, dir / "po.log");
         RunContext ctx;
-        recording.Stage(ctx, dir / "po", ";", pending);
-        pending.CommitAll([&recording] { recording.Commit(); });
+        // ANNA grows 10 MB a week.
+        RecordWithTrends(store, AnnaTable(std::to_string(100 + 10 * week)), summary, dir / "po.log",
+                         dir / "po", ctx);
         return ReadFile(dir / "po-trends.html");
     };
     for (int week : {1, 2, 3, 5, 6, 7, 8})
@@ -442,13 +445,7 @@ TEST(HistoryRecording, ARunRecordedOutOfOrderComparesWithTheRunsBeforeItsDate) {
 TEST(HistoryRecording, ALogWithoutADateIsDatedByItsFile) {
     TempDir dir;
     SqliteHistoryStore store(dir / "h.sqlite");
-    const MailboxRecord anna = {Text("ANNA"), Text("Anna"), Text("1"),   Text("2"),   Text("3"),
-                                Text("100"),  Text("a1"),   Text("300"), Text("80%"), Text("No")};
-    MailboxTable table;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Warray-bounds"
-    table.Append(anna);
-#pragma GCC diagnostic pop
+    const MailboxTable table = AnnaTable();
     RunSummary summary;
     summary.postOfficeName = "PO";
     std::vector<std::string> lines;
@@ -460,10 +457,7 @@ TEST(HistoryRecording, ALogWithoutADateIsDatedByItsFile) {
         RunContext ctx;
         ctx.windowMode = true;
         ctx.screenLine = [&lines](std::string_view l) { lines.emplace_back(l); };
-        PendingFiles pending;
-        HistoryRecording recording(store, table, summary, dir / name);
-        recording.Stage(ctx, dir / "po", ";", pending);
-        pending.CommitAll([&recording] { recording.Commit(); });
+        RecordWithTrends(store, table, summary, dir / name, dir / "po", ctx);
     }
     const std::vector<HistoryRun> runs = store.Runs("PO", "");
     ASSERT_EQ(runs.size(), 2u);
