@@ -2,9 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 #include "history/PgHistoryStore.h"
@@ -58,6 +60,13 @@ void HistoryStore::Transaction::Commit() {
 HistoryStore::Transaction HistoryStore::Begin() {
     BeginWrite();
     return Transaction(*this);
+}
+
+void HistoryStore::SortByPostOffice(std::vector<HistoryRun>& runs) {
+    std::sort(runs.begin(), runs.end(), [](const HistoryRun& a, const HistoryRun& b) {
+        return std::tie(a.poName, a.poPath, a.processedAt, a.id) <
+               std::tie(b.poName, b.poPath, b.processedAt, b.id);
+    });
 }
 
 std::vector<HistoryMailbox> HistoryStore::Mailboxes(std::int64_t runId) {

@@ -82,6 +82,19 @@ class HistoryStore {
     virtual std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) = 0;
     // The newest run of every post office, by name.
     virtual std::vector<HistoryRun> LatestRuns() = 0;
+    // Every run of every post office, by post office name, path, then processed_at and id.
+    virtual std::vector<HistoryRun> AllRuns() = 0;
+    // Deletes the run `runId` and its mailboxes in a write transaction of its own, waiting for
+    // another recorder as Begin does; false when the store holds no such run. Raises the
+    // store's error when it cannot, leaving the store as it was.
+    virtual bool ForgetRun(std::int64_t runId) = 0;
+    // The rows of `username` in every run of the post office where it appears, by processed_at,
+    // then run id, then the order they were recorded in. Usernames match whatever the letter
+    // case of A to Z (a mailbox's name is case-blind); other letters match as they are, on
+    // every store alike.
+    virtual std::vector<MailboxPoint> MailboxOverTime(const std::string& poName,
+                                                      const std::string& poPath,
+                                                      const std::string& username) = 0;
     // True when the store holds the run recorded as `run` (its id, post office, processed-on
     // text and time of recording): whether a run that was killed while committing got its
     // record in.
@@ -101,6 +114,10 @@ class HistoryStore {
     virtual void ForEachSize(std::int64_t runId, const EachSize& each);
 
   protected:
+    // Sorts runs as AllRuns hands them over, by the texts as the runs hold them, so that every
+    // store orders them alike whatever its database's collation.
+    static void SortByPostOffice(std::vector<HistoryRun>& runs);
+
     // What a transaction asks of its store. A write that fails rolls back before it raises.
     virtual void BeginWrite() = 0;
     virtual std::int64_t RecordRun(const HistorySnapshot& snapshot) = 0;

@@ -35,4 +35,10 @@ struct HistorySnapshot {
     std::vector<HistoryMailbox> mailboxes;
 };
 
+// One mailbox as one run recorded it: a point of that mailbox's size over time.
+struct MailboxPoint {
+    HistoryRun run;
+    HistoryMailbox mailbox;
+};
+
 }  // namespace k32

@@ -487,7 +487,74 @@ HistoryRun RunOf(const PgClient& pq, const PGresult* r) {
     return run;
 }
 
+// The mailbox whose columns (username to uid, as ForEachMailbox reads them) start at `first`.
+HistoryMailbox MailboxOf(const PgClient& pq, const PGresult* r, int first) {
+    auto text = [&](int c) { return Windows1252FromUtf8(pq.getvalue(r, 0, first + c)); };
+    HistoryMailbox m;
+    m.username = text(0);
+    m.fullname = text(1);
+    m.sizeMb = RealOf(pq, r, 0, first + 2);
+    m.inbox = RealOf(pq, r, 0, first + 3);
+    m.outbox = RealOf(pq, r, 0, first + 4);
+    m.wastebin = RealOf(pq, r, 0, first + 5);
+    m.limitMb = RealOf(pq, r, 0, first + 6);
+    m.thresholdPct = RealOf(pq, r, 0, first + 7);
+    m.exceeded = text(8);
+    m.uid = text(9);
+    return m;
+}
+
+// A username with A to Z made small, and nothing else changed, as the file store's NOCASE does:
+// the server's lower() would follow its locale.
+constexpr const char* kFoldedUsername =
+    "translate(%s, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')";
+
+std::string Folded(const char* what) {
+    std::string s = kFoldedUsername;
+    return s.replace(s.find("%s"), 2, what);
+}
+
 }  // namespace
+
+std::vector<HistoryRun> PgHistoryStore::AllRuns() {
+    const std::string sql = std::string("SELECT ") + kRunColumns + " FROM runs";
+    std::vector<HistoryRun> runs;
+    ForEachRow(sql, {}, [&](const PGresult* r) { runs.push_back(RunOf(pq_, r)); });
+    SortByPostOffice(runs);
+    return runs;
+}
+
+bool PgHistoryStore::ForgetRun(std::int64_t runId) {
+    Transaction write = Begin();
+    const std::string id = NumberText(runId);
+    const Result gone =
+        Params("DELETE FROM runs WHERE id=$1 RETURNING id", {id}, PGRES_TUPLES_OK, true);
+    const bool found = pq_.ntuples(gone.get()) > 0;
+    Params("DELETE FROM mailboxes WHERE run_id=$1", {id}, PGRES_COMMAND_OK, true);
+    write.Commit();
+    return found;
+}
+
+std::vector<MailboxPoint> PgHistoryStore::MailboxOverTime(const std::string& poName,
+                                                          const std::string& poPath,
+                                                          const std::string& username) {
+    const std::string sql =
+        "SELECT r.id, r.po_name, r.po_path, r.gw_version, r.language, r.processed_on, "
+        "r.processed_at, r.log_path, r.log_bytes, r.recorded_at, r.mailboxes, r.total_mb, "
+        "m.username, m.fullname, m.size_mb, m.inbox, m.outbox, m.wastebin, m.limit_mb, "
+        "m.threshold_pct, m.exceeded, m.uid FROM runs r JOIN mailboxes m ON m.run_id = r.id "
+        "WHERE r.po_name=$1 AND r.po_path=$2 AND " +
+        Folded("m.username") + " = " + Folded("$3") +
+        " ORDER BY r.processed_at COLLATE \"C\", r.id, m.seq";
+    std::vector<MailboxPoint> points;
+    ForEachRow(
+        sql,
+        {Utf8FromWindows1252(poName), Utf8FromWindows1252(poPath), Utf8FromWindows1252(username)},
+        [&](const PGresult* r) {
+            points.push_back({RunOf(pq_, r), MailboxOf(pq_, r, 12)});
+        });
+    return points;
+}
 
 std::vector<HistoryRun> PgHistoryStore::Runs(const std::string& poName, const std::string& poPath) {
     // Ordered by bytes, as the file store orders its texts, whatever the database's collation.
@@ -531,18 +598,7 @@ void PgHistoryStore::ForEachMailbox(std::int64_t runId, const EachMailbox& each)
         "SELECT username, fullname, size_mb, inbox, outbox, wastebin, limit_mb, threshold_pct, "
         "exceeded, uid FROM mailboxes WHERE run_id=$1 ORDER BY seq",
         {NumberText(runId)}, [&](const PGresult* r) {
-            auto text = [&](int c) { return Windows1252FromUtf8(pq_.getvalue(r, 0, c)); };
-            HistoryMailbox m;
-            m.username = text(0);
-            m.fullname = text(1);
-            m.sizeMb = RealOf(pq_, r, 0, 2);
-            m.inbox = RealOf(pq_, r, 0, 3);
-            m.outbox = RealOf(pq_, r, 0, 4);
-            m.wastebin = RealOf(pq_, r, 0, 5);
-            m.limitMb = RealOf(pq_, r, 0, 6);
-            m.thresholdPct = RealOf(pq_, r, 0, 7);
-            m.exceeded = text(8);
-            m.uid = text(9);
+            HistoryMailbox m = MailboxOf(pq_, r, 0);
             each(m);
         });
 }

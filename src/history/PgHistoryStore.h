@@ -31,6 +31,10 @@ class PgHistoryStore : public HistoryStore {
 
     std::vector<HistoryRun> Runs(const std::string& poName, const std::string& poPath) override;
     std::vector<HistoryRun> LatestRuns() override;
+    std::vector<HistoryRun> AllRuns() override;
+    bool ForgetRun(std::int64_t runId) override;
+    std::vector<MailboxPoint> MailboxOverTime(const std::string& poName, const std::string& poPath,
+                                              const std::string& username) override;
     bool HoldsRun(const HistoryRun& run) override;
     void ForEachMailbox(std::int64_t runId, const EachMailbox& each) override;
     void ForEachSize(std::int64_t runId, const EachSize& each) override;

@@ -16,6 +16,7 @@
 #include "history/ConnectionString.h"
 #include "history/HistoryRows.h"
 #include "history/Trends.h"
+#include "history/TrendsFromStore.h"
 #include "history/TrendsReport.h"
 #include "state/DebugLog.h"
 #include "state/StopCheck.h"
@@ -83,18 +84,6 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
 }
 
 HistoryRecording::~HistoryRecording() = default;
-
-// The earlier runs of the run's post office: those of an earlier date, by date, whatever order
-// they were recorded in (a log of last year recorded today compares with the runs before it,
-// never with newer ones).
-std::vector<HistoryRun> HistoryRecording::EarlierRunsOf(HistoryStore& store,
-                                                        const HistoryRun& run) {
-    std::vector<HistoryRun> runs;
-    for (HistoryRun& r : store.Runs(run.poName, run.poPath))
-        if (r.processedOn != run.processedOn && r.processedAt < run.processedAt)
-            runs.push_back(std::move(r));
-    return runs;
-}
 
 // Reads the earlier runs and the usernames and sizes of their mailboxes. This run comes last: the
 // trends are those of the log just read, at its date.
@@ -164,13 +153,7 @@ void HistoryRecording::Stage(RunContext& ctx, const std::string& basePath,
 
     s.recording.Wait();
     trends.runs.back().id = s.id;
-    for (const HistoryRun& last : s.store.LatestRuns()) {
-        PostOfficeSummary p{last, std::nullopt};
-        const std::vector<HistoryRun> its = s.store.Runs(last.poName, last.poPath);
-        if (its.size() > 1)
-            p.growthMb = its.back().totalMb - its[its.size() - 2].totalMb;
-        data.postOffices.push_back(std::move(p));
-    }
+    data.postOffices = PostOfficesOf(s.store);
     pending.Add(WriteTrendsHtml(data, basePath));
     pending.TakeFrom(csv);
 }

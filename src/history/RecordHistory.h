@@ -45,7 +45,6 @@ class HistoryRecording {
 
   private:
     struct State;
-    static std::vector<HistoryRun> EarlierRunsOf(HistoryStore& store, const HistoryRun& run);
     static void ReadEarlierRuns(State& s, std::stop_token stop);
     std::unique_ptr<State> state_;
 };

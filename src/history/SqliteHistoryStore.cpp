@@ -115,6 +115,8 @@ class Statement {
 constexpr const char* kRunColumns =
     "id, po_name, po_path, gw_version, language, processed_on, processed_at, log_path, "
     "log_bytes, recorded_at, mailboxes, total_mb";
+constexpr const char* kMailboxColumns =
+    "username, fullname, size_mb, inbox, outbox, wastebin, limit_mb, threshold_pct, exceeded, uid";
 
 HistoryRun RunFrom(const Statement& s) {
     HistoryRun r;
@@ -133,10 +135,26 @@ HistoryRun RunFrom(const Statement& s) {
     return r;
 }
 
+// The mailbox whose columns (kMailboxColumns) start at column `first`.
+HistoryMailbox MailboxFrom(const Statement& s, int first) {
+    HistoryMailbox m;
+    m.username = s.ColumnText(first);
+    m.fullname = s.ColumnText(first + 1);
+    m.sizeMb = s.ColumnReal(first + 2);
+    m.inbox = s.ColumnReal(first + 3);
+    m.outbox = s.ColumnReal(first + 4);
+    m.wastebin = s.ColumnReal(first + 5);
+    m.limitMb = s.ColumnReal(first + 6);
+    m.thresholdPct = s.ColumnReal(first + 7);
+    m.exceeded = s.ColumnText(first + 8);
+    m.uid = s.ColumnText(first + 9);
+    return m;
+}
+
 // Rows per INSERT statement: the statement's own work (its start, end and reset) is then done
 // once for many rows.
 constexpr std::size_t kRowsPerInsert = 64;
-constexpr int kMailboxColumns = 11;
+constexpr int kMailboxFields = 11;
 
 // An INSERT of `rows` mailboxes; the parameters are numbered row after row.
 std::string InsertMailboxesSql(std::size_t rows) {
@@ -424,7 +442,7 @@ std::int64_t SqliteHistoryStore::RecordRunRows(const HistoryRun& run, std::size_
             fill(done + r, m);
             for (std::string* text : {&m.username, &m.fullname, &m.exceeded, &m.uid})
                 ToStoredText(*text);
-            BindMailbox(ins->get(), static_cast<int>(r) * kMailboxColumns + 1, id, rows[r]);
+            BindMailbox(ins->get(), static_cast<int>(r) * kMailboxFields + 1, id, rows[r]);
         }
         Step(ins->get(), true);
         sqlite3_reset(ins->get());
@@ -519,26 +537,68 @@ bool SqliteHistoryStore::HoldsRun(const HistoryRun& r) {
 }
 
 void SqliteHistoryStore::ForEachMailbox(std::int64_t runId, const EachMailbox& each) {
-    Statement s(db_,
-                "SELECT username, fullname, size_mb, inbox, outbox, wastebin, limit_mb, "
-                "threshold_pct, exceeded, uid FROM mailboxes WHERE run_id=?1 ORDER BY rowid");
+    const std::string sql =
+        std::string("SELECT ") + kMailboxColumns + " FROM mailboxes WHERE run_id=?1 ORDER BY rowid";
+    Statement s(db_, sql.c_str());
     if (!s)
         Fail("cannot read the history database");
     s.Int(1, runId);
     while (Step(s.get(), false)) {
-        HistoryMailbox m;
-        m.username = s.ColumnText(0);
-        m.fullname = s.ColumnText(1);
-        m.sizeMb = s.ColumnReal(2);
-        m.inbox = s.ColumnReal(3);
-        m.outbox = s.ColumnReal(4);
-        m.wastebin = s.ColumnReal(5);
-        m.limitMb = s.ColumnReal(6);
-        m.thresholdPct = s.ColumnReal(7);
-        m.exceeded = s.ColumnText(8);
-        m.uid = s.ColumnText(9);
+        HistoryMailbox m = MailboxFrom(s, 0);
         each(m);
     }
+}
+
+std::vector<HistoryRun> SqliteHistoryStore::AllRuns() {
+    const std::string sql = std::string("SELECT ") + kRunColumns + " FROM runs";
+    Statement s(db_, sql.c_str());
+    if (!s)
+        Fail("cannot read the history database");
+    std::vector<HistoryRun> runs;
+    while (Step(s.get(), false))
+        runs.push_back(RunFrom(s));
+    SortByPostOffice(runs);
+    return runs;
+}
+
+bool SqliteHistoryStore::ForgetRun(std::int64_t runId) {
+    Transaction write = Begin();
+    bool found = false;
+    for (const char* sql :
+         {"DELETE FROM mailboxes WHERE run_id=?1", "DELETE FROM runs WHERE id=?1"}) {
+        Statement del(db_, sql);
+        if (!del)
+            FailWrite();
+        del.Int(1, runId);
+        Step(del.get(), true);
+        found = sqlite3_changes(db_) > 0;
+    }
+    write.Commit();
+    return found;
+}
+
+std::vector<MailboxPoint> SqliteHistoryStore::MailboxOverTime(const std::string& poName,
+                                                              const std::string& poPath,
+                                                              const std::string& username) {
+    // The runs of the post office through their index, and each run's rows through theirs.
+    // NOCASE folds A to Z only, which the stored UTF-8 leaves as they are.
+    const std::string sql =
+        "SELECT r.id, r.po_name, r.po_path, r.gw_version, r.language, r.processed_on, "
+        "r.processed_at, r.log_path, r.log_bytes, r.recorded_at, r.mailboxes, r.total_mb, "
+        "m.username, m.fullname, m.size_mb, m.inbox, m.outbox, m.wastebin, m.limit_mb, "
+        "m.threshold_pct, m.exceeded, m.uid FROM runs r JOIN mailboxes m ON m.run_id = r.id "
+        "WHERE r.po_name=?1 AND r.po_path=?2 AND m.username=?3 COLLATE NOCASE "
+        "ORDER BY r.processed_at, r.id, m.rowid";
+    Statement s(db_, sql.c_str());
+    if (!s)
+        Fail("cannot read the history database");
+    s.Text(1, poName);
+    s.Text(2, poPath);
+    s.Text(3, username);
+    std::vector<MailboxPoint> points;
+    while (Step(s.get(), false))
+        points.push_back({RunFrom(s), MailboxFrom(s, 12)});
+    return points;
 }
 
 void SqliteHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {

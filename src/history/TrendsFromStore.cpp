@@ -1,0 +1,65 @@
+#include "history/TrendsFromStore.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "history/TrendsReport.h"
+#include "text/FileJournal.h"
+#include "text/PendingFiles.h"
+
+namespace k32 {
+
+std::vector<HistoryRun> EarlierRunsOf(HistoryStore& store, const HistoryRun& run) {
+    std::vector<HistoryRun> runs;
+    for (HistoryRun& r : store.Runs(run.poName, run.poPath))
+        if (r.processedOn != run.processedOn && r.processedAt < run.processedAt)
+            runs.push_back(std::move(r));
+    return runs;
+}
+
+std::vector<PostOfficeSummary> PostOfficesOf(HistoryStore& store) {
+    std::vector<PostOfficeSummary> out;
+    for (const HistoryRun& last : store.LatestRuns()) {
+        PostOfficeSummary p{last, std::nullopt};
+        const std::vector<HistoryRun> its = store.Runs(last.poName, last.poPath);
+        if (its.size() > 1)
+            p.growthMb = its.back().totalMb - its[its.size() - 2].totalMb;
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+void WriteTrendsFromStore(HistoryStore& store, const HistoryRun& run, const std::string& basePath,
+                          const std::string& csvSeparator) {
+    std::vector<HistoryRun> runs = EarlierRunsOf(store, run);
+    std::vector<std::int64_t> earlierIds;
+    for (const HistoryRun& r : runs)
+        earlierIds.push_back(r.id);
+    runs.push_back(run);
+    // The run's own mailboxes are held, as the trends view their texts; the earlier runs give
+    // only their usernames and sizes, each read once, as the trends ask for it.
+    const std::vector<HistoryMailbox> mailboxes = store.Mailboxes(run.id);
+    std::vector<TrendMailbox> now;
+    now.reserve(mailboxes.size());
+    for (const HistoryMailbox& m : mailboxes)
+        now.push_back({m.username, m.fullname, m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct});
+    // The CSV is written as its rows come: they are never all in memory.
+    TrendsCsvWriter csvOut(basePath, csvSeparator);
+    PendingFiles files;
+    const PostOfficeTrends trends = ComputeTrends(
+        std::move(runs), now,
+        [&store, &earlierIds](std::size_t i, const EachEarlierSize& each) {
+            store.ForEachSize(earlierIds[i], each);
+        },
+        [&csvOut](const GrowthRow& row) { csvOut.Add(row); });
+    // The CSV is handed over at once, so that it is removed should the page fail.
+    PendingFiles csv;
+    csv.Add(csvOut.Finish());
+    const TrendsReportData data{trends, PostOfficesOf(store), csvSeparator};
+    files.Add(WriteTrendsHtml(data, basePath));
+    files.TakeFrom(csv);
+    files.SetJournal(JournalPathOf(basePath));
+    files.CommitAll();
+}
+
+}  // namespace k32
