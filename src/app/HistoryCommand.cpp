@@ -5,10 +5,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <exception>
+#include <initializer_list>
 #include <iostream>
 #include <optional>
+#include <sstream>
 
 #include "app/CommandLine.h"
 #include "app/ErrorLines.h"
@@ -18,9 +24,12 @@
 #include "history/ConnectionString.h"
 #include "history/HistoryRows.h"
 #include "history/HistoryStore.h"
+#include "history/TrendsFromStore.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "state/KeywordTable.h"
+#include "state/ReportSettings.h"
+#include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 
@@ -214,46 +223,434 @@ int Import(const std::string& location, const std::vector<std::string>& paths) {
     return counts[static_cast<int>(Outcome::Failed)] > 0 ? kExitError : kExitReportsWritten;
 }
 
-// `kestrama32 history import ...`: `args` from "import" on.
-int ImportCommand(std::vector<std::string> args) {
+// History texts as the store's types hold them (the log's Windows-1252 bytes) made UTF-8 for
+// what the commands print, and a text typed on the command line (UTF-8) made a history text to
+// look for. The two places of that convention in the commands.
+std::string Utf8Of(std::string_view text) {
+    return Utf8FromWindows1252(text);
+}
+std::string HistoryTextOf(std::string_view typed) {
+    return Windows1252FromUtf8(typed);
+}
+
+// What a history command's command line gave.
+struct Options {
+    std::string command;   // "history list", for messages
+    std::string location;  // --history
+    std::optional<std::string> po, poPath, date;
+    std::vector<std::string> operands;
+};
+
+// The long options a command may take besides --history and --help.
+enum Extra : int { kPoOption = 'p', kPoPathOption = 'P', kDateOption = 'd' };
+
+// Parses `args` (from the command's name on) into `out`. Returns the exit code when the command
+// ends here: after --help, or after one line on a wrong command line.
+std::optional<int> ParseOptions(std::vector<std::string> args, std::initializer_list<Extra> extra,
+                                Options& out) {
+    out.command = "history " + args.front();
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    const option options[] = {{"history", required_argument, nullptr, 'H'},
-                              {"help", no_argument, nullptr, 'h'},
-                              {nullptr, 0, nullptr, 0}};
-    std::string location;
+    std::vector<option> options = {{"history", required_argument, nullptr, 'H'},
+                                   {"help", no_argument, nullptr, 'h'}};
+    for (Extra e : extra)
+        options.push_back({e == kPoOption       ? "po"
+                           : e == kPoPathOption ? "po-path"
+                                                : "date",
+                           required_argument, nullptr, e});
+    options.push_back({nullptr, 0, nullptr, 0});
     const int argc = static_cast<int>(args.size());
     opterr = 0;  // the messages are this program's own
     optind = 0;  // from the start, whatever was parsed before
     for (;;) {
-        const int c = getopt_long(argc, argv.data(), ":h", options, nullptr);
+        const int c = getopt_long(argc, argv.data(), ":h", options.data(), nullptr);
         if (c == -1)
             break;
         switch (c) {
             case 'H':
-                location = optarg;
+                out.location = optarg;
+                break;
+            case kPoOption:
+                out.po = optarg;
+                break;
+            case kPoPathOption:
+                out.poPath = optarg;
+                break;
+            case kDateOption:
+                out.date = optarg;
                 break;
             case 'h':
                 std::cout << HistoryUsageText() << std::flush;
                 return std::cout ? kExitReportsWritten : kExitError;
             case ':':
                 return CommandLineError(
-                    std::string("history import: option ") + argv[optind - 1] + " needs a value",
-                    "history import");
+                    out.command + ": option " + argv[optind - 1] + " needs a value", out.command);
             default:
                 return CommandLineError(
-                    "history import: unknown option " +
+                    out.command + ": unknown option " +
                         (optopt != 0 ? std::string("-") + static_cast<char>(optopt)
                                      : std::string(argv[optind - 1])),
-                    "history import");
+                    out.command);
         }
     }
-    if (optind >= argc)
+    // getopt_long has moved the operands behind the options, in the pointers only.
+    out.operands.assign(argv.begin() + optind, argv.end() - 1);
+    return std::nullopt;
+}
+
+// `kestrama32 history import ...`: `args` from "import" on.
+int ImportCommand(const std::vector<std::string>& args) {
+    Options o;
+    if (const auto done = ParseOptions(args, {}, o))
+        return *done;
+    if (o.operands.empty())
         return CommandLineError("history import: no log given", "history import");
-    // getopt_long has moved the logs behind the options, in the pointers only.
-    return Import(location, std::vector<std::string>(argv.begin() + optind, argv.end() - 1));
+    return Import(o.location, o.operands);
+}
+
+// The store as the messages name it: a file by its path, a server without the password.
+std::string StoreShown(const std::string& location) {
+    if (location.empty())
+        return DefaultHistoryFile();
+    if (IsServerLocation(location))
+        return ConnectionStringWithoutPassword(location);
+    return location;
+}
+
+// Opens the store of `location` for a command that reads it or forgets a run. A store file that
+// does not exist is not created: it holds no runs (a null store). Raises the store's error.
+std::unique_ptr<HistoryStore> OpenExisting(const std::string& location) {
+    if (!IsServerLocation(location) && ::access(StoreShown(location).c_str(), F_OK) != 0 &&
+        errno == ENOENT)
+        return nullptr;
+    return OpenHistoryStore(location);
+}
+
+// "YYYY-MM-DD HH:MM" of an ISO 8601 date-time; any other text as it is.
+std::string MinuteOf(const std::string& iso) {
+    if (iso.size() < 16 || iso[10] != 'T')
+        return iso;
+    std::string s = iso.substr(0, 16);
+    s[10] = ' ';
+    return s;
+}
+
+// A post office of the store: its name and path as the store's types hold them.
+struct PostOffice {
+    std::string name, path;
+    bool operator==(const PostOffice&) const = default;
+};
+
+// The post offices of `runs` (as AllRuns orders them), each once.
+std::vector<PostOffice> PostOfficesIn(const std::vector<HistoryRun>& runs) {
+    std::vector<PostOffice> out;
+    for (const HistoryRun& r : runs)
+        if (out.empty() || out.back() != PostOffice{r.poName, r.poPath})
+            out.push_back({r.poName, r.poPath});
+    return out;
+}
+
+// "NAME (PATH)".
+std::string Shown(const PostOffice& p) {
+    return Utf8Of(p.name) + " (" + Utf8Of(p.path) + ")";
+}
+
+// The post offices by name, "A, B"; one whose name another shares with its path as well.
+std::string NamesOf(const std::vector<PostOffice>& pos) {
+    std::string out;
+    for (const PostOffice& p : pos) {
+        const bool shared = std::count_if(pos.begin(), pos.end(), [&p](const PostOffice& q) {
+                                return q.name == p.name;
+                            }) > 1;
+        out += (out.empty() ? "" : ", ") + (shared ? Shown(p) : Utf8Of(p.name));
+    }
+    return out;
+}
+
+// The post offices that --po and --po-path name (every one when neither is given). Names and
+// paths match as `history list` shows them, letter case included.
+std::vector<PostOffice> Matching(const std::vector<PostOffice>& all, const Options& o) {
+    std::vector<PostOffice> out;
+    for (const PostOffice& p : all)
+        if ((!o.po || Utf8Of(p.name) == *o.po) && (!o.poPath || Utf8Of(p.path) == *o.poPath))
+            out.push_back(p);
+    return out;
+}
+
+// An error of a command that is no fault of its command line: one line, exit code 1.
+int Failure(const Options& o, const std::string& message) {
+    std::cerr << kPrefix << o.command << ": " << message << '\n';
+    return kExitError;
+}
+
+// The one post office that the options name, into `chosen`; otherwise the exit code, said.
+std::optional<int> ChoosePostOffice(const std::vector<PostOffice>& all, const Options& o,
+                                    PostOffice& chosen) {
+    const std::vector<PostOffice> matching = Matching(all, o);
+    if (matching.empty()) {
+        std::string named = o.po ? *o.po : std::string();
+        if (o.poPath)
+            named += (o.po ? " (" : "(") + *o.poPath + ")";
+        return Failure(
+            o, "the history holds no post office " + named + " (it holds " + NamesOf(all) + ")");
+    }
+    if (matching.size() > 1) {
+        if (!o.po)
+            return CommandLineError(o.command + ": the history holds several post offices (" +
+                                        NamesOf(matching) + "): choose one with --po",
+                                    o.command);
+        std::string paths;
+        for (const PostOffice& p : matching)
+            paths += (paths.empty() ? "" : ", ") + Utf8Of(p.path);
+        return CommandLineError(o.command + ": the history holds several post offices named " +
+                                    *o.po + " (" + paths + "): choose one with --po-path",
+                                o.command);
+    }
+    chosen = matching.front();
+    return std::nullopt;
+}
+
+// True when `date` names the run: its processed-on text as the log gives it, or its date as
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DDTHH:MM[:SS]".
+bool RunOnDate(const HistoryRun& run, const std::string& date) {
+    if (Utf8Of(run.processedOn) == date)
+        return true;
+    static constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd";
+    if (date.size() != 10 && date.size() != 16 && date.size() != 19)
+        return false;
+    std::string iso = date;
+    if (iso.size() > 10 && iso[10] == ' ')
+        iso[10] = 'T';
+    for (std::size_t i = 0; i < iso.size(); ++i)
+        if (kShape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(iso[i]))
+                             : iso[i] != kShape[i])
+            return false;
+    return run.processedAt.compare(0, iso.size(), iso) == 0;
+}
+
+// The one run of `runs` that --date names, into `chosen`; otherwise the exit code, said.
+std::optional<int> ChooseRun(const std::vector<HistoryRun>& runs, const PostOffice& po,
+                             const Options& o, HistoryRun& chosen) {
+    std::vector<const HistoryRun*> on;
+    for (const HistoryRun& r : runs)
+        if (RunOnDate(r, *o.date))
+            on.push_back(&r);
+    if (on.empty())
+        return Failure(o, "no run of " + Utf8Of(po.name) + " on " + *o.date);
+    if (on.size() > 1) {
+        std::string which;
+        for (const HistoryRun* r : on)
+            which += (which.empty() ? "" : ", ") + MinuteOf(r->processedAt) + " \"" +
+                     Utf8Of(r->processedOn) + "\"";
+        return Failure(o, "several runs of " + Utf8Of(po.name) + " on " + *o.date + " (" + which +
+                              "): choose one by its time, --date=\"YYYY-MM-DD HH:MM\", "
+                              "or its processed-on text");
+    }
+    chosen = *on.front();
+    return std::nullopt;
+}
+
+// Says a wrong number of operands; nullopt when there are `want`.
+std::optional<int> OperandsWrong(const Options& o, std::size_t want, const char* what) {
+    if (o.operands.size() < want)
+        return CommandLineError(o.command + ": no " + what + " given", o.command);
+    if (o.operands.size() > want)
+        return CommandLineError(o.command + ": unexpected argument " + o.operands[want], o.command);
+    return std::nullopt;
+}
+
+// A figure as the store keeps it, in the fewest digits that read back as it.
+std::string FigureText(double v) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
+}
+
+// `history list`: the runs of every post office.
+int ListRuns(const Options& o, HistoryStore* store) {
+    const std::vector<HistoryRun> runs = store ? store->AllRuns() : std::vector<HistoryRun>();
+    if (runs.empty()) {
+        std::cout << "The history holds no runs yet: " << StoreShown(o.location) << std::endl;
+        return std::cout ? kExitReportsWritten : kExitError;
+    }
+    // The columns are as wide as their widest value in every post office, so that they line up
+    // down the whole list.
+    const std::string dateHead = "Date", countHead = "Mailboxes", totalHead = "Total (MB)";
+    std::size_t dateWidth = dateHead.size(), countWidth = countHead.size(),
+                totalWidth = totalHead.size();
+    auto totalOf = [](const HistoryRun& r) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.1f", r.totalMb);
+        return std::string(buffer);
+    };
+    for (const HistoryRun& r : runs) {
+        dateWidth = std::max(dateWidth, MinuteOf(r.processedAt).size());
+        countWidth = std::max(countWidth, std::to_string(r.mailboxes).size());
+        totalWidth = std::max(totalWidth, totalOf(r).size());
+    }
+    auto line = [&](const std::string& date, const std::string& count, const std::string& total) {
+        std::ostringstream l;
+        l << "  " << date << std::string(dateWidth - date.size(), ' ') << "  "
+          << std::string(countWidth - count.size(), ' ') << count << "  "
+          << std::string(totalWidth - total.size(), ' ') << total << '\n';
+        return l.str();
+    };
+    std::string out;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const HistoryRun& r = runs[i];
+        if (i == 0 || r.poName != runs[i - 1].poName || r.poPath != runs[i - 1].poPath) {
+            out += (i ? "\n" : "") + Shown({r.poName, r.poPath}) + "\n";
+            out += line(dateHead, countHead, totalHead);
+        }
+        out += line(MinuteOf(r.processedAt), std::to_string(r.mailboxes), totalOf(r));
+    }
+    std::cout << out << std::flush;
+    return std::cout ? kExitReportsWritten : kExitError;
+}
+
+// `history forget --po NAME --date DATE`: deletes one run, asking nothing.
+int ForgetRun(const Options& o, HistoryStore* store) {
+    PostOffice po;
+    HistoryRun run;
+    const std::vector<HistoryRun> all = store ? store->AllRuns() : std::vector<HistoryRun>();
+    if (all.empty())
+        return Failure(o, "the history holds no runs yet: " + StoreShown(o.location));
+    if (const auto done = ChoosePostOffice(PostOfficesIn(all), o, po))
+        return *done;
+    if (const auto done = ChooseRun(store->Runs(po.name, po.path), po, o, run))
+        return *done;
+    store->SetWaiting(
+        [] {
+            std::cerr << kPrefix << "Waiting for another run that is recording into the history"
+                      << std::endl;
+        },
+        {});
+    const bool forgot = store->ForgetRun(run.id);
+    store->SetWaiting({}, {});
+    // Another command may have forgotten it (or a recording replaced it) meanwhile.
+    if (!forgot)
+        return Failure(o, "no run of " + Utf8Of(po.name) + " on " + *o.date);
+    std::cout << "Forgot the run of " << Utf8Of(po.name) << " of " << MinuteOf(run.processedAt)
+              << ": " << run.mailboxes << (run.mailboxes == 1 ? " mailbox" : " mailboxes")
+              << std::endl;
+    return std::cout ? kExitReportsWritten : kExitError;
+}
+
+// `history report BASE`: the trend reports of one run, from the store alone.
+int WriteReport(const Options& o, HistoryStore* store) {
+    const std::string& base = o.operands.front();
+    PostOffice po;
+    const std::vector<HistoryRun> all = store ? store->AllRuns() : std::vector<HistoryRun>();
+    if (all.empty())
+        return Failure(o, "the history holds no runs yet: " + StoreShown(o.location));
+    if (const auto done = ChoosePostOffice(PostOfficesIn(all), o, po))
+        return *done;
+    const std::vector<HistoryRun> runs = store->Runs(po.name, po.path);
+    HistoryRun run = runs.back();
+    if (o.date)
+        if (const auto done = ChooseRun(runs, po, o, run))
+            return *done;
+    // As every run on these reports does first: what a killed run left is put right.
+    RunContext ctx;
+    ctx.notice = [](std::string_view line) { std::cerr << kPrefix << line << '\n'; };
+    RecoverInterruptedRun(ctx, base, o.location);
+    ReportSettings defaults;
+    SetDefaultSettings(defaults);
+    WriteTrendsFromStore(*store, run, base, defaults.CSVSeperator.str());
+    std::cout << "Trend reports of " << Utf8Of(po.name) << " of " << MinuteOf(run.processedAt)
+              << " written: " << base << "-trends.html, " << base << "-trends.csv" << std::endl;
+    return std::cout ? kExitReportsWritten : kExitError;
+}
+
+// Appends a CSV field, in double quotes (each quote doubled) when it holds a comma, a quote, a
+// carriage return or a line feed.
+void PutCsvField(std::string& line, std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line.append(text);
+        return;
+    }
+    line += '"';
+    for (char c : text) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+// `history mailbox USER`: one mailbox over time, as CSV on standard output.
+int MailboxCsv(const Options& o, HistoryStore* store) {
+    const std::string& user = o.operands.front();
+    const std::vector<HistoryRun> all = store ? store->AllRuns() : std::vector<HistoryRun>();
+    if (all.empty())
+        return Failure(o, "the history holds no runs yet: " + StoreShown(o.location));
+    const std::vector<PostOffice> pos = Matching(PostOfficesIn(all), o);
+    if (pos.empty()) {
+        PostOffice none;
+        return *ChoosePostOffice(PostOfficesIn(all), o, none);
+    }
+    std::string out = "Date,Post office,Username,Full name,Size (MB),Limit (MB),Used (%)\n";
+    bool found = false;
+    for (const PostOffice& po : pos) {
+        for (const MailboxPoint& p :
+             store->MailboxOverTime(po.name, po.path, HistoryTextOf(user))) {
+            found = true;
+            const HistoryMailbox& m = p.mailbox;
+            PutCsvField(out, p.run.processedAt);
+            out += ',';
+            PutCsvField(out, Utf8Of(po.name));
+            out += ',';
+            PutCsvField(out, Utf8Of(m.username));
+            out += ',';
+            PutCsvField(out, Utf8Of(m.fullname));
+            out += ',';
+            if (m.sizeMb)
+                out += FigureText(*m.sizeMb);
+            out += ',';
+            if (m.limitMb)
+                out += FigureText(*m.limitMb);
+            out += ',';
+            // The use of the limit, as the trend reports give it: none without a limit.
+            if (m.sizeMb && m.limitMb && *m.limitMb > 0) {
+                char buffer[64];
+                std::snprintf(buffer, sizeof buffer, "%.1f", *m.sizeMb / *m.limitMb * 100);
+                out += buffer;
+            }
+            out += '\n';
+        }
+    }
+    if (!found)
+        return Failure(o, "the history holds no mailbox " + user +
+                              (o.po || o.poPath ? " of " + NamesOf(pos) : std::string()));
+    std::cout << out << std::flush;
+    return std::cout ? kExitReportsWritten : kExitError;
+}
+
+// A command that reads the store (or forgets a run): its command line, then the store opened
+// without being created. The store's errors are one line each, exit code 1.
+int StoreCommand(const std::vector<std::string>& args, std::initializer_list<Extra> extra,
+                 std::size_t operands, const char* operandName,
+                 int (*run)(const Options&, HistoryStore*)) {
+    Options o;
+    if (const auto done = ParseOptions(args, extra, o))
+        return *done;
+    if (const auto wrong = OperandsWrong(o, operands, operandName))
+        return *wrong;
+    if (o.command == "history forget") {
+        if (!o.po)
+            return CommandLineError("history forget: no post office given (--po NAME)", o.command);
+        if (!o.date)
+            return CommandLineError("history forget: no date given (--date DATE)", o.command);
+    }
+    try {
+        const std::unique_ptr<HistoryStore> store = OpenExisting(o.location);
+        return run(o, store.get());
+    } catch (const KestramaError& e) {
+        for (const std::string& line : ErrorLines(e, {}))
+            std::cerr << line << '\n';
+        return kExitError;
+    }
 }
 
 }  // namespace
@@ -266,15 +663,26 @@ int RunHistoryCommand(const std::vector<std::string>& params, int argc, char** a
     if (HideHistoryPassword(argc, argv))
         std::cerr << PasswordOnCommandLineWarning() << '\n';
     if (params.size() < 2)
-        return CommandLineError("history: no command given (import)", "history");
+        return CommandLineError("history: no command given (import, list, forget, report, mailbox)",
+                                "history");
     const std::string& command = params[1];
     if (command == "--help" || command == "-h") {
         std::cout << HistoryUsageText() << std::flush;
         return std::cout ? kExitReportsWritten : kExitError;
     }
-    if (command != "import")
-        return CommandLineError("history: unknown command " + command, "history");
-    return ImportCommand(std::vector<std::string>(params.begin() + 1, params.end()));
+    const std::vector<std::string> args(params.begin() + 1, params.end());
+    if (command == "import")
+        return ImportCommand(args);
+    if (command == "list")
+        return StoreCommand(args, {}, 0, "", ListRuns);
+    if (command == "forget")
+        return StoreCommand(args, {kPoOption, kPoPathOption, kDateOption}, 0, "", ForgetRun);
+    if (command == "report")
+        return StoreCommand(args, {kPoOption, kPoPathOption, kDateOption}, 1, "base path",
+                            WriteReport);
+    if (command == "mailbox")
+        return StoreCommand(args, {kPoOption, kPoPathOption}, 1, "username", MailboxCsv);
+    return CommandLineError("history: unknown command " + command, "history");
 }
 
 std::string HistoryUsageText() {

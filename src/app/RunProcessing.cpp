@@ -110,17 +110,16 @@ void SayRecovered(RunContext& ctx, const std::string& line) {
         ctx.notice(line);
 }
 
-// A run killed while its files replaced the previous ones left a journal: its files are put in
-// place when its history record got in (or it kept none), else removed, so that the reports and
-// the history tell the same story before this run starts. Then the temporary files that killed
-// runs left beside the reports are removed.
-void RecoverInterruptedRun(RunContext& ctx, const RunRequest& request) {
-    const std::vector<std::string> targets = ReportTargets(request.basePath);
-    const std::string journal = JournalPathOf(request.basePath);
+}  // namespace
+
+void RecoverInterruptedRun(RunContext& ctx, const std::string& basePath,
+                           const std::string& historyLocation) {
+    const std::vector<std::string> targets = ReportTargets(basePath);
+    const std::string journal = JournalPathOf(basePath);
     std::string unasked;
     const Recovery done = RecoverFiles(journal, targets, [&](const FileJournal& j) {
         try {
-            return JournalRunRecorded(j, request.history.location);
+            return JournalRunRecorded(j, historyLocation);
         } catch (const KestramaError& e) {
             unasked = JournalStore(j) + " (" + e.what() + ")";
             return false;
@@ -130,15 +129,14 @@ void RecoverInterruptedRun(RunContext& ctx, const RunRequest& request) {
         case Recovery::None:
             break;
         case Recovery::Finished:
-            SayRecovered(ctx,
-                         "An interrupted run's reports were put in place: " + request.basePath);
+            SayRecovered(ctx, "An interrupted run's reports were put in place: " + basePath);
             break;
         case Recovery::Undone:
             SayRecovered(ctx,
                          unasked.empty()
                              ? "An interrupted run's unfinished reports were removed, as the "
                                "history does not hold its run: " +
-                                   request.basePath
+                                   basePath
                              : "An interrupted run's unfinished reports were removed, as the "
                                "history database could not be asked whether it holds the run: " +
                                    unasked);
@@ -154,6 +152,12 @@ void RecoverInterruptedRun(RunContext& ctx, const RunRequest& request) {
     mine.push_back(journal);
     for (const std::string& removed : RemoveStaleTemporaries(mine))
         AddDebugLine(ctx, "Removed a stale temporary file", removed);
+}
+
+namespace {
+
+void RecoverInterruptedRun(RunContext& ctx, const RunRequest& request) {
+    RecoverInterruptedRun(ctx, request.basePath, request.history.location);
 }
 
 void DoneWritingFiles(RunContext& ctx) {

@@ -38,6 +38,13 @@ void ReadMailboxHeader(RunContext& ctx, const LogHeader& header, const KeywordTa
 MailboxTable ReadMailboxes(RunContext& ctx, const std::string& path, const KeywordTable& keywords,
                            const RunSummary& sum, const ReadPlan& plan);
 
+// Puts right what a run killed while replacing its files at `basePath` left: a journal's files
+// are put in place when the history (`historyLocation`, the /HISTORY: value) holds its run, or
+// it kept none, else removed; then the temporary files of killed writers beside the reports are
+// removed. Says what it did on `ctx` (its notice too). Every run on a base path calls it first.
+void RecoverInterruptedRun(RunContext& ctx, const std::string& basePath,
+                           const std::string& historyLocation);
+
 // The folder part of a base path: everything before its last "/", "/" for a name in the root,
 // empty when there is no folder.
 std::string OutputFolderOf(const std::string& basePath);
