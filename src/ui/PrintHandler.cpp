@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPdfDocument>
@@ -10,6 +11,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -234,6 +236,12 @@ bool PrintHandler::Preview(const PageRenderer& render, QWidget* dialogParent) {
     printer.setPageLayout(FittedPageLayout(printer.pageLayout()));
     QPrintPreviewDialog dialog(&printer, dialogParent);
     dialog.setObjectName("PrintPreviewDialog");
+    // Large enough to read a page: left to itself the dialog may open as a strip.
+    if (const QScreen* screen =
+            dialogParent ? dialogParent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        dialog.resize(room.width() * 4 / 5, room.height() * 9 / 10);
+    }
     bool ok = true;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&](QPrinter* target) { ok = render(target) && ok; });

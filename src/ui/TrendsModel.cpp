@@ -92,9 +92,10 @@ QVariant TrendsModel::data(const QModelIndex& index, int role) const {
 QVariant TrendsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
+    // Two lines each, so that every column is about as narrow as its figures.
     static const char* const captions[kColumnCount] = {
-        "Username",   "Full name",  "Size then (MB)", "Size now (MB)", "Growth (MB)",
-        "Growth (%)", "Limit (MB)", "Used (%)",       "Days to limit"};
+        "Username",    "Full name",   "Size then\n(MB)", "Size now\n(MB)", "Growth\n(MB)",
+        "Growth\n(%)", "Limit\n(MB)", "Used\n(%)",       "Days to\nlimit"};
     return section >= 0 && section < kColumnCount ? QString::fromLatin1(captions[section])
                                                   : QVariant();
 }

@@ -17,7 +17,10 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QSplitter>
+#include <QStackedWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -53,12 +56,43 @@ void ClearChart(QChart* chart) {
     }
 }
 
-// An axis range with a little room above the largest value, never empty.
-std::pair<double, double> PaddedRange(double low, double high) {
-    if (high <= low)
-        return {low - 1, high + 1};
-    const double pad = (high - low) * 0.08;
-    return {std::max(0.0, low - pad), high + pad};
+// A megabyte axis from zero, so that a small change looks small, to a little above the largest
+// value, in round steps whose labels all differ.
+// `ticks` is how many labels the axis has room for; nice numbers may take one or two fewer.
+void SetMegabyteRange(QValueAxis* axis, double high, int ticks = 5) {
+    axis->setProperty("high", high);
+    axis->setProperty("ticks", ticks);
+    axis->setTruncateLabels(false);
+    axis->setRange(0, high > 0 ? high * 1.08 : 1);
+    axis->setTickCount(ticks);
+    axis->applyNiceNumbers();
+    const double step = (axis->max() - axis->min()) / std::max(1, axis->tickCount() - 1);
+    axis->setLabelFormat(step >= 1 ? "%.0f" : "%.1f");
+}
+
+// A date axis over the runs' times, with a day to spare either side, so that a single run or
+// runs of one day still have a range.
+QDateTimeAxis* NewTimeAxis(qint64 firstMsecs, qint64 lastMsecs) {
+    auto* time = new QDateTimeAxis;
+    time->setFormat("yyyy-MM-dd");
+    time->setTruncateLabels(false);
+    time->setRange(QDateTime::fromMSecsSinceEpoch(firstMsecs).addDays(-1),
+                   QDateTime::fromMSecsSinceEpoch(lastMsecs).addDays(1));
+    return time;
+}
+
+// How many names fit one above the other, each whole, beside a plot of `height`.
+int NamesFitting(double height, const QFont& font) {
+    const QFontMetrics labels(font);
+    return std::clamp(static_cast<int>(height / (labels.height() + 2)), 1,
+                      TrendsPage::kGrowthChartBars);
+}
+
+// A recorded time (ISO 8601, as the store keeps it) on the local clock of this machine, so
+// that the chart's date axis and the choice lists show the date the log gives.
+QDateTime LocalTimeOf(const std::string& iso) {
+    QDateTime t = QDateTime::fromString(QString::fromStdString(iso), Qt::ISODate);
+    return QDateTime(t.date(), t.time());
 }
 
 QString PostOfficeLabel(const std::string& name, const std::string& path) {
@@ -96,27 +130,55 @@ TrendsPage::TrendsPage(QWidget* parent) : QWidget(parent) {
     // leaves, and that one always shows whole.
     ComboTrendsPostOffice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ComboTrendsPostOffice->setMinimumContentsLength(16);
+    LabelTrendsRun = Named<QLabel>(content_, "LabelTrendsRun");
+    LabelTrendsRun->setText("Run of");
+    ComboTrendsRun = Named<QComboBox>(content_, "ComboTrendsRun");
+    ComboTrendsRun->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    ComboTrendsRun->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     LabelTrendsCompare = Named<QLabel>(content_, "LabelTrendsCompare");
-    LabelTrendsCompare->setText("Compare with the run of");
+    LabelTrendsCompare->setText("compared with the run of");
     ComboTrendsCompare = Named<QComboBox>(content_, "ComboTrendsCompare");
     ComboTrendsCompare->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    ComboTrendsCompare->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     choices->addWidget(LabelTrendsPostOffice);
     choices->addWidget(ComboTrendsPostOffice, 3);
-    choices->addSpacing(16);
+    choices->addSpacing(12);
+    choices->addWidget(LabelTrendsRun);
+    choices->addWidget(ComboTrendsRun);
+    choices->addSpacing(6);
     choices->addWidget(LabelTrendsCompare);
     choices->addWidget(ComboTrendsCompare);
-    ComboTrendsCompare->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     choices->addStretch(1);
     layout->addLayout(choices);
 
-    auto* charts = new QHBoxLayout;
-    ChartTrendsTotal = NewChartView(content_, "ChartTrendsTotal");
-    ChartTrendsGrowth = NewChartView(content_, "ChartTrendsGrowth");
-    charts->addWidget(ChartTrendsTotal, 1);
-    charts->addWidget(ChartTrendsGrowth, 1);
-    layout->addLayout(charts, 5);
+    // The charts above the table; the user may give either more of the height.
+    auto* split = new QSplitter(Qt::Vertical, content_);
+    split->setChildrenCollapsible(false);
+    auto* charts = new QWidget(split);
+    auto* chartsLayout = new QHBoxLayout(charts);
+    chartsLayout->setContentsMargins(0, 0, 0, 0);
+    ChartTrendsTotal = NewChartView(charts, "ChartTrendsTotal");
+    rightChart_ = new QStackedWidget(charts);
+    ChartTrendsGrowth = NewChartView(rightChart_, "ChartTrendsGrowth");
+    ChartTrendsMailbox = NewChartView(rightChart_, "ChartTrendsMailbox");
+    rightChart_->addWidget(ChartTrendsGrowth);
+    rightChart_->addWidget(ChartTrendsMailbox);
+    chartsLayout->addWidget(ChartTrendsTotal, 1);
+    chartsLayout->addWidget(rightChart_, 1);
+    // Labels fitted to the plots' size, as the charts lay them out.
+    for (QChartView* view : {ChartTrendsTotal, ChartTrendsMailbox})
+        connect(view->chart(), &QChart::plotAreaChanged, this, [this] { FitAxes(); });
+    connect(ChartTrendsGrowth->chart(), &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+        const int fit = NamesFitting(plot.height(), QBarCategoryAxis().labelsFont());
+        if (fit != growthBars_) {
+            growthBars_ = fit;
+            QTimer::singleShot(0, this, [this] { FillGrowthChart(); });
+        }
+    });
+    charts->setMinimumHeight(150);
+    layout->addWidget(split, 1);
 
-    GridTrends = Named<QTableView>(content_, "GridTrends");
+    GridTrends = Named<QTableView>(split, "GridTrends");
     model = new TrendsModel(GridTrends);
     GridTrends->setModel(model);
     // The indicator first: turning sorting on sorts by the column it shows.
@@ -128,17 +190,28 @@ TrendsPage::TrendsPage(QWidget* parent) : QWidget(parent) {
     GridTrends->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     GridTrends->verticalHeader()->setDefaultSectionSize(20);
     GridTrends->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    GridTrends->horizontalHeader()->setStretchLastSection(true);
-    layout->addWidget(GridTrends, 6);
+    GridTrends->horizontalHeader()->setHighlightSections(false);  // captions keep their widths
+    GridTrends->setMinimumHeight(100);
+    split->addWidget(charts);
+    split->addWidget(GridTrends);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setSizes({1000, 1000});  // half each, whatever their contents ask for
 
     connect(ComboTrendsPostOffice, &QComboBox::currentIndexChanged, this, [this] {
         if (!filling_)
             LoadPostOffice();
     });
+    connect(ComboTrendsRun, &QComboBox::currentIndexChanged, this, [this] {
+        if (!filling_)
+            LoadRun();
+    });
     connect(ComboTrendsCompare, &QComboBox::currentIndexChanged, this, [this] {
         if (!filling_)
             LoadComparison();
     });
+    connect(GridTrends->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { LoadMailbox(); });
 
     Refresh({});
 }
@@ -176,33 +249,49 @@ void TrendsPage::FillTotalChart() {
     auto* sizes = new QLineSeries;
     sizes->setName("Total size (MB)");
     sizes->setPointsVisible(true);  // a single run still shows as a point
-    double low = 0, high = 0;
-    for (std::size_t i = 0; i < runs_.size(); ++i) {
-        sizes->append(static_cast<qreal>(runs_[i].msecsSinceEpoch), runs_[i].totalMb);
-        low = i == 0 ? runs_[i].totalMb : std::min(low, runs_[i].totalMb);
-        high = i == 0 ? runs_[i].totalMb : std::max(high, runs_[i].totalMb);
+    double high = 0;
+    for (const RunEntry& run : runs_) {
+        sizes->append(static_cast<qreal>(run.msecsSinceEpoch), run.totalMb);
+        high = std::max(high, run.totalMb);
     }
     chart->addSeries(sizes);
-
-    auto* time = new QDateTimeAxis;
-    time->setFormat("yyyy-MM-dd");
-    time->setTickCount(std::clamp(static_cast<int>(runs_.size()), 2, 5));
-    if (!runs_.empty()) {
-        // One day either side, so that a single run or runs of one day still have a range.
-        const QDateTime first = QDateTime::fromMSecsSinceEpoch(runs_.front().msecsSinceEpoch);
-        const QDateTime last = QDateTime::fromMSecsSinceEpoch(runs_.back().msecsSinceEpoch);
-        time->setRange(first.addDays(-1), last.addDays(1));
-    }
+    QDateTimeAxis* time = NewTimeAxis(runs_.empty() ? 0 : runs_.front().msecsSinceEpoch,
+                                      runs_.empty() ? 0 : runs_.back().msecsSinceEpoch);
     chart->addAxis(time, Qt::AlignBottom);
     sizes->attachAxis(time);
-
     auto* megabytes = new QValueAxis;
-    const auto [from, to] = PaddedRange(low, high);
-    megabytes->setRange(from, to);
-    megabytes->applyNiceNumbers();
-    megabytes->setLabelFormat("%.0f");
+    SetMegabyteRange(megabytes, high);
     chart->addAxis(megabytes, Qt::AlignLeft);
     sizes->attachAxis(megabytes);
+    FitAxes();
+}
+
+void TrendsPage::FitAxes() {
+    for (QChartView* view : {ChartTrendsTotal, ChartTrendsMailbox}) {
+        const auto vertical = view->chart()->axes(Qt::Vertical);
+        if (auto* megabytes =
+                vertical.isEmpty() ? nullptr : qobject_cast<QValueAxis*>(vertical.first())) {
+            // Labels a line and a half apart at least, so that none is left out.
+            const QFontMetrics labels(megabytes->labelsFont());
+            const int ticks = std::clamp(
+                static_cast<int>(view->chart()->plotArea().height() / (labels.height() * 1.5)) + 1,
+                2, 5);
+            if (megabytes->property("ticks").toInt() != ticks)
+                SetMegabyteRange(megabytes, megabytes->property("high").toDouble(), ticks);
+        }
+        const auto axes = view->chart()->axes(Qt::Horizontal);
+        auto* time = axes.isEmpty() ? nullptr : qobject_cast<QDateTimeAxis*>(axes.first());
+        if (!time)
+            continue;
+        // Each label as wide as a date, with room between them; the first and the last stand
+        // out half a label beyond the plot.
+        const QFontMetrics labels(time->labelsFont());
+        const int label = labels.horizontalAdvance("0000-00-00") + labels.averageCharWidth() * 3;
+        const double room = view->chart()->plotArea().width() + label / 2.0;
+        const int ticks = std::clamp(static_cast<int>(room / std::max(1, label)), 2, 5);
+        if (time->tickCount() != ticks)
+            time->setTickCount(ticks);
+    }
 }
 
 void TrendsPage::FillGrowthChart() {
@@ -213,7 +302,11 @@ void TrendsPage::FillGrowthChart() {
     for (int r = 0; r < model->rowCount(); ++r)
         if (model->Row(r).growthMb && *model->Row(r).growthMb > 0)
             top.push_back(&model->Row(r));
-    const std::size_t bars = std::min<std::size_t>(top.size(), kGrowthChartBars);
+    // A name per bar, each whole: no more bars than names fit one above the other.
+    auto* categories = new QBarCategoryAxis;
+    categories->setTruncateLabels(false);
+    const std::size_t bars =
+        std::min<std::size_t>(top.size(), static_cast<std::size_t>(growthBars_));
     std::partial_sort(top.begin(), top.begin() + static_cast<std::ptrdiff_t>(bars), top.end(),
                       [](const TrendsRow* a, const TrendsRow* b) {
                           if (*a->growthMb != *b->growthMb)
@@ -223,8 +316,10 @@ void TrendsPage::FillGrowthChart() {
     top.resize(bars);
     chart->setTitle(top.empty() ? QString("No mailbox grew since the run compared with")
                                 : QString("Largest growth since the run compared with (MB)"));
-    if (top.empty())
+    if (top.empty()) {
+        delete categories;
         return;
+    }
     auto* set = new QBarSet("Growth (MB)");
     QStringList names;
     double high = 0;
@@ -238,16 +333,58 @@ void TrendsPage::FillGrowthChart() {
     series->append(set);
     series->setBarWidth(0.7);
     chart->addSeries(series);
-    auto* categories = new QBarCategoryAxis;
     categories->append(names);
     chart->addAxis(categories, Qt::AlignLeft);
     series->attachAxis(categories);
     auto* megabytes = new QValueAxis;
-    megabytes->setRange(0, high * 1.08);
-    megabytes->applyNiceNumbers();
-    megabytes->setLabelFormat("%.0f");
+    SetMegabyteRange(megabytes, high);
     chart->addAxis(megabytes, Qt::AlignBottom);
     series->attachAxis(megabytes);
+}
+
+void TrendsPage::FillMailboxChart(const std::vector<MailboxPoint>& points) {
+    QChart* chart = ChartTrendsMailbox->chart();
+    ClearChart(chart);
+    const QString user =
+        points.empty() ? QString() : DecodeForDisplay(points.front().mailbox.username);
+    chart->setTitle(QString("%1: size (blue) and limit (red), MB").arg(user));
+    auto* sizes = new QLineSeries;
+    sizes->setName("Size (MB)");
+    sizes->setPointsVisible(true);
+    auto* limits = new QLineSeries;
+    limits->setName("Limit (MB)");
+    QPen dashed(QColor(0xc0, 0x39, 0x2b));
+    dashed.setStyle(Qt::DashLine);
+    dashed.setWidthF(1.5);
+    limits->setPen(dashed);
+    double high = 0;
+    qint64 first = 0, last = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const qint64 at = LocalTimeOf(points[i].run.processedAt).toMSecsSinceEpoch();
+        first = i == 0 ? at : std::min(first, at);
+        last = i == 0 ? at : std::max(last, at);
+        const HistoryMailbox& m = points[i].mailbox;
+        if (m.sizeMb) {
+            sizes->append(static_cast<qreal>(at), *m.sizeMb);
+            high = std::max(high, *m.sizeMb);
+        }
+        if (m.limitMb) {
+            limits->append(static_cast<qreal>(at), *m.limitMb);
+            high = std::max(high, *m.limitMb);
+        }
+    }
+    chart->addSeries(sizes);
+    chart->addSeries(limits);
+    QDateTimeAxis* time = NewTimeAxis(first, last);
+    chart->addAxis(time, Qt::AlignBottom);
+    auto* megabytes = new QValueAxis;
+    SetMegabyteRange(megabytes, high);
+    chart->addAxis(megabytes, Qt::AlignLeft);
+    for (QLineSeries* series : {sizes, limits}) {
+        series->attachAxis(time);
+        series->attachAxis(megabytes);
+    }
+    FitAxes();
 }
 
 namespace {
@@ -310,25 +447,32 @@ bool TrendsPage::PrintOn(QPrinter* printer) {
         return true;
     }
     line(title, "Trends: " + ComboTrendsPostOffice->currentText());
-    if (ComboTrendsCompare->count() > 0)
-        line(text, LabelTrendsCompare->text() + " " + ComboTrendsCompare->currentText());
+    if (!runs_.empty()) {
+        const QString run = "Run of " + runs_[chosenRun_].label;
+        line(text, chosenRun_ > 0
+                       ? run + ", compared with the run of " + ComboTrendsCompare->currentText()
+                       : run + ": no earlier run to compare with");
+    }
     y += 8;
     const double chartHeight = std::min(320.0, height / 3);
     const double left =
         PaintWidgetFitted(painter, ChartTrendsTotal, QRectF(0, y, kWidth / 2 - 5, chartHeight));
-    const double right = PaintWidgetFitted(painter, ChartTrendsGrowth,
+    const double right = PaintWidgetFitted(painter, rightChart_->currentWidget(),
                                            QRectF(kWidth / 2 + 5, y, kWidth / 2 - 5, chartHeight));
     y += std::max(left, right) + 12;
 
     // The table in its current order, each column as wide as its caption and texts need, the
     // whole scaled to the page's width.
     const int columns = model->columnCount();
+    // A caption on one line, where the window breaks it in two.
+    auto Caption = [this](int c) {
+        return model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().replace('\n', ' ');
+    };
     std::vector<double> widths(static_cast<std::size_t>(columns));
     double total = 0;
     const QFontMetricsF boldMetrics(bold), textMetrics(text);
     for (int c = 0; c < columns; ++c) {
-        double w = boldMetrics.horizontalAdvance(
-            model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+        double w = boldMetrics.horizontalAdvance(Caption(c));
         for (int r = 0; r < std::min(model->rowCount(), kRowsMeasured); ++r)
             w = std::max(w, textMetrics.horizontalAdvance(
                                 model->data(model->index(r, c), Qt::DisplayRole).toString()));
@@ -356,8 +500,7 @@ bool TrendsPage::PrintOn(QPrinter* printer) {
     auto header = [&] {
         row(bold, [&](int c) {
             const bool text = c == TrendsModel::kUsername || c == TrendsModel::kFullname;
-            return std::pair(model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(),
-                             text ? Qt::AlignLeft : Qt::AlignRight);
+            return std::pair(Caption(c), text ? Qt::AlignLeft : Qt::AlignRight);
         });
     };
     header();
@@ -378,13 +521,6 @@ bool TrendsPage::PrintOn(QPrinter* printer) {
 }
 
 namespace {
-
-// A recorded time (ISO 8601, as the store keeps it) on the local clock of this machine, so
-// that the chart's date axis and the choice lists show the date the log gives.
-QDateTime LocalTimeOf(const std::string& iso) {
-    QDateTime t = QDateTime::fromString(QString::fromStdString(iso), Qt::ISODate);
-    return QDateTime(t.date(), t.time());
-}
 
 // Raised on a reading thread once its read is superseded or the page goes.
 struct ReadStopped {};
@@ -437,26 +573,71 @@ void TrendsPage::Refresh(const Source& source) {
                 result.chosen = i;
         StopPoint(stop);
         if (!result.postOffices.empty())
-            ReadRuns(store, result.postOffices[result.chosen], result, stop);
+            ReadRuns(store, result.postOffices[result.chosen], std::nullopt, result, stop);
     });
+}
+
+const TrendsPage::PostOffice* TrendsPage::ChosenPostOffice() const {
+    const int index = ComboTrendsPostOffice->currentIndex();
+    if (index < 0 || static_cast<std::size_t>(index) >= postOffices_.size())
+        return nullptr;
+    return &postOffices_[static_cast<std::size_t>(index)];
 }
 
 void TrendsPage::LoadPostOffice() {
-    const int index = ComboTrendsPostOffice->currentIndex();
-    if (index < 0 || static_cast<std::size_t>(index) >= postOffices_.size())
+    const PostOffice* po = ChosenPostOffice();
+    if (!po)
         return;
-    StartRead([po = postOffices_[static_cast<std::size_t>(index)]](
-                  HistoryStore& store, ReadResult& result, const std::stop_token& stop) {
-        ReadRuns(store, po, result, stop);
+    StartRead([po = *po](HistoryStore& store, ReadResult& result, const std::stop_token& stop) {
+        ReadRuns(store, po, std::nullopt, result, stop);
     });
 }
 
-void TrendsPage::ReadRuns(HistoryStore& store, const PostOffice& po, ReadResult& result,
-                          const std::stop_token& stop) {
+void TrendsPage::LoadRun() {
+    const PostOffice* po = ChosenPostOffice();
+    const QVariant id = ComboTrendsRun->currentData();
+    if (!po || !id.isValid())
+        return;
+    StartRead([po = *po, id = id.toLongLong()](HistoryStore& store, ReadResult& result,
+                                               const std::stop_token& stop) {
+        ReadRuns(store, po, id, result, stop);
+    });
+}
+
+void TrendsPage::LoadMailbox() {
+    const QModelIndexList rows = GridTrends->selectionModel()->selectedRows();
+    const PostOffice* po = ChosenPostOffice();
+    if (rows.size() != 1 || !po) {
+        rightChart_->setCurrentWidget(ChartTrendsGrowth);
+        return;
+    }
+    StartRead([po = *po, username = model->Row(rows.first().row()).username](
+                  HistoryStore& store, ReadResult& result, const std::stop_token&) {
+        result.mailbox = store.MailboxOverTime(po.name, po.path, username);
+        result.hasMailbox = true;
+    });
+}
+
+void TrendsPage::ReadRuns(HistoryStore& store, const PostOffice& po, std::optional<long long> runId,
+                          ReadResult& result, const std::stop_token& stop) {
     std::vector<HistoryRun> runs = store.Runs(po.name, po.path);
     StopPoint(stop);
-    // The last run whole; of the earlier ones only the usernames and sizes, read one run at a
-    // time, so that a long history of a large post office is never all in memory.
+    // The run looked at: the one asked for, else (none asked for, or gone since it was listed)
+    // the newest. Its trends are those of the runs up to it.
+    std::size_t chosen = runs.empty() ? 0 : runs.size() - 1;
+    for (std::size_t i = 0; runId && i < runs.size(); ++i)
+        if (runs[i].id == *runId)
+            chosen = i;
+    for (const HistoryRun& run : runs) {
+        const QDateTime at = LocalTimeOf(run.processedAt);
+        result.runs.push_back({run.id, at.toString("yyyy-MM-dd HH:mm"), at.toMSecsSinceEpoch(),
+                               run.totalMb, run.mailboxes});
+    }
+    result.chosenRun = chosen;
+    if (!runs.empty())
+        runs.resize(chosen + 1);
+    // The run looked at whole; of the earlier ones only the usernames and sizes, read one run at
+    // a time, so that a long history of a large post office is never all in memory.
     std::vector<HistoryMailbox> last;
     if (!runs.empty())
         last = store.Mailboxes(runs.back().id);
@@ -477,25 +658,21 @@ void TrendsPage::ReadRuns(HistoryStore& store, const PostOffice& po, ReadResult&
                                   each(username, sizeMb);
                               });
         });
-    for (const HistoryRun& run : trends.runs) {
-        const QDateTime at = LocalTimeOf(run.processedAt);
-        result.runs.push_back({run.id, at.toString("yyyy-MM-dd HH:mm"), at.toMSecsSinceEpoch(),
-                               run.totalMb, run.mailboxes});
-    }
     result.lastRows = std::move(trends.sincePrevious);
     result.hasRuns = true;
 }
 
 void TrendsPage::LoadComparison() {
     const QVariant id = ComboTrendsCompare->currentData();
-    if (runs_.size() > 1 && id.isValid() && ComboTrendsCompare->currentIndex() > 0) {
+    if (chosenRun_ > 0 && id.isValid() && ComboTrendsCompare->currentIndex() > 0) {
         StartRead([rows = lastRows_, id = id.toLongLong()](HistoryStore& store, ReadResult& result,
                                                            const std::stop_token&) mutable {
             result.rows = GrowthSince(std::move(rows), store.Mailboxes(id));
         });
         return;
     }
-    // The rows already hold the growth since the run before the last, the first choice.
+    // The rows already hold the growth since the run before the one looked at, the first
+    // choice.
     Supersede();
     LabelTrendsInfo->setText(RunsInfo());
     ApplyRows(lastRows_);
@@ -550,7 +727,8 @@ void TrendsPage::SetReading(bool reading) {
     reading_ = reading;
     // No other choice while reading: the lists name what the read will replace.
     ComboTrendsPostOffice->setEnabled(!reading);
-    ComboTrendsCompare->setEnabled(!reading && runs_.size() > 1);
+    ComboTrendsRun->setEnabled(!reading && runs_.size() > 1);
+    ComboTrendsCompare->setEnabled(!reading && chosenRun_ > 0);
     if (!reading)
         return;
     if (content_->isHidden())
@@ -597,27 +775,40 @@ void TrendsPage::ApplyRead(std::uint64_t generation, ReadResult result) {
         return;
     }
     LabelTrendsInfo->setText(RunsInfo());
+    if (result.hasMailbox) {
+        FillMailboxChart(result.mailbox);
+        rightChart_->setCurrentWidget(ChartTrendsMailbox);
+        return;
+    }
     ApplyRows(std::move(result.rows));
 }
 
 void TrendsPage::ApplyRuns(ReadResult& result) {
     runs_ = std::move(result.runs);
+    chosenRun_ = result.chosenRun;
     lastRows_ = std::move(result.lastRows);
 
-    // The earlier runs, newest first; the run before the last is chosen.
+    // Every run, newest first, the one looked at chosen; the runs before it, newest first, the
+    // one right before it chosen. A run's figures show when it is pointed at.
     filling_ = true;
+    auto add = [](QComboBox* box, const RunEntry& run) {
+        box->addItem(run.label, QVariant::fromValue(run.id));
+        box->setItemData(
+            box->count() - 1,
+            QString("%1 mailboxes, %2 MB").arg(run.mailboxes).arg(run.totalMb, 0, 'f', 0),
+            Qt::ToolTipRole);
+    };
+    ComboTrendsRun->clear();
+    for (std::size_t i = runs_.size(); i-- > 0;)
+        add(ComboTrendsRun, runs_[i]);
+    ComboTrendsRun->setCurrentIndex(static_cast<int>(runs_.size() - 1 - chosenRun_));
+    ComboTrendsRun->setEnabled(runs_.size() > 1);
     ComboTrendsCompare->clear();
-    for (std::size_t i = runs_.size(); i-- > 1;) {
-        const RunEntry& run = runs_[i - 1];
-        ComboTrendsCompare->addItem(QString("%1  (%2 mailboxes, %3 MB)")
-                                        .arg(run.label)
-                                        .arg(run.mailboxes)
-                                        .arg(run.totalMb, 0, 'f', 0),
-                                    QVariant::fromValue(run.id));
-    }
+    for (std::size_t i = chosenRun_; i-- > 0;)
+        add(ComboTrendsCompare, runs_[i]);
     if (ComboTrendsCompare->count() == 0)
-        ComboTrendsCompare->addItem("no earlier run yet");
-    ComboTrendsCompare->setEnabled(runs_.size() > 1);
+        ComboTrendsCompare->addItem("no earlier run");
+    ComboTrendsCompare->setEnabled(chosenRun_ > 0);
     filling_ = false;
 
     LabelTrendsInfo->setText(RunsInfo());
@@ -632,20 +823,54 @@ QString TrendsPage::RunsInfo() const {
     // listed.
     if (runs_.empty())
         return "No run of this post office is recorded.";
-    return runs_.size() > 1
-               ? QString("%1 runs recorded, the last on %2.")
-                     .arg(runs_.size())
-                     .arg(runs_.back().label)
-               : QString(
-                     "One run recorded, on %1: trends start with the next run of this post "
-                     "office.")
-                     .arg(runs_.back().label);
+    if (runs_.size() == 1)
+        return QString(
+                   "One run recorded, on %1: trends start with the next run of this post office.")
+            .arg(runs_.back().label);
+    const RunEntry& run = runs_[chosenRun_];
+    return QString(
+               "%1 runs recorded, the last on %2. The run of %3: %4 mailboxes, %5 MB. Select a "
+               "mailbox to see its size over time.")
+        .arg(runs_.size())
+        .arg(runs_.back().label)
+        .arg(run.label)
+        .arg(run.mailboxes)
+        .arg(run.totalMb, 0, 'f', 0);
 }
 
 void TrendsPage::ApplyRows(std::vector<TrendsRow> rows) {
     model->SetRows(std::move(rows));
-    GridTrends->resizeColumnsToContents();
+    FitColumns();
+    rightChart_->setCurrentWidget(ChartTrendsGrowth);  // the rows are new: none is selected
     FillGrowthChart();
+}
+
+void TrendsPage::FitColumns() {
+    // Each column as wide as its widest figure or caption line (the sorted one with room for
+    // its arrow), not as the style's generous header would make it; a long full name gets what
+    // the others leave, so that every figure shows at the window's smallest size.
+    const QFontMetrics text(GridTrends->font());
+    const QFontMetrics caption(GridTrends->horizontalHeader()->font());
+    const int rows = std::min(model->rowCount(), 500);
+    const int pad = text.averageCharWidth() * 2;
+    int used = 0;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        int w = 0;
+        for (const QString& line :
+             model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().split('\n'))
+            w = std::max(w, caption.horizontalAdvance(line));
+        if (c == model->SortColumn())
+            w += caption.height();
+        for (int r = 0; r < rows; ++r)
+            w = std::max(w, text.horizontalAdvance(model->index(r, c).data().toString()));
+        GridTrends->setColumnWidth(c, w + pad);
+        if (c != TrendsModel::kFullname)
+            used += w + pad;
+    }
+    const int room = GridTrends->viewport()->width() - used;
+    GridTrends->setColumnWidth(
+        TrendsModel::kFullname,
+        std::clamp(room, 90, GridTrends->columnWidth(TrendsModel::kFullname)));
 }
 
 }  // namespace k32

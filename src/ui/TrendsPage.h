@@ -1,10 +1,11 @@
 #pragma once
 // The Trends tab: how a post office and its mailboxes grew over the runs its history holds.
 // Two charts (the post office's total size over time, the mailboxes that grew most since the
-// run compared with), the growth table of every mailbox, a choice of the earlier run to compare
-// with and, when the history holds several post offices, of the post office. With history off
-// it says how to turn it on. The page reads the history afresh at each Refresh (after every run
-// and re-sort) and keeps nothing open in between.
+// run compared with), the growth table of every mailbox, a choice of the run to look at and of
+// the earlier run to compare it with and, when the history holds several post offices, of the
+// post office. A mailbox selected in the table shows its size over every recorded run in place
+// of the growth chart. With history off it says how to turn it on. The page reads the history
+// afresh at each Refresh (after every run and re-sort) and keeps nothing open in between.
 //
 // The store is read on a thread of its own, which opens its own connection and builds plain
 // values only; the window's thread puts them into the charts and the table when they arrive, so
@@ -17,11 +18,13 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "history/HistoryTypes.h"
 #include "ui/TrendsModel.h"
 
 class QChartView;
@@ -29,6 +32,7 @@ class QComboBox;
 class QLabel;
 class QPainter;
 class QPrinter;
+class QStackedWidget;
 class QTableView;
 
 namespace k32 {
@@ -70,14 +74,18 @@ class TrendsPage : public QWidget {
     QLabel* LabelTrendsInfo;
     QLabel* LabelTrendsPostOffice;
     QComboBox* ComboTrendsPostOffice;
+    QLabel* LabelTrendsRun;
+    QComboBox* ComboTrendsRun;
     QLabel* LabelTrendsCompare;
     QComboBox* ComboTrendsCompare;
     QChartView* ChartTrendsTotal;
     QChartView* ChartTrendsGrowth;
+    QChartView* ChartTrendsMailbox;  // the selected mailbox over time, in the growth chart's place
     QTableView* GridTrends;
     TrendsModel* model;
 
-    // How many of the biggest growers the growth chart shows.
+    // How many of the biggest growers the growth chart shows at most; fewer when their names
+    // would not fit its height.
     static constexpr int kGrowthChartBars = 10;
 
   private:
@@ -100,8 +108,11 @@ class TrendsPage : public QWidget {
         std::size_t chosen = 0;               // of postOffices
         bool hasRuns = false;
         std::vector<RunEntry> runs;       // of the chosen post office, oldest first
-        std::vector<TrendsRow> lastRows;  // the last run against the run before it
+        std::size_t chosenRun = 0;        // of runs: the run looked at
+        std::vector<TrendsRow> lastRows;  // the run looked at against the run before it
         std::vector<TrendsRow> rows;      // the table
+        bool hasMailbox = false;
+        std::vector<MailboxPoint> mailbox;  // the selected mailbox over time
     };
     // Reads what it needs from a store opened on the reading thread, into the result; raises
     // ReadStopped once a stop is requested.
@@ -116,11 +127,13 @@ class TrendsPage : public QWidget {
     void ShowReadError(const std::exception& e);
     void ShowContent();
     void LoadPostOffice();  // the runs of the chosen post office, then their comparison
+    void LoadRun();         // the run chosen to look at, against the run before it
     void LoadComparison();  // the growth between the chosen runs
-    // On the reading thread: the runs of `po` and the growth of its last run since the run
-    // before it.
-    static void ReadRuns(HistoryStore& store, const PostOffice& po, ReadResult& result,
-                         const std::stop_token& stop);
+    void LoadMailbox();     // the selected mailbox over time, or the growth chart again
+    // On the reading thread: the runs of `po` and the growth of the run `runId` (its newest
+    // when empty or gone) since the run before it.
+    static void ReadRuns(HistoryStore& store, const PostOffice& po, std::optional<long long> runId,
+                         ReadResult& result, const std::stop_token& stop);
     // Starts `work` on a thread of its own, superseding any read under way.
     void StartRead(ReadWork work);
     // Drops the reads under way: their results will not be shown.
@@ -129,17 +142,25 @@ class TrendsPage : public QWidget {
     void ApplyRead(std::uint64_t generation, ReadResult result);
     void ApplyRuns(ReadResult& result);
     void ApplyRows(std::vector<TrendsRow> rows);
+    void FitColumns();
     void SetReading(bool reading);
     QString RunsInfo() const;
     void FillTotalChart();
     void FillGrowthChart();
+    void FillMailboxChart(const std::vector<MailboxPoint>& points);
+    // As many labels on the date and size axes as the charts' plots hold whole.
+    void FitAxes();
+    const PostOffice* ChosenPostOffice() const;
 
     Source source_;
     std::vector<PostOffice> postOffices_;
     std::vector<RunEntry> runs_;  // of the chosen post office, oldest first
-    // Every mailbox of its last run, with the limit figures and the projection; compared with
-    // the run before it.
+    std::size_t chosenRun_ = 0;   // of runs_: the run looked at
+    // Every mailbox of the run looked at, with the limit figures and the projection; compared
+    // with the run before it.
     std::vector<TrendsRow> lastRows_;
+    QStackedWidget* rightChart_;         // the growth chart, or the selected mailbox over time
+    int growthBars_ = kGrowthChartBars;  // as many as the growth chart's height holds
     bool filling_ = false;  // the choice lists are being filled, not changed by the user
     QWidget* content_;
     std::uint64_t generation_ = 0;  // of the newest read; an older read's result is dropped

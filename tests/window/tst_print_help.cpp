@@ -9,6 +9,7 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QtTest>
 
 #include "UserInput.h"
@@ -156,32 +157,40 @@ class PrintHelpTest : public QObject {
         QCOMPARE(answers_->texts.size(), 1);  // the first-run notice, no failure
     }
 
-    // "Print Preview" opens the preview at once, with the view's pages in it.
+    // "Print Preview" opens the preview at once, with the view's pages in it, large enough to
+    // read a page.
     void preview_data() {
         QTest::addColumn<int>("tab");
         QTest::addRow("report") << int(k32::kTabHtml);
         QTest::addRow("manual") << int(k32::kTabHelp);
+        QTest::addRow("trends") << int(k32::kTabTrends);
     }
 
     void preview() {
         QFETCH(int, tab);
         Form1& f = *program_->form;
         ClickTab(f, tab);
-        QVERIFY(Loaded(f.PrintableView()));
+        if (tab != k32::kTabTrends)
+            QVERIFY(Loaded(f.PrintableView()));
         QString firstDialog;
         int pages = 0;
+        QSize size;
         WhenDialogOpens<QDialog>([&](QDialog* d) {
             firstDialog = d->metaObject()->className() + QString(" ") + d->objectName();
             auto* widget = d->findChild<QPrintPreviewWidget*>();
             WhenReady([widget] { return widget && widget->pageCount() >= 1; },
                       [&, d, widget] {
                           pages = widget ? widget->pageCount() : 0;
+                          size = d->size();
                           d->reject();
                       });
         });
         Click(Child<QPushButton>(f, "ButtonPrintPreview"));
         QCOMPARE(firstDialog, QString("QPrintPreviewDialog PrintPreviewDialog"));
         QVERIFY(pages >= 1);
+        const QSize screen = f.screen()->availableGeometry().size();
+        QVERIFY2(size.width() >= screen.width() / 2 && size.height() >= screen.height() / 2,
+                 qPrintable(QString("%1x%2").arg(size.width()).arg(size.height())));
         QCOMPARE(answers_->texts.size(), 1);
     }
 

@@ -7,10 +7,12 @@
 
 #include <QAbstractBarSeries>
 #include <QAbstractItemModelTester>
+#include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QDateTimeAxis>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
+#include <QValueAxis>
 #include <QtTest>
 
 #include "UserInput.h"
@@ -51,6 +54,9 @@ class TstTrends : public QObject {
     void pageStaysLiveWhileItReadsAndGoesCleanly();
     void newerReadIsShownOverAnOlderOne();
     void postOfficeGoneSinceListedShowsNoRun();
+    void pageShowsAChosenRunAndOneMailboxOverTime();
+    void everyLabelReadsWholeAndOnce_data();
+    void everyLabelReadsWholeAndOnce();
     void windowRunsFillTheTab();
 };
 
@@ -134,7 +140,7 @@ void TstTrends::modelShowsFiguresAndPassesTheModelTester() {
     QCOMPARE(model.index(0, TrendsModel::kSizeThen).data().toString(), QString());
     QVERIFY(!model.index(0, TrendsModel::kDaysToLimit).data(TrendsModel::SortRole).isValid());
     QCOMPARE(model.headerData(TrendsModel::kDaysToLimit, Qt::Horizontal, Qt::DisplayRole),
-             QVariant("Days to limit"));
+             QVariant("Days to\nlimit"));
 }
 
 namespace {
@@ -362,7 +368,9 @@ void TstTrends::pagePrintsFittedToThePage() {
     QVERIFY(text.waitForFinished(30000));
     const QString printed = QString::fromUtf8(text.readAllStandardOutput());
     // The title, every mailbox and the last column are on the page: nothing is cut.
-    for (const char* words : {"Trends: HARBOUR", "ANNA", "BO", "CARL", "Days to limit"})
+    for (const char* words :
+         {"Trends: HARBOUR", "Run of 2026-01-15 08:00, compared with the run of 2026-01-08 08:00",
+          "ANNA", "BO", "CARL", "Days to limit"})
         QVERIFY2(printed.contains(words), qPrintable(QString(words) + " in\n" + printed));
 }
 
@@ -464,6 +472,132 @@ void TstTrends::postOfficeGoneSinceListedShowsNoRun() {
     QCOMPARE(PointsOf(page.ChartTrendsTotal), 0);
     QVERIFY(page.ComboTrendsPostOffice->isEnabled());
     QVERIFY(!page.ComboTrendsCompare->isEnabled());
+}
+
+// An earlier run chosen to look at is compared with the run before it; a mailbox selected in
+// the table shows its size over every run, with its limit.
+void TstTrends::pageShowsAChosenRunAndOneMailboxOverTime() {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("h.sqlite").toStdString();
+    RecordRuns(file);
+    TrendsPage page(nullptr);
+    page.resize(1000, 700);
+    page.show();
+    page.Refresh(Harbour(file));
+    QVERIFY(ReadDone(page));
+    QCOMPARE(Items(page.ComboTrendsRun).size(), 3);
+    QVERIFY(page.ComboTrendsRun->currentText().startsWith("2026-01-15"));
+
+    page.ComboTrendsRun->setCurrentIndex(1);  // the run of 8 January
+    QVERIFY(ReadDone(page));
+    QVERIFY(page.ComboTrendsRun->currentText().startsWith("2026-01-08"));
+    QCOMPARE(Items(page.ComboTrendsCompare).size(), 1);
+    QVERIFY(page.ComboTrendsCompare->currentText().startsWith("2026-01-01"));
+    const TrendsModel& model = *page.model;
+    QCOMPARE(model.rowCount(), 2);  // Carl came later
+    QCOMPARE(Cell(model, "ANNA", TrendsModel::kGrowthMb), QString("50"));
+    QCOMPARE(PointsOf(page.ChartTrendsTotal), 3);  // the chart still shows every run
+
+    // The first run has nothing before it.
+    page.ComboTrendsRun->setCurrentIndex(2);
+    QVERIFY(ReadDone(page));
+    QVERIFY(!page.ComboTrendsCompare->isEnabled());
+    QCOMPARE(Cell(model, "ANNA", TrendsModel::kGrowthMb), QString());
+
+    page.ComboTrendsRun->setCurrentIndex(0);
+    QVERIFY(ReadDone(page));
+    for (int r = 0; r < model.rowCount(); ++r)
+        if (model.Row(r).username == "ANNA")
+            page.GridTrends->selectRow(r);
+    QVERIFY(ReadDone(page));
+    QVERIFY(page.ChartTrendsMailbox->isVisible());
+    QVERIFY(!page.ChartTrendsGrowth->isVisible());
+    const auto series = page.ChartTrendsMailbox->chart()->series();
+    QCOMPARE(series.size(), 2);
+    auto* sizes = qobject_cast<QLineSeries*>(series[0]);
+    auto* limit = qobject_cast<QLineSeries*>(series[1]);
+    QCOMPARE(sizes->count(), 3);
+    QCOMPARE(sizes->at(2).y(), 200.0);
+    QCOMPARE(limit->count(), 3);
+    QCOMPARE(limit->at(0).y(), 300.0);
+    QVERIFY(page.ChartTrendsMailbox->chart()->title().startsWith("ANNA"));
+
+    // Nothing selected: the growth chart again.
+    page.GridTrends->clearSelection();
+    QVERIFY(page.ChartTrendsGrowth->isVisible());
+}
+
+void TstTrends::everyLabelReadsWholeAndOnce_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("runs");
+    QTest::addRow("800x600, one run") << 800 << 600 << 1;
+    QTest::addRow("800x600, two runs") << 800 << 600 << 2;
+    QTest::addRow("800x600, a year") << 800 << 600 << 52;
+    QTest::addRow("1280x800, a year") << 1280 << 800 << 52;
+}
+
+// The page as the window holds it at its smallest size and a common larger one: the names of
+// the growth chart are whole and each has room of its own, the date and size axes have no more
+// labels than fit and no two alike, and every column of the table shows.
+void TstTrends::everyLabelReadsWholeAndOnce() {
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, runs);
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("h.sqlite").toStdString();
+    RecordLargeHistory(file, runs, 300);
+    MessageBoxAnswerer answers;
+    Program p;
+    k32::Form1& f = *p.form;
+    f.resize(width, height);
+    p.state.settings.KeepHistory = true;
+    p.state.settings.HistoryFile = file;
+    ClickTab(f, k32::kTabTrends);
+    auto* page = Child<TrendsPage>(f, "PanelTrends");
+    QVERIFY(ReadDone(*page));
+    QTest::qWait(100);  // the charts fit their labels once laid out
+    QCOMPARE(page->model->rowCount(), 300);
+
+    QChart* growth = page->ChartTrendsGrowth->chart();
+    if (runs > 1) {
+        auto* names = qobject_cast<QBarCategoryAxis*>(growth->axes(Qt::Vertical).value(0));
+        QVERIFY(names);
+        QVERIFY(!names->truncateLabels());
+        QVERIFY(names->count() >= 3);
+        const QFontMetrics labels(names->labelsFont());
+        QVERIFY2(
+            growth->plotArea().height() / names->count() >= labels.height(),
+            qPrintable(
+                QString("%1 names in %2 px").arg(names->count()).arg(growth->plotArea().height())));
+        for (const QString& name : names->categories())
+            QVERIFY2(name.startsWith("USER") && !name.contains(QChar(0x2026)), qPrintable(name));
+    }
+    QChart* total = page->ChartTrendsTotal->chart();
+    auto* time = qobject_cast<QDateTimeAxis*>(total->axes(Qt::Horizontal).value(0));
+    auto* megabytes = qobject_cast<QValueAxis*>(total->axes(Qt::Vertical).value(0));
+    QVERIFY(time && megabytes);
+    QVERIFY(!time->truncateLabels() && !megabytes->truncateLabels());
+    const QFontMetrics dates(time->labelsFont());
+    QVERIFY2(
+        time->tickCount() * dates.horizontalAdvance("0000-00-00") <=
+            total->plotArea().width() + dates.horizontalAdvance("0000-00-00"),
+        qPrintable(
+            QString("%1 dates in %2 px").arg(time->tickCount()).arg(total->plotArea().width())));
+    QCOMPARE(megabytes->min(), 0.0);
+    QStringList values;
+    for (int t = 0; t < megabytes->tickCount(); ++t)
+        values << QString::asprintf(qPrintable(megabytes->labelFormat()),
+                                    megabytes->min() + t * (megabytes->max() - megabytes->min()) /
+                                                           (megabytes->tickCount() - 1));
+    QCOMPARE(values.removeDuplicates(), 0);
+
+    QHeaderView* header = page->GridTrends->horizontalHeader();
+    QVERIFY2(header->length() <= page->GridTrends->viewport()->width(),
+             qPrintable(QString("%1 of %2 px")
+                            .arg(header->length())
+                            .arg(page->GridTrends->viewport()->width())));
+    f.close();
 }
 
 // Runs from the window record their history, and the Trends tab shows it after each one;
