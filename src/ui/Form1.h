@@ -188,6 +188,9 @@ class Form1 : public QWidget {
 
     // Shows an error's text in a message box and names its place in the Log tab.
     void ShowError(const std::exception& e);
+    // A run's error: said as ShowError does and, when it is the history store's, with what was
+    // kept and what to do.
+    void ShowRunError(const std::exception& e);
     // Shows a failure's message in a message box with the failing path or place on the line
     // below it, and names that place in the Log tab.
     void ShowFailure(const QString& message, const QString& where);
@@ -199,6 +202,7 @@ class Form1 : public QWidget {
     // sort again.
     bool reSortOffered_ = false;
     RunKind runKind_ = RunKind::Go;
+    HistoryTarget runHistory_;  // where the run under way records its history
     std::unique_ptr<RunThread> runThread_;
     // Lines from the run's thread, waiting for the window's.
     std::mutex logQueueMutex_;

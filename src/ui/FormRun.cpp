@@ -12,11 +12,15 @@
 #include "app/CommandLine.h"
 #include "app/RunProcessing.h"
 #include "app/RunThread.h"
+#include "history/ConnectionString.h"
+#include "history/HistoryStore.h"
 #include "state/DebugLog.h"
+#include "text/Errors.h"
 #include "ui/AdvancedPage.h"
 #include "ui/Form1.h"
 #include "ui/ResultGridModel.h"
 #include "ui/SettingsPage.h"
+#include "ui/TextDecode.h"
 #include "ui/TrendsPage.h"
 
 namespace k32 {
@@ -51,6 +55,7 @@ void Form1::SetPathsEditable(bool editable) {
 void Form1::StartRun(RunKind kind, RunRequest request) {
     BeginBusy();
     runKind_ = kind;
+    runHistory_ = request.history;
     static constexpr RunFunction kRuns[] = {RunProcessing, ReSortAndRewrite, RunExpireReportOnly};
     RunLines lines;
     lines.debugMode = request.settings.DebugMode;
@@ -82,7 +87,7 @@ void Form1::RunFinished(const RunEnd& end) {
                 AddDebugLine(state, "Run ended with error", e.what());
             } catch (const std::exception&) {
             }
-            ShowError(e);
+            ShowRunError(e);
         } catch (...) {
             AddProgressLine(state, "Run ended with error: unknown error");
             ShowMessageBox("The run ended with an unknown error.");
@@ -107,6 +112,31 @@ void Form1::RunFinished(const RunEnd& end) {
         (end.result && end.result->outcome == RunOutcome::ReportsWritten &&
          runKind_ == RunKind::Go))
         RefreshTrends();
+}
+
+void Form1::ShowRunError(const std::exception& e) {
+    const auto* k = dynamic_cast<const KestramaError*>(&e);
+    // The store names itself in its errors: its file, or its server without a password.
+    const std::string& location = runHistory_.location;
+    const std::string store = IsServerLocation(location) ? ShowConnection(location).text
+                              : location.empty()         ? DefaultHistoryFile()
+                                                         : location;
+    if (!k || !runHistory_.keep || k->where != store) {
+        ShowError(e);
+        return;
+    }
+    // A run records its history and writes its reports together: neither happened.
+    const QString where = DecodeForDisplay(k->where);
+    AddProgressLine(state, "at " + where.toUtf8().toStdString());
+    const bool foreign =
+        std::string_view(e.what()).find("not a history database") != std::string_view::npos;
+    ShowMessageBox(
+        DecodeForDisplay(e.what()) + "\n" + where + "\n\nNo report was written, and the history " +
+        (foreign ? QString("database is left as it is. Choose another history database on the "
+                           "Settings tab, or untick \"Keep history\" there to run without it.")
+                 : QString("is as it was. Check that the history database and its folder can be "
+                           "written and that its disk has room, then run again; or untick \"Keep "
+                           "history\" on the Settings tab to run without it.")));
 }
 
 void Form1::ShowResult(const std::shared_ptr<const RunResult>& result) {

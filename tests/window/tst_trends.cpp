@@ -57,6 +57,7 @@ class TstTrends : public QObject {
     void pageShowsAChosenRunAndOneMailboxOverTime();
     void everyLabelReadsWholeAndOnce_data();
     void everyLabelReadsWholeAndOnce();
+    void runWithAnUnusableHistorySaysWhatToDo();
     void windowRunsFillTheTab();
 };
 
@@ -597,6 +598,41 @@ void TstTrends::everyLabelReadsWholeAndOnce() {
              qPrintable(QString("%1 of %2 px")
                             .arg(header->length())
                             .arg(page->GridTrends->viewport()->width())));
+    f.close();
+}
+
+// A run whose history store cannot be used writes no report, and its box says why, where and
+// what to do.
+void TstTrends::runWithAnUnusableHistorySaysWhatToDo() {
+    MessageBoxAnswerer answers;
+    Program p;
+    k32::Form1& f = *p.form;
+    QTemporaryDir dir;
+    const QString log = dir.filePath("po.log");
+    QVERIFY(QFile::copy(KESTRAMA_SAMPLES "/english-gw652.log", log));
+    const QString other = dir.filePath("notes.txt");
+    {
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    p.state.settings.KeepHistory = true;
+    p.state.settings.HistoryFile = other.toStdString();
+    Retype(Child<QLineEdit>(f, "EditOpen"), log);
+    Retype(Child<QLineEdit>(f, "EditSave"), dir.filePath("po"));
+    const qsizetype before = answers.texts.size();
+    Click(Child<QPushButton>(f, "ButtonGo"));
+    QVERIFY(WaitUntil([&] { return !f.Busy(); }));
+    QCOMPARE(answers.texts.size(), before + 1);
+    const QString box = answers.texts.back();
+    for (const QString& words :
+         {QString("not a history database"), other, QString("No report was written"),
+          QString("Choose another history database")})
+        QVERIFY2(box.contains(words), qPrintable(box));
+    QVERIFY(!QFileInfo::exists(dir.filePath("po.mht")));
+    QFile file(other);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray(4096, 'x'));
     f.close();
 }
 
