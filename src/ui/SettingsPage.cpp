@@ -427,10 +427,13 @@ void SettingsPage::LayoutControls(int tabWidth, int tabHeight) {
     }
     // The check box is as wide as its box (a click beside it would not reach it).
     CheckBoxKeepHistory->resize(20, CheckBoxKeepHistory->height());
-    // The store file's box is narrower by its browse button.
-    EditHistoryFileEdit->resize(W - H, EditHistoryFileEdit->height());
-    ButtonHistoryBrowse->setGeometry(EditHistoryFileEdit->x() + W - H + 2, EditHistoryFileEdit->y(),
-                                     H - 2, EditHistoryFileEdit->height());
+    // The store file's box reaches towards the column block, so that a path (the default one
+    // shown in it included) reads whole on a wider window; it is narrower by its browse button.
+    const int historyWidth = std::max(W, tabWidth / 2 - M - EditHistoryFileEdit->x()) - H;
+    EditHistoryFileEdit->resize(historyWidth, EditHistoryFileEdit->height());
+    ButtonHistoryBrowse->setGeometry(EditHistoryFileEdit->x() + historyWidth + 2,
+                                     EditHistoryFileEdit->y(), H - 2,
+                                     EditHistoryFileEdit->height());
 
     const int buttonTop = tabHeight - 5 * M;
     ButtonApply->setGeometry(M / 2, buttonTop, W, H);

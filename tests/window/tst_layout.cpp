@@ -123,6 +123,25 @@ class LayoutTest : public QObject {
         ResizeTo(f, 800, 600);
     }
 
+    // The history database box shows the default store's path whole on a window of 1280 x 800,
+    // and stays clear of the column block at every size.
+    void historyBoxReadsWhole() {
+        Form1& f = *program_->form;
+        ClickTab(f, k32::kTabSettings);
+        auto* box = Child<QLineEdit>(f, "EditHistoryFileEdit");
+        auto* browse = Child<QPushButton>(f, "ButtonHistoryBrowse");
+        for (const QSize& size : {QSize(800, 600), QSize(1280, 800)}) {
+            ResizeTo(f, size.width(), size.height());
+            QVERIFY(browse->geometry().right() < Slot<QLineEdit>(f, "EditSettingsC", 9)->x());
+            if (size.width() < 1280)
+                continue;
+            const int text = box->fontMetrics().horizontalAdvance(box->placeholderText());
+            QVERIFY2(text < box->width() - 8,
+                     qPrintable(QString("%1 px of text in %2 px").arg(text).arg(box->width())));
+        }
+        ResizeTo(f, 800, 600);
+    }
+
     // A drag to 700 x 500 stops at the smallest size, and the layout follows it.
     void smallestSize() {
         Form1& f = *program_->form;
