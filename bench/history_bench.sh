@@ -28,6 +28,8 @@
 #     beside the same logs recorded one by one, by date, with /HISTORY: batch runs (which also
 #     write their reports and trend reports, as an administrator without the import would).
 #     Target: the import no slower.
+#     Then `kestrama32 history report` writes the trend reports of the newest of those 52 runs
+#     from the store alone, best of three. Target: within 1 s.
 #
 #   HISTORY_BENCH_ONLY=import bench/history_bench.sh   measures (d) alone, without the large log
 set -euo pipefail
@@ -127,7 +129,8 @@ VACUUM;
 EOF
 }
 
-# (d): prints "import_seconds batch_seconds". The 52 logs are written anew each time.
+# (d): prints "import_seconds batch_seconds report_seconds". The 52 logs are written anew each
+# time.
 import_bench() {
     local logs="$work/weeks" k day imported="$work/imported.sqlite" batch="$work/batch.sqlite"
     rm -rf "$logs"
@@ -149,6 +152,19 @@ import_bench() {
         exit 1
     fi
     t1=$(date +%s.%N)
+    # The trend reports of the newest run from the 52 runs of the store, best of three.
+    local report=999 r0 r1
+    for _ in 1 2 3; do
+        rm -f "$work"/again-trends.*
+        r0=$(date +%s.%N)
+        "$program" history report "--history=$imported" "$work/again" > /dev/null ||
+            { echo "failed: history report --history=$imported" >&2; exit 1; }
+        r1=$(date +%s.%N)
+        report=$(awk -v a="$r0" -v b="$r1" -v best="$report" 'BEGIN {t = b - a; print (t < best) ? t : best}')
+    done
+    [ -s "$work/again-trends.html" ] && [ -s "$work/again-trends.csv" ] ||
+        { echo "history report wrote no trend reports" >&2; exit 1; }
+    rm -f "$work"/again-trends.*
     for log in "$logs"/*.log; do
         "$program" "/IN:$log" "/OUT:$work/report" '/OPTIONS:5130;.' "/HISTORY:$batch" > /dev/null ||
             { echo "failed: $program /IN:$log /HISTORY:$batch" >&2; exit 1; }
@@ -160,23 +176,25 @@ import_bench() {
     remove_store "$batch"
     rm -rf "$logs" "$work/import.txt"
     rm -f "$work"/report.csv "$work"/report.mht "$work"/report-trends.*
-    awk -v a="$t0" -v b="$t1" -v c="$t2" 'BEGIN {print b - a, c - b}'
+    awk -v a="$t0" -v b="$t1" -v c="$t2" -v r="$report" 'BEGIN {print b - a, c - b, r}'
 }
 
-import_row() {  # IMPORT_SECONDS BATCH_SECONDS
+import_row() {  # IMPORT_SECONDS BATCH_SECONDS REPORT_SECONDS
     echo "(d) 52 weekly logs of 10,000 mailboxes recorded into a new store"
-    awk -v i="$1" -v b="$2" 'BEGIN {
+    awk -v i="$1" -v b="$2" -v r="$3" 'BEGIN {
         printf "%-36s %7.2f s\n", "one by one, /HISTORY: batch runs", b
         printf "%-36s %7.2f s %7.2fx   (target <= 1: %s)\n", "history import, one command", i,
                i / b, (i <= b) ? "met" : "MISSED"
+        printf "%-36s %7.3f s            (target <= 1 s: %s)\n", "history report of the newest run", r,
+               (r <= 1) ? "met" : "MISSED"
     }'
 }
 
 if [ "$only" = import ]; then
     echo "measuring..."
-    read -r d_import d_batch < <(import_bench)
+    read -r d_import d_batch d_report < <(import_bench)
     echo
-    import_row "$d_import" "$d_batch"
+    import_row "$d_import" "$d_batch" "$d_report"
     exit 0
 fi
 
@@ -196,7 +214,7 @@ read -r a_first a_first_kb a_first_cpu < <(best fresh_store "$big" "/HISTORY:$st
 first_rows=$(rows_of "$store")
 first_bytes=$(bytes_of "$store")
 read -r a_week a_week_kb a_week_cpu < <(best week_store "$big" "/HISTORY:$store")
-read -r d_import d_batch < <(import_bench)
+read -r d_import d_batch d_report < <(import_bench)
 read -r b_off _ _ < <(best nothing "$year")
 read -r b_on _ _ < <(best year_store "$year" "/HISTORY:$store")
 year_runs=$(sqlite3 "$store" 'SELECT count(*) FROM runs')
@@ -245,4 +263,4 @@ awk -v b="$year_bytes" -v r="$year_rows" -v name="$year_runs weekly runs of 10,0
     printf "%-36s %9d rows %10.1f MB   %6.1f MB per million rows\n", name, r, b / 1048576,
            b / r * 1e6 / 1048576 }'
 echo
-import_row "$d_import" "$d_batch"
+import_row "$d_import" "$d_batch" "$d_report"

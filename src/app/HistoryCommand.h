@@ -1,6 +1,8 @@
 #pragma once
 // The history subcommands: `kestrama32 history import [--history=FILE|URL] LOG...` records many
-// logs into the history store at once, in the order of their dates, without any report.
+// logs into the history store at once, in the order of their dates, without any report; `list`,
+// `forget`, `report` and `mailbox` show the recorded runs, delete one, write a post office's
+// trend reports and give one mailbox over time, from the store alone.
 
 #include <string>
 #include <vector>
@@ -11,8 +13,9 @@ namespace k32 {
 bool IsHistoryCommand(const std::vector<std::string>& params);
 
 // Runs the history subcommand of `params` (the program's parameters, "history" first) and
-// returns the exit code: 0 when every log was recorded or skipped, 1 when one failed or the
-// store could not be opened, 2 for a wrong command line (said in one line on standard error).
+// returns the exit code: 0 when the command did its work (import: every log was recorded or
+// skipped), 1 when a log failed, the store could not be opened or read, a file could not be
+// written, or nothing matched, 2 for a wrong command line (said in one line on standard error).
 // `argc` and `argv` are the program's own: a password in --history is overwritten there, as
 // the batch switch's is, once `params` holds it.
 int RunHistoryCommand(const std::vector<std::string>& params, int argc, char** argv);

@@ -17,7 +17,7 @@ std::string UsageText() {
     return R"(Usage: kestrama32
        kestrama32 /IN:LOG /OUT:BASE /OPTIONS:SDMCXY [/COLUMN:...] [/TOP:N,ABOVE:V]
                   [/HISTORY:[FILE]]
-       kestrama32 history import [--history=FILE|URL] LOG...
+       kestrama32 history import|list|forget|report|mailbox [--history=FILE|URL] ...
        kestrama32 --help | --version
 
 Turns a GWCheck log with mailbox or expire statistics into a web report (BASE.mht) and a
@@ -48,7 +48,10 @@ CSV report (BASE.csv). Without parameters it opens the window.
                    in ~/.pgpass (or the file PGPASSFILE names), in PGPASSWORD, or in a
                    service file ("postgresql:///?service=NAME")
   history import   record many logs into the history store at once, in the order of
-                   their dates, without reports (kestrama32 history --help tells more)
+                   their dates, without reports; history list, forget, report and
+                   mailbox show the recorded runs, delete one, write the trend reports
+                   and one mailbox's sizes from the store alone (kestrama32 history
+                   --help tells more)
   -h, --help       show this text
   -V, --version    show the version
 

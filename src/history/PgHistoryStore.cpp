@@ -527,6 +527,14 @@ std::vector<HistoryRun> PgHistoryStore::AllRuns() {
 bool PgHistoryStore::ForgetRun(std::int64_t runId) {
     Transaction write = Begin();
     const std::string id = NumberText(runId);
+    const Result po =
+        Params("SELECT po_name, po_path FROM runs WHERE id=$1", {id}, PGRES_TUPLES_OK, true);
+    if (pq_.ntuples(po.get()) == 0)
+        return false;
+    // The post office's lock, as a recording takes it: a recording of its runs under way is
+    // waited for, and none starts until this one has committed.
+    Params(kPostOfficeLock, {pq_.getvalue(po.get(), 0, 0), pq_.getvalue(po.get(), 0, 1)},
+           PGRES_TUPLES_OK, true);
     const Result gone =
         Params("DELETE FROM runs WHERE id=$1 RETURNING id", {id}, PGRES_TUPLES_OK, true);
     const bool found = pq_.ntuples(gone.get()) > 0;

@@ -259,6 +259,85 @@ TEST_P(HistoryStoreOn, TwoRecordersAtOnceBothSucceed) {
     EXPECT_EQ(Query("SELECT count(*) FROM mailboxes"), "22\n");
 }
 
+TEST_P(HistoryStoreOn, AllRunsForgettingOneAndOneMailboxOverTime) {
+    auto store = Open();
+    EXPECT_TRUE(store->AllRuns().empty());
+    // Recorded out of date order, two post offices of one name, and a username whose letter case
+    // changed between runs.
+    HistorySnapshot b = Snapshot("B", "b", "2005-03-07T02:00:00");
+    const auto bId = Record(*store, b);
+    HistorySnapshot late = Snapshot("A", "late", "2005-03-14T02:00:00");
+    late.mailboxes[0].username = "a";
+    late.mailboxes[0].sizeMb = 120;
+    const auto lateId = Record(*store, late);
+    HistorySnapshot early = Snapshot("A", "early", "2005-03-07T02:00:00");
+    early.mailboxes.push_back({"\xc4rger", "", 1, 0, 0, 0, 0, 0, "", ""});
+    const auto earlyId = Record(*store, early);
+    HistorySnapshot elsewhere = Snapshot("A", "elsewhere", "2005-01-01T00:00:00");
+    elsewhere.run.poPath = "other";
+    const auto elsewhereId = Record(*store, elsewhere);
+
+    std::vector<std::int64_t> ids;
+    for (const HistoryRun& r : store->AllRuns())
+        ids.push_back(r.id);
+    // By name, path, then date.
+    EXPECT_EQ(ids, (std::vector<std::int64_t>{elsewhereId, earlyId, lateId, bId}));
+
+    struct Case {
+        const char* username;
+        std::vector<std::pair<std::int64_t, double>> points;  // run id and size, in order
+    };
+    const Case cases[] = {
+        {"A", {{earlyId, 100.5}, {lateId, 120}}},  // A to Z match whatever their case
+        {"a", {{earlyId, 100.5}, {lateId, 120}}},
+        {"\xc4rger", {{earlyId, 1}}},
+        {"\xe4rger", {}},  // other letters as they are, on every store alike
+        {"C", {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::pair<std::int64_t, double>> got;
+        for (const MailboxPoint& p : store->MailboxOverTime("A", "path", c.username)) {
+            got.emplace_back(p.run.id, p.mailbox.sizeMb.value_or(-1));
+            EXPECT_EQ(p.run.poPath, "path");
+        }
+        EXPECT_EQ(got, c.points) << c.username;
+    }
+    const auto points = store->MailboxOverTime("A", "path", "a");
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_EQ(points[1].run, store->Runs("A", "path").back());
+    EXPECT_EQ(points[1].mailbox.username, "a");
+    EXPECT_EQ(points[1].mailbox.fullname, "Anna");
+
+    // Forgetting one run takes its mailboxes with it and leaves every other run as it was.
+    EXPECT_TRUE(store->ForgetRun(earlyId));
+    EXPECT_FALSE(store->ForgetRun(earlyId));
+    ids.clear();
+    for (const HistoryRun& r : store->AllRuns())
+        ids.push_back(r.id);
+    EXPECT_EQ(ids, (std::vector<std::int64_t>{elsewhereId, lateId, bId}));
+    EXPECT_EQ(Query("SELECT count(*) FROM mailboxes WHERE run_id = " + std::to_string(earlyId)),
+              "0\n");
+    EXPECT_EQ(Query("SELECT count(*) FROM mailboxes"), "6\n");
+    EXPECT_EQ(store->MailboxOverTime("A", "path", "A").size(), 1u);
+}
+
+// Forgetting waits for a recorder of the same post office, as another recording would, and then
+// deletes.
+TEST_P(HistoryStoreOn, ForgettingWaitsForARecorder) {
+    auto store = Open();
+    const auto id = Record(*store, Snapshot("PO", "Monday", "2005-03-07T02:15:00"));
+    auto recorder = Open();
+    std::optional<HistoryStore::Transaction> write(recorder->Begin());
+    write->RecordRun(Snapshot("PO", "Tuesday", "2005-03-08T02:15:00"));
+    std::atomic<bool> noticed = false;
+    store->SetWaiting([&noticed] { noticed = true; }, {});
+    auto forget = std::async(std::launch::async, [&] { return store->ForgetRun(id); });
+    EXPECT_EQ(forget.wait_for(std::chrono::milliseconds(700)), std::future_status::timeout);
+    write->Commit();
+    EXPECT_TRUE(forget.get());
+    EXPECT_EQ(Query("SELECT processed_on FROM runs"), "Tuesday\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     , HistoryStoreOn,
     testing::Values(BackendCase{"SQLite", [] { return std::make_unique<SqliteBackend>(); }},

@@ -166,7 +166,7 @@ TEST(HistoryImport, CommandLine) {
         {{"history", "--help"}, 0, "Usage: kestrama32 history import", ""},
         {{"history", "import", "--help"}, 0, "Usage: kestrama32 history import", ""},
         {{"history", "import", "a.log", "-h"}, 0, "Usage: kestrama32 history import", ""},
-        {{"--help"}, 0, "kestrama32 history import [--history=FILE|URL] LOG...", ""},
+        {{"--help"}, 0, "kestrama32 history import|list|forget|report|mailbox", ""},
     };
     for (const Case& c : cases) {
         std::vector<std::string> argv = {Kestrama32()};
