@@ -104,6 +104,17 @@ std::string TableTag(std::size_t rows) {
     return rows <= kShortTableRows ? "<table class=\"short\">" : "<table>";
 }
 
+// A heading with what follows it, printed on one page: web engines that ignore "break-after:
+// avoid" on a heading still move a block that must not be split.
+std::string Keep(const std::string& html) {
+    return "<div class=\"keep\">\n" + html + "</div>\n";
+}
+// A heading (or a lead paragraph) and its table of `rows` rows, kept together when the table is
+// short; a long table is split over pages anyway.
+std::string KeepIfShort(const std::string& head, const std::string& table, std::size_t rows) {
+    return rows <= kShortTableRows ? Keep(head + table) : head + table;
+}
+
 std::string DateOf(const std::string& iso) {
     return iso.substr(0, 10);
 }
@@ -241,11 +252,11 @@ std::string GrowthSection(const PageFigures& fig, const PostOfficeTrends& t,
                           const std::vector<GrowthRow>& top, const std::string& title) {
     std::string s = "<h2>" + title + "</h2>\n";
     if (!against)
-        return s + "<p>No earlier run to compare with.</p>\n";
+        return Keep(s + "<p>No earlier run to compare with.</p>\n");
     s += "<p>Compared with the run of " + DateOf(t.runs[*against].processedAt) + ".</p>\n";
     if (top.empty())
-        return s + "<p>No mailbox of this run was in that run.</p>\n";
-    return s + BarChart(fig, top, "Growth in MB, the 20 mailboxes that grew most") +
+        return Keep(s + "<p>No mailbox of this run was in that run.</p>\n");
+    return Keep(s + BarChart(fig, top, "Growth in MB, the 20 mailboxes that grew most")) +
            GrowthTable(fig, top);
 }
 
@@ -382,6 +393,9 @@ std::string TrendsHtml(const TrendsReportData& data) {
         "th, td { border: 1px solid #999; padding: 2px 4px; text-align: left; "
         "overflow-wrap: anywhere; }\n"
         "td.n, th.n { text-align: right; }\n"
+        // Headers, usernames and figures break only between words: a column of them is never
+        // squeezed to a letter or two.
+        "th, td:first-child { overflow-wrap: normal; } td.n { white-space: nowrap; }\n"
         "svg.chart { width: 100%; height: auto; font-size: 11px; }\n"
         "figure { margin: 0.5em 0; }\n"
         ".red { background: #f4c7c3; } .amber { background: #fce8b2; } "
@@ -391,6 +405,7 @@ std::string TrendsHtml(const TrendsReportData& data) {
         "h1, h2, h2 + p, p.lead { break-after: avoid; page-break-after: avoid; }\n"
         "figure, table.short, tr { break-inside: avoid; page-break-inside: avoid; }\n"
         "thead { display: table-header-group; }\n"
+        ".keep { break-inside: avoid; page-break-inside: avoid; }\n"
         "</style>\n</head>\n<body>\n";
     s += "<h1>Trends of post office " + po + "</h1>\n";
     s += "<p>Path: " + Html(now.poPath) + "<br>This run: " + Html(now.processedOn) + " (" +
@@ -400,8 +415,8 @@ std::string TrendsHtml(const TrendsReportData& data) {
         s += "<p><strong>This is the first recorded run of this post office. Trends start with "
              "the next run.</strong></p>\n";
 
-    s += "<h2>Size and mailboxes over time</h2>\n";
-    s += LineChart(fig, t.runs, TotalOf, "Total size of the post office (MB)");
+    s += Keep("<h2>Size and mailboxes over time</h2>\n" +
+              LineChart(fig, t.runs, TotalOf, "Total size of the post office (MB)"));
     s += LineChart(fig, t.runs, CountOf, "Number of mailboxes");
 
     s += GrowthSection(fig, t, t.previous, t.topSincePrevious, "Growth since the previous run");
@@ -419,54 +434,62 @@ std::string TrendsHtml(const TrendsReportData& data) {
     }
     s += GrowthSection(fig, t, t.monthAgo, t.topSinceMonthAgo, monthTitle);
 
-    s += "<h2>Quota bands</h2>\n" + TableTag(4) +
-         "<thead><tr><th>Band</th><th class=\"n\">Mailboxes</th></tr></thead><tbody>\n";
-    s += "<tr class=\"red\"><td>Red: at or over the limit</td><td class=\"n\">" +
-         fig.Count(t.bands.red) + "</td></tr>\n";
-    s += "<tr class=\"amber\"><td>Amber: at or over the warning threshold, under the limit</td><td "
-         "class=\"n\">" +
-         fig.Count(t.bands.amber) + "</td></tr>\n";
-    s += "<tr class=\"green\"><td>Green: below the threshold</td><td class=\"n\">" +
-         fig.Count(t.bands.green) + "</td></tr>\n";
-    s += "<tr><td>No limit</td><td class=\"n\">" + fig.Count(t.bands.noLimit) +
-         "</td></tr>\n</tbody></table>\n";
+    std::string bands =
+        TableTag(4) +
+        "<thead><tr><th>Band</th><th class=\"n\">Mailboxes</th></tr></thead><tbody>\n"
+        "<tr class=\"red\"><td>Red: at or over the limit</td><td class=\"n\">" +
+        fig.Count(t.bands.red) +
+        "</td></tr>\n"
+        "<tr class=\"amber\"><td>Amber: at or over the warning threshold, under the limit</td><td "
+        "class=\"n\">" +
+        fig.Count(t.bands.amber) +
+        "</td></tr>\n"
+        "<tr class=\"green\"><td>Green: below the threshold</td><td class=\"n\">" +
+        fig.Count(t.bands.green) + "</td></tr>\n<tr><td>No limit</td><td class=\"n\">" +
+        fig.Count(t.bands.noLimit) + "</td></tr>\n</tbody></table>\n";
+    s += KeepIfShort("<h2>Quota bands</h2>\n", bands, 4);
     if (!t.fullest.empty()) {
-        s += "<p class=\"lead\">The mailboxes nearest their limit:</p>\n" +
-             TableTag(t.fullest.size()) +
-             "<thead><tr><th>Username</th><th>Full name</th><th class=\"n\">Size (MB)</th>"
-             "<th class=\"n\">Limit (MB)</th><th class=\"n\">Used (%)</th>"
-             "<th class=\"n\">Growth per week (MB)</th><th>Limit reached on</th></tr></thead>"
-             "<tbody>\n";
+        std::string table =
+            TableTag(t.fullest.size()) +
+            "<thead><tr><th>Username</th><th>Full name</th><th class=\"n\">Size (MB)</th>"
+            "<th class=\"n\">Limit (MB)</th><th class=\"n\">Used (%)</th>"
+            "<th class=\"n\">Growth per week (MB)</th><th>Limit reached on</th></tr></thead>"
+            "<tbody>\n";
         for (const GrowthRow& r : t.fullest)
-            s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
-                 "</td><td class=\"n\">" + fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" +
-                 fig.Maybe(r.limitMb) + "</td><td class=\"n\">" + fig.Maybe(r.usedPct) +
-                 "</td><td class=\"n\">" + fig.Maybe(r.growthPerWeekMb) + "</td><td>" +
-                 PageFigures::LimitDate(r) + "</td></tr>\n";
-        s += "</tbody></table>\n";
+            table += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
+                     "</td><td class=\"n\">" + fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" +
+                     fig.Maybe(r.limitMb) + "</td><td class=\"n\">" + fig.Maybe(r.usedPct) +
+                     "</td><td class=\"n\">" + fig.Maybe(r.growthPerWeekMb) + "</td><td>" +
+                     PageFigures::LimitDate(r) + "</td></tr>\n";
+        table += "</tbody></table>\n";
+        s += KeepIfShort("<p class=\"lead\">The mailboxes nearest their limit:</p>\n", table,
+                         t.fullest.size());
     }
 
-    s += "<h2>Days until the limit</h2>\n";
+    const std::string daysHeading = "<h2>Days until the limit</h2>\n";
     if (t.reachingLimit.empty()) {
-        s += "<p>No mailbox reaches its limit within 90 days at its present growth (a projection "
-             "needs at least 3 runs over at least 7 days).</p>\n";
+        s += Keep(daysHeading +
+                  "<p>No mailbox reaches its limit within 90 days at its present growth (a "
+                  "projection needs at least 3 runs over at least 7 days).</p>\n");
     } else {
-        s += TableTag(t.reachingLimit.size()) +
-             "<thead><tr><th>Username</th><th>Full name</th><th class=\"n\">Size now (MB)</th>"
-             "<th class=\"n\">Limit (MB)</th><th class=\"n\">Growth per week (MB)</th>"
-             "<th class=\"n\">Days to limit</th><th>Limit reached on</th></tr></thead><tbody>\n";
+        std::string table =
+            TableTag(t.reachingLimit.size()) +
+            "<thead><tr><th>Username</th><th>Full name</th><th class=\"n\">Size now (MB)</th>"
+            "<th class=\"n\">Limit (MB)</th><th class=\"n\">Growth per week (MB)</th>"
+            "<th class=\"n\">Days to limit</th><th>Limit reached on</th></tr></thead><tbody>\n";
         for (const GrowthRow& r : t.reachingLimit)
-            s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
-                 "</td><td class=\"n\">" + fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" +
-                 fig.Maybe(r.limitMb) + "</td><td class=\"n\">" + fig.Maybe(r.growthPerWeekMb) +
-                 "</td><td class=\"n\">" + fig.Days(r.daysToLimit) + "</td><td>" +
-                 PageFigures::LimitDate(r) + "</td></tr>\n";
-        s += "</tbody></table>\n";
+            table += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
+                     "</td><td class=\"n\">" + fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" +
+                     fig.Maybe(r.limitMb) + "</td><td class=\"n\">" + fig.Maybe(r.growthPerWeekMb) +
+                     "</td><td class=\"n\">" + fig.Days(r.daysToLimit) + "</td><td>" +
+                     PageFigures::LimitDate(r) + "</td></tr>\n";
+        table += "</tbody></table>\n";
+        s += KeepIfShort(daysHeading, table, t.reachingLimit.size());
     }
 
-    s += "<h2>New and gone since the previous run</h2>\n";
+    const std::string newHeading = "<h2>New and gone since the previous run</h2>\n";
     if (!t.previous) {
-        s += "<p>No earlier run to compare with.</p>\n";
+        s += Keep(newHeading + "<p>No earlier run to compare with.</p>\n");
     } else {
         auto list = [&](const std::string& what, std::size_t count, auto&& item) {
             std::string l = "<p>" + what + " (" + fig.Count(count) + ")";
@@ -477,8 +500,8 @@ std::string TrendsHtml(const TrendsReportData& data) {
                 l += (i ? ", " : "") + item(i);
             return l + "</p>\n";
         };
-        s += list("New mailboxes", t.newMailboxes.size(),
-                  [&](std::size_t i) { return Html(t.newMailboxes[i]); });
+        s += Keep(newHeading + list("New mailboxes", t.newMailboxes.size(),
+                                    [&](std::size_t i) { return Html(t.newMailboxes[i]); }));
         // A gone mailbox with its size in the previous run.
         s += list("Gone mailboxes", t.goneMailboxes.size(), [&](std::size_t i) {
             const GoneMailbox& g = t.goneMailboxes[i];
@@ -490,17 +513,18 @@ std::string TrendsHtml(const TrendsReportData& data) {
     }
 
     if (data.postOffices.size() > 1) {
-        s += "<h2>Post offices in this history</h2>\n" + TableTag(data.postOffices.size()) +
-             "<thead><tr><th>Post office</th><th>Path</th><th>Last run</th>"
-             "<th class=\"n\">Mailboxes</th><th class=\"n\">Total (MB)</th>"
-             "<th class=\"n\">Growth (MB)</th></tr></thead><tbody>\n";
+        std::string table = TableTag(data.postOffices.size()) +
+                            "<thead><tr><th>Post office</th><th>Path</th><th>Last run</th>"
+                            "<th class=\"n\">Mailboxes</th><th class=\"n\">Total (MB)</th>"
+                            "<th class=\"n\">Growth (MB)</th></tr></thead><tbody>\n";
         for (const PostOfficeSummary& p : data.postOffices)
-            s += "<tr><td>" + Html(p.last.poName) + "</td><td>" + Html(p.last.poPath) +
-                 "</td><td>" + DateOf(p.last.processedAt) + "</td><td class=\"n\">" +
-                 fig.Count(p.last.mailboxes) + "</td><td class=\"n\">" +
-                 fig.Number(p.last.totalMb) + "</td><td class=\"n\">" + fig.Maybe(p.growthMb) +
-                 "</td></tr>\n";
-        s += "</tbody></table>\n";
+            table += "<tr><td>" + Html(p.last.poName) + "</td><td>" + Html(p.last.poPath) +
+                     "</td><td>" + DateOf(p.last.processedAt) + "</td><td class=\"n\">" +
+                     fig.Count(p.last.mailboxes) + "</td><td class=\"n\">" +
+                     fig.Number(p.last.totalMb) + "</td><td class=\"n\">" + fig.Maybe(p.growthMb) +
+                     "</td></tr>\n";
+        table += "</tbody></table>\n";
+        s += KeepIfShort("<h2>Post offices in this history</h2>\n", table, data.postOffices.size());
     }
     s += "</body>\n</html>";
     return s;
