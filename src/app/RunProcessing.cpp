@@ -77,7 +77,8 @@ void WriteMailboxReports(RunContext& ctx, const MailboxReportData& data,
         return;
     }
     PendingFiles trends;
-    recording->Stage(ctx, basePath, data.settings.CSVSeperator.str(), trends);
+    recording->Stage(ctx, basePath, data.settings.CSVSeperator.str(), trends,
+                     data.settings.DECSeperator.str());
     csv.TakeFrom(trends);
     StopIfAsked(ctx);
     // The record commits first, then the files follow; the journal lets the next run finish

@@ -105,7 +105,8 @@ void HistoryRecording::ReadEarlierRuns(State& s, std::stop_token stop) {
 }
 
 void HistoryRecording::Stage(RunContext& ctx, const std::string& basePath,
-                             const std::string& csvSeparator, PendingFiles& pending) {
+                             const std::string& csvSeparator, PendingFiles& pending,
+                             const std::string& digitGroupSeparator) {
     State& s = *state_;
     // What the trends read of this run's mailboxes, viewing the table's texts.
     std::vector<TrendMailbox> now;
@@ -146,7 +147,7 @@ void HistoryRecording::Stage(RunContext& ctx, const std::string& basePath,
         },
         [&csvOut](const GrowthRow& row) { csvOut.Add(row); });
     s.earlier.clear();
-    TrendsReportData data{trends, {}, csvSeparator};
+    TrendsReportData data{trends, {}, csvSeparator, digitGroupSeparator};
     // Handed to `pending` at once, so that the file is removed when the recording failed.
     PendingFiles csv;
     csv.Add(csvOut.Finish());

@@ -36,8 +36,9 @@ class HistoryRecording {
     // reports beside `basePath` into `pending`. The caller commits the files and then this
     // recording. Called once.
     // While the recording waits for another that holds the store, says so once on `ctx`.
+    // `digitGroupSeparator` groups the page's figures as the web report groups its numbers.
     void Stage(RunContext& ctx, const std::string& basePath, const std::string& csvSeparator,
-               PendingFiles& pending);
+               PendingFiles& pending, const std::string& digitGroupSeparator = {});
     // Commits the store's transaction; called once, after Stage.
     void Commit();
     // The run as recorded (its id included), once Stage has returned.

@@ -26,10 +26,27 @@ std::optional<double> DaysOfIso(const std::string& iso) {
     return static_cast<double>(timegm(&tm)) / 86400.0;
 }
 
+std::string IsoDateOfDay(double day) {
+    if (!std::isfinite(day) || day < -719162 || day >= 2932897)  // 0001-01-01 .. 9999-12-31
+        return {};
+    const auto t = static_cast<std::time_t>(std::floor(day) * 86400.0);
+    std::tm tm{};
+    if (!gmtime_r(&t, &tm))
+        return {};
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    return buf;
+}
+
 std::optional<double> DaysToLimit(const std::vector<std::pair<double, double>>& points,
                                   double limit, double today) {
+    return ProjectToLimit(points, limit, today).days;
+}
+
+LimitProjection ProjectToLimit(const std::vector<std::pair<double, double>>& points, double limit,
+                               double today) {
     if (points.size() < kProjectionMinRuns)
-        return std::nullopt;
+        return {};
     double minDay = points.front().first, maxDay = minDay, sx = 0, sy = 0;
     for (const auto& [x, y] : points) {
         minDay = std::min(minDay, x);
@@ -38,7 +55,7 @@ std::optional<double> DaysToLimit(const std::vector<std::pair<double, double>>& 
         sy += y;
     }
     if (maxDay - minDay < kProjectionMinDays)
-        return std::nullopt;
+        return {};
     const double n = static_cast<double>(points.size()), mx = sx / n, my = sy / n;
     double sxx = 0, sxy = 0;
     for (const auto& [x, y] : points) {
@@ -47,11 +64,11 @@ std::optional<double> DaysToLimit(const std::vector<std::pair<double, double>>& 
     }
     const double slope = sxy / sxx;  // MB per day
     if (!(slope > 0))
-        return std::nullopt;
+        return {slope, std::nullopt};
     const double nowOnLine = my + slope * (today - mx);
     if (nowOnLine >= limit)
-        return 0.0;
-    return (limit - nowOnLine) / slope;
+        return {slope, 0.0};
+    return {slope, (limit - nowOnLine) / slope};
 }
 
 namespace {
@@ -257,7 +274,7 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
             const std::optional<std::uint32_t> at = indexOf->Find(username);
             if (!at) {
                 if (isPrevious)
-                    t.goneMailboxes.emplace_back(username);
+                    t.goneMailboxes.push_back({std::string(username), size});
                 return;
             }
             if (isPrevious)
@@ -324,13 +341,21 @@ PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs, const std::vector<T
         r.limitMb.reset();
         r.usedPct.reset();
         r.daysToLimit.reset();
+        r.growthPerWeekMb.reset();
+        r.limitDate.clear();
         if (m.limitMb && *m.limitMb > 0) {
             r.limitMb = m.limitMb;
             if (m.sizeMb)
                 r.usedPct = *m.sizeMb / *m.limitMb * 100;
             series.assign(points.begin() + static_cast<std::ptrdiff_t>(start[who[k]]),
                           points.begin() + static_cast<std::ptrdiff_t>(start[who[k] + 1]));
-            r.daysToLimit = DaysToLimit(series, *m.limitMb, today);
+            const LimitProjection p = ProjectToLimit(series, *m.limitMb, today);
+            r.daysToLimit = p.days;
+            if (p.mbPerDay)
+                r.growthPerWeekMb = *p.mbPerDay * 7;
+            // The day the line reaches the limit, counted from this run's time of day.
+            if (p.days && *p.days <= kLimitDateDays)
+                r.limitDate = IsoDateOfDay(today + *p.days);
         }
     };
 

@@ -17,11 +17,26 @@ namespace k32 {
 // Days since 1970-01-01 of an ISO 8601 date-time ("YYYY-MM-DDTHH:MM:SS"), with its fraction.
 std::optional<double> DaysOfIso(const std::string& iso);
 
+// "YYYY-MM-DD" of the day that holds `day` (days since 1970-01-01, with its fraction); empty
+// outside the years 1 to 9999.
+std::string IsoDateOfDay(double day);
+
 // A mailbox compared with an earlier run. Figures that do not exist are empty: no earlier run
-// or the mailbox is new (then), no limit (limit, used), too few runs (days to limit).
+// or the mailbox is new (then), no limit (limit, used), too few runs (days to limit, growth per
+// week, limit date). The growth per week is the slope of the line that projects the days to the
+// limit; the limit date is the day that line reaches the limit, empty beyond kLimitDateDays.
 struct GrowthRow {
     std::string username, fullname;
     std::optional<double> sizeThen, sizeNow, growthMb, growthPct, limitMb, usedPct, daysToLimit;
+    std::optional<double> growthPerWeekMb = std::nullopt;
+    std::string limitDate = {};
+};
+
+// A mailbox of the previous run that the last run no longer has, with its size then.
+struct GoneMailbox {
+    std::string username;
+    std::optional<double> lastSizeMb;
+    bool operator==(const GoneMailbox&) const = default;
 };
 
 enum class QuotaBand { Green, Amber, Red, NoLimit };
@@ -35,10 +50,20 @@ inline constexpr std::size_t kProjectionMinRuns = 3;
 inline constexpr double kProjectionMinDays = 7;
 // Mailboxes reaching their limit within this many days are listed.
 inline constexpr double kProjectionHorizonDays = 90;
+// Beyond this many days (ten years) a projection gives no date: the figure says nothing a reader
+// can use.
+inline constexpr double kLimitDateDays = 3650;
 
-// The least-squares line through (day, size) points; the days from `today` until it reaches
-// `limit`. Empty with fewer than kProjectionMinRuns points, a span under kProjectionMinDays, a
-// line that does not rise, or a size already at the limit.
+// The least-squares line through (day, size) points: its slope in MB per day, and the days from
+// `today` until it reaches `limit` (0 when it is there already). Both are empty with fewer than
+// kProjectionMinRuns points or a span under kProjectionMinDays; the days also when the line does
+// not rise.
+struct LimitProjection {
+    std::optional<double> mbPerDay, days;
+};
+LimitProjection ProjectToLimit(const std::vector<std::pair<double, double>>& points, double limit,
+                               double today);
+// The days of ProjectToLimit alone.
 std::optional<double> DaysToLimit(const std::vector<std::pair<double, double>>& points,
                                   double limit, double today);
 
@@ -60,8 +85,9 @@ struct PostOfficeTrends {
     // The kFullestShown rows most used of their limit, the most first (of equal use, in order).
     std::vector<GrowthRow> fullest;
     BandCounts bands;
-    std::vector<GrowthRow> reachingLimit;                  // within the horizon, soonest first
-    std::vector<std::string> newMailboxes, goneMailboxes;  // usernames, against previous
+    std::vector<GrowthRow> reachingLimit;    // within the horizon, soonest first
+    std::vector<std::string> newMailboxes;   // usernames, against previous
+    std::vector<GoneMailbox> goneMailboxes;  // against previous, in its order
 };
 
 PostOfficeTrends ComputeTrends(std::vector<HistoryRun> runs,

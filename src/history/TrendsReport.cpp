@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "report/MhtFrame.h"
 #include "text/Cp1252Utf8.h"
 #include "text/HtmlEscape.h"
 #include "text/LineWriter.h"
@@ -43,27 +44,75 @@ char* PutNumber(char* out, char* end, double v) {
     return r.ptr;
 }
 
-std::string Number(double v) {
-    char buf[400];
-    return std::string(buf, PutNumber(buf, buf + sizeof buf, v));
+// The figures of the page as the web report writes its numbers: digits grouped by threes with
+// the run's digit-group separator (not at all when it is empty). The decimal mark is ".", or ","
+// when "." separates the groups, so that 1.234,5 never reads as two points.
+class PageFigures {
+  public:
+    explicit PageFigures(std::string_view groupSeparator)
+        : group_(Html(groupSeparator)), point_(groupSeparator == "." ? ',' : '.') {}
+
+    std::string Number(double v) const {
+        char buf[400];
+        return Grouped(std::string_view(buf, PutNumber(buf, buf + sizeof buf, v)));
+    }
+    std::string Count(std::int64_t n) const { return Grouped(std::to_string(n)); }
+    std::string Maybe(const std::optional<double>& v) const { return v ? Number(*v) : ""; }
+    // A percentage always with one decimal, so that a column of them lines up.
+    std::string Percent(const std::optional<double>& v) const {
+        if (!v)
+            return "";
+        char buf[400];
+        std::snprintf(buf, sizeof buf, "%.1f", *v);
+        return Grouped(buf);
+    }
+    // Days to a limit; beyond ten years the figure says nothing a reader can use.
+    std::string Days(const std::optional<double>& v) const {
+        if (v && *v > kLimitDateDays)
+            return "over 10 years";
+        return v ? Number(std::ceil(*v)) : "";
+    }
+    // The day a mailbox reaches its limit, or why there is none to show.
+    static std::string LimitDate(const GrowthRow& r) {
+        if (!r.limitDate.empty())
+            return r.limitDate;
+        return r.daysToLimit && *r.daysToLimit > kLimitDateDays ? "over 10 years" : "";
+    }
+
+  private:
+    // `plain` as PutNumber or "%.1f" writes it ("-1234.5"), grouped and with the page's mark.
+    std::string Grouped(std::string_view plain) const {
+        const std::size_t dot = plain.find('.');
+        std::string out;
+        AppendGroupedDigits(out, plain.substr(0, dot), group_);
+        if (dot != std::string_view::npos) {
+            out += point_;
+            out.append(plain.substr(dot + 1));
+        }
+        return out;
+    }
+
+    std::string group_;  // as the page writes it
+    char point_;
+};
+
+// A table of at most this many rows is not split over two printed pages.
+inline constexpr std::size_t kShortTableRows = 15;
+
+// The opening tag of a table of `rows` rows.
+std::string TableTag(std::size_t rows) {
+    return rows <= kShortTableRows ? "<table class=\"short\">" : "<table>";
 }
 
-std::string Maybe(const std::optional<double>& v) {
-    return v ? Number(*v) : "";
+// A heading with what follows it, printed on one page: web engines that ignore "break-after:
+// avoid" on a heading still move a block that must not be split.
+std::string Keep(const std::string& html) {
+    return "<div class=\"keep\">\n" + html + "</div>\n";
 }
-// A percentage always with one decimal, so that a column of them lines up.
-std::string Percent(const std::optional<double>& v) {
-    if (!v)
-        return "";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.1f", *v);
-    return buf;
-}
-// Days to a limit; beyond ten years the figure says nothing a reader can use.
-std::string Days(const std::optional<double>& v) {
-    if (v && *v > 3650)
-        return "over 10 years";
-    return v ? Number(std::ceil(*v)) : "";
+// A heading (or a lead paragraph) and its table of `rows` rows, kept together when the table is
+// short; a long table is split over pages anyway.
+std::string KeepIfShort(const std::string& head, const std::string& table, std::size_t rows) {
+    return rows <= kShortTableRows ? Keep(head + table) : head + table;
 }
 
 std::string DateOf(const std::string& iso) {
@@ -86,8 +135,8 @@ double TickStep(double hi) {
 // A line chart of one figure over the runs, with the dates below. The scale starts at zero, as a
 // reader of sizes and counts expects, with a few labelled ticks and light gridlines: a change of
 // one mailbox in three hundred stays a small change.
-std::string LineChart(const std::vector<HistoryRun>& runs, double (*value)(const HistoryRun&),
-                      const std::string& caption) {
+std::string LineChart(const PageFigures& fig, const std::vector<HistoryRun>& runs,
+                      double (*value)(const HistoryRun&), const std::string& caption) {
     // The right margin holds half of the last date, which is centred on the last run.
     const double w = 720, h = 220, left = 70, right = 45, top = 20, bottom = 40;
     double most = 0;
@@ -120,7 +169,7 @@ std::string LineChart(const std::vector<HistoryRun>& runs, double (*value)(const
             s += buf;
         }
         std::snprintf(buf, sizeof buf, "<text x=\"64\" y=\"%.1f\" text-anchor=\"end\">", ty + 4);
-        s += buf + Number(tick) + "</text>";
+        s += buf + fig.Number(tick) + "</text>";
     }
     s += "\n";
     std::string points;
@@ -158,7 +207,8 @@ std::string LineChart(const std::vector<HistoryRun>& runs, double (*value)(const
 }
 
 // Horizontal bars of the growth in MB, one per row.
-std::string BarChart(const std::vector<GrowthRow>& rows, const std::string& caption) {
+std::string BarChart(const PageFigures& fig, const std::vector<GrowthRow>& rows,
+                     const std::string& caption) {
     double most = 0;
     for (const GrowthRow& r : rows)
         most = std::max(most, std::fabs(*r.growthMb));
@@ -178,33 +228,36 @@ std::string BarChart(const std::vector<GrowthRow>& rows, const std::string& capt
         s += "<text x=\"" + std::to_string(left - 6) + "\" y=\"" + std::to_string(yy + 12) +
              "\" text-anchor=\"end\">" + Html(rows[i].username) + "</text>" + buf;
         std::snprintf(buf, sizeof buf, "<text x=\"%.1f\" y=\"%d\">", left + len + 6, yy + 12);
-        s += buf + Number(*rows[i].growthMb) + " MB</text>\n";
+        s += buf + fig.Number(*rows[i].growthMb) + " MB</text>\n";
     }
     s += "</svg><figcaption>" + caption + "</figcaption></figure>\n";
     return s;
 }
 
-std::string GrowthTable(const std::vector<GrowthRow>& rows) {
-    std::string s =
-        "<table><thead><tr><th>Username</th><th>Full name</th><th>Size then (MB)</th>"
-        "<th>Size now (MB)</th><th>Growth (MB)</th><th>Growth (%)</th></tr></thead><tbody>\n";
+std::string GrowthTable(const PageFigures& fig, const std::vector<GrowthRow>& rows) {
+    std::string s = TableTag(rows.size()) +
+                    "<thead><tr><th>Username</th><th>Full name</th><th>Size then (MB)</th>"
+                    "<th>Size now (MB)</th><th>Growth (MB)</th><th>Growth (%)</th></tr></thead>"
+                    "<tbody>\n";
     for (const GrowthRow& r : rows)
         s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
-             "</td><td class=\"n\">" + Maybe(r.sizeThen) + "</td><td class=\"n\">" +
-             Maybe(r.sizeNow) + "</td><td class=\"n\">" + Maybe(r.growthMb) +
-             "</td><td class=\"n\">" + Percent(r.growthPct) + "</td></tr>\n";
+             "</td><td class=\"n\">" + fig.Maybe(r.sizeThen) + "</td><td class=\"n\">" +
+             fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" + fig.Maybe(r.growthMb) +
+             "</td><td class=\"n\">" + fig.Percent(r.growthPct) + "</td></tr>\n";
     return s + "</tbody></table>\n";
 }
 
-std::string GrowthSection(const PostOfficeTrends& t, const std::optional<std::size_t>& against,
+std::string GrowthSection(const PageFigures& fig, const PostOfficeTrends& t,
+                          const std::optional<std::size_t>& against,
                           const std::vector<GrowthRow>& top, const std::string& title) {
     std::string s = "<h2>" + title + "</h2>\n";
     if (!against)
-        return s + "<p>No earlier run to compare with.</p>\n";
+        return Keep(s + "<p>No earlier run to compare with.</p>\n");
     s += "<p>Compared with the run of " + DateOf(t.runs[*against].processedAt) + ".</p>\n";
     if (top.empty())
-        return s + "<p>No mailbox of this run was in that run.</p>\n";
-    return s + BarChart(top, "Growth in MB, the 20 mailboxes that grew most") + GrowthTable(top);
+        return Keep(s + "<p>No mailbox of this run was in that run.</p>\n");
+    return Keep(s + BarChart(fig, top, "Growth in MB, the 20 mailboxes that grew most")) +
+           GrowthTable(fig, top);
 }
 
 double TotalOf(const HistoryRun& r) {
@@ -264,14 +317,20 @@ void PutCsvLine(std::string& line, const GrowthRow& r, const std::string& sep) {
     }
     line += sep;
     PutCsvFigure(line, r.daysToLimit, true, sep);
+    line += sep;
+    PutCsvFigure(line, r.growthPerWeekMb, false, sep);
+    line += sep;
+    PutCsvField(line, r.limitDate, sep);
 }
 
 }  // namespace
 
 std::string TrendsCsvHeader(const std::string& separator) {
-    static constexpr std::array<const char*, 9> kFields = {
-        "Username",   "Fullname",   "Size then (MB)", "Size now (MB)", "Growth (MB)",
-        "Growth (%)", "Limit (MB)", "Used (%)",       "Days to limit"};
+    // New columns go at the end: spreadsheets and scripts read the others by position.
+    static constexpr std::array<const char*, 11> kFields = {
+        "Username",        "Fullname",   "Size then (MB)", "Size now (MB)", "Growth (MB)",
+        "Growth (%)",      "Limit (MB)", "Used (%)",       "Days to limit", "Growth per week (MB)",
+        "Limit reached on"};
     std::string s;
     for (std::size_t i = 0; i < kFields.size(); ++i)
         s += (i ? separator : "") + std::string(kFields[i]);
@@ -318,6 +377,7 @@ FinishedFile WriteTrendsHtml(const TrendsReportData& data, const std::string& ba
 
 std::string TrendsHtml(const TrendsReportData& data) {
     const PostOfficeTrends& t = data.trends;
+    const PageFigures fig(data.digitGroupSeparator);
     const HistoryRun& now = t.runs.back();
     const std::string po = Html(now.poName);
     std::string s =
@@ -333,25 +393,33 @@ std::string TrendsHtml(const TrendsReportData& data) {
         "th, td { border: 1px solid #999; padding: 2px 4px; text-align: left; "
         "overflow-wrap: anywhere; }\n"
         "td.n, th.n { text-align: right; }\n"
-        "tr { page-break-inside: avoid; }\n"
+        // Headers, usernames and figures break only between words: a column of them is never
+        // squeezed to a letter or two.
+        "th, td:first-child { overflow-wrap: normal; } td.n { white-space: nowrap; }\n"
         "svg.chart { width: 100%; height: auto; font-size: 11px; }\n"
-        "figure { margin: 0.5em 0; page-break-inside: avoid; }\n"
+        "figure { margin: 0.5em 0; }\n"
         ".red { background: #f4c7c3; } .amber { background: #fce8b2; } "
         ".green { background: #d9ead3; }\n"
+        // Printed, a heading stays with what follows it, a chart or a short table is never
+        // split, and a long table repeats its header on each page.
+        "h1, h2, h2 + p, p.lead { break-after: avoid; page-break-after: avoid; }\n"
+        "figure, table.short, tr { break-inside: avoid; page-break-inside: avoid; }\n"
+        "thead { display: table-header-group; }\n"
+        ".keep { break-inside: avoid; page-break-inside: avoid; }\n"
         "</style>\n</head>\n<body>\n";
     s += "<h1>Trends of post office " + po + "</h1>\n";
     s += "<p>Path: " + Html(now.poPath) + "<br>This run: " + Html(now.processedOn) + " (" +
-         std::to_string(now.mailboxes) + " mailboxes, " + Number(now.totalMb) + " MB)<br>" +
-         "Recorded runs of this post office: " + std::to_string(t.runs.size()) + "</p>\n";
+         fig.Count(now.mailboxes) + " mailboxes, " + fig.Number(now.totalMb) + " MB)<br>" +
+         "Recorded runs of this post office: " + fig.Count(t.runs.size()) + "</p>\n";
     if (t.runs.size() < 2)
         s += "<p><strong>This is the first recorded run of this post office. Trends start with "
              "the next run.</strong></p>\n";
 
-    s += "<h2>Size and mailboxes over time</h2>\n";
-    s += LineChart(t.runs, TotalOf, "Total size of the post office (MB)");
-    s += LineChart(t.runs, CountOf, "Number of mailboxes");
+    s += Keep("<h2>Size and mailboxes over time</h2>\n" +
+              LineChart(fig, t.runs, TotalOf, "Total size of the post office (MB)"));
+    s += LineChart(fig, t.runs, CountOf, "Number of mailboxes");
 
-    s += GrowthSection(t, t.previous, t.topSincePrevious, "Growth since the previous run");
+    s += GrowthSection(fig, t, t.previous, t.topSincePrevious, "Growth since the previous run");
     // The run about 30 days back may be much nearer (the second week of a history): the heading
     // then says the span it really covers.
     std::string monthTitle = "Growth over about 30 days";
@@ -364,73 +432,99 @@ std::string TrendsHtml(const TrendsReportData& data) {
                 monthTitle = "Growth over " + std::to_string(span) + (span == 1 ? " day" : " days");
         }
     }
-    s += GrowthSection(t, t.monthAgo, t.topSinceMonthAgo, monthTitle);
+    s += GrowthSection(fig, t, t.monthAgo, t.topSinceMonthAgo, monthTitle);
 
-    s += "<h2>Quota bands</h2>\n<table><thead><tr><th>Band</th><th class=\"n\">Mailboxes</th>"
-         "</tr></thead><tbody>\n";
-    s += "<tr class=\"red\"><td>Red: at or over the limit</td><td class=\"n\">" +
-         std::to_string(t.bands.red) + "</td></tr>\n";
-    s += "<tr class=\"amber\"><td>Amber: at or over the warning threshold, under the limit</td><td "
-         "class=\"n\">" +
-         std::to_string(t.bands.amber) + "</td></tr>\n";
-    s += "<tr class=\"green\"><td>Green: below the threshold</td><td class=\"n\">" +
-         std::to_string(t.bands.green) + "</td></tr>\n";
-    s += "<tr><td>No limit</td><td class=\"n\">" + std::to_string(t.bands.noLimit) +
-         "</td></tr>\n</tbody></table>\n";
+    std::string bands =
+        TableTag(4) +
+        "<thead><tr><th>Band</th><th class=\"n\">Mailboxes</th></tr></thead><tbody>\n"
+        "<tr class=\"red\"><td>Red: at or over the limit</td><td class=\"n\">" +
+        fig.Count(t.bands.red) +
+        "</td></tr>\n"
+        "<tr class=\"amber\"><td>Amber: at or over the warning threshold, under the limit</td><td "
+        "class=\"n\">" +
+        fig.Count(t.bands.amber) +
+        "</td></tr>\n"
+        "<tr class=\"green\"><td>Green: below the threshold</td><td class=\"n\">" +
+        fig.Count(t.bands.green) + "</td></tr>\n<tr><td>No limit</td><td class=\"n\">" +
+        fig.Count(t.bands.noLimit) + "</td></tr>\n</tbody></table>\n";
+    s += KeepIfShort("<h2>Quota bands</h2>\n", bands, 4);
     if (!t.fullest.empty()) {
-        s += "<p>The mailboxes nearest their limit:</p>\n<table><thead><tr><th>Username</th>"
-             "<th>Full name</th><th class=\"n\">Size (MB)</th><th class=\"n\">Limit (MB)</th>"
-             "<th class=\"n\">Used (%)</th></tr></thead><tbody>\n";
+        std::string table =
+            TableTag(t.fullest.size()) +
+            "<thead><tr><th>Username</th><th>Full name</th><th class=\"n\">Size (MB)</th>"
+            "<th class=\"n\">Limit (MB)</th><th class=\"n\">Used (%)</th>"
+            "<th class=\"n\">Growth per week (MB)</th><th>Limit reached on</th></tr></thead>"
+            "<tbody>\n";
         for (const GrowthRow& r : t.fullest)
-            s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
-                 "</td><td class=\"n\">" + Maybe(r.sizeNow) + "</td><td class=\"n\">" +
-                 Maybe(r.limitMb) + "</td><td class=\"n\">" + Maybe(r.usedPct) + "</td></tr>\n";
-        s += "</tbody></table>\n";
+            table += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
+                     "</td><td class=\"n\">" + fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" +
+                     fig.Maybe(r.limitMb) + "</td><td class=\"n\">" + fig.Maybe(r.usedPct) +
+                     "</td><td class=\"n\">" + fig.Maybe(r.growthPerWeekMb) + "</td><td>" +
+                     PageFigures::LimitDate(r) + "</td></tr>\n";
+        table += "</tbody></table>\n";
+        s += KeepIfShort("<p class=\"lead\">The mailboxes nearest their limit:</p>\n", table,
+                         t.fullest.size());
     }
 
-    s += "<h2>Days until the limit</h2>\n";
+    const std::string daysHeading = "<h2>Days until the limit</h2>\n";
     if (t.reachingLimit.empty()) {
-        s += "<p>No mailbox reaches its limit within 90 days at its present growth (a projection "
-             "needs at least 3 runs over at least 7 days).</p>\n";
+        s += Keep(daysHeading +
+                  "<p>No mailbox reaches its limit within 90 days at its present growth (a "
+                  "projection needs at least 3 runs over at least 7 days).</p>\n");
     } else {
-        s += "<table><thead><tr><th>Username</th><th>Full name</th><th class=\"n\">Size now (MB)"
-             "</th><th class=\"n\">Limit (MB)</th><th class=\"n\">Days to limit</th></tr></thead>"
-             "<tbody>\n";
+        std::string table =
+            TableTag(t.reachingLimit.size()) +
+            "<thead><tr><th>Username</th><th>Full name</th><th class=\"n\">Size now (MB)</th>"
+            "<th class=\"n\">Limit (MB)</th><th class=\"n\">Growth per week (MB)</th>"
+            "<th class=\"n\">Days to limit</th><th>Limit reached on</th></tr></thead><tbody>\n";
         for (const GrowthRow& r : t.reachingLimit)
-            s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
-                 "</td><td class=\"n\">" + Maybe(r.sizeNow) + "</td><td class=\"n\">" +
-                 Maybe(r.limitMb) + "</td><td class=\"n\">" + Days(r.daysToLimit) + "</td></tr>\n";
-        s += "</tbody></table>\n";
+            table += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
+                     "</td><td class=\"n\">" + fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" +
+                     fig.Maybe(r.limitMb) + "</td><td class=\"n\">" + fig.Maybe(r.growthPerWeekMb) +
+                     "</td><td class=\"n\">" + fig.Days(r.daysToLimit) + "</td><td>" +
+                     PageFigures::LimitDate(r) + "</td></tr>\n";
+        table += "</tbody></table>\n";
+        s += KeepIfShort(daysHeading, table, t.reachingLimit.size());
     }
 
-    s += "<h2>New and gone since the previous run</h2>\n";
+    const std::string newHeading = "<h2>New and gone since the previous run</h2>\n";
     if (!t.previous) {
-        s += "<p>No earlier run to compare with.</p>\n";
+        s += Keep(newHeading + "<p>No earlier run to compare with.</p>\n");
     } else {
-        auto list = [&](const std::vector<std::string>& names, const std::string& what) {
-            std::string l = "<p>" + what + " (" + std::to_string(names.size()) + ")";
-            if (names.empty())
+        auto list = [&](const std::string& what, std::size_t count, auto&& item) {
+            std::string l = "<p>" + what + " (" + fig.Count(count) + ")";
+            if (count == 0)
                 return l + ".</p>\n";
             l += ": ";
-            for (std::size_t i = 0; i < names.size(); ++i)
-                l += (i ? ", " : "") + Html(names[i]);
+            for (std::size_t i = 0; i < count; ++i)
+                l += (i ? ", " : "") + item(i);
             return l + "</p>\n";
         };
-        s += list(t.newMailboxes, "New mailboxes");
-        s += list(t.goneMailboxes, "Gone mailboxes");
+        s += Keep(newHeading + list("New mailboxes", t.newMailboxes.size(),
+                                    [&](std::size_t i) { return Html(t.newMailboxes[i]); }));
+        // A gone mailbox with its size in the previous run.
+        s += list("Gone mailboxes", t.goneMailboxes.size(), [&](std::size_t i) {
+            const GoneMailbox& g = t.goneMailboxes[i];
+            std::string item = Html(g.username);
+            if (g.lastSizeMb)
+                item += " (" + fig.Number(*g.lastSizeMb) + " MB)";
+            return item;
+        });
     }
 
     if (data.postOffices.size() > 1) {
-        s += "<h2>Post offices in this history</h2>\n<table><thead><tr><th>Post office</th>"
-             "<th>Path</th><th>Last run</th><th class=\"n\">Mailboxes</th><th class=\"n\">Total "
-             "(MB)</th><th class=\"n\">Growth (MB)</th></tr></thead><tbody>\n";
+        std::string table = TableTag(data.postOffices.size()) +
+                            "<thead><tr><th>Post office</th><th>Path</th><th>Last run</th>"
+                            "<th class=\"n\">Mailboxes</th><th class=\"n\">Total (MB)</th>"
+                            "<th class=\"n\">Growth (MB)</th></tr></thead><tbody>\n";
         for (const PostOfficeSummary& p : data.postOffices)
-            s += "<tr><td>" + Html(p.last.poName) + "</td><td>" + Html(p.last.poPath) +
-                 "</td><td>" + DateOf(p.last.processedAt) + "</td><td class=\"n\">" +
-                 std::to_string(p.last.mailboxes) + "</td><td class=\"n\">" +
-                 Number(p.last.totalMb) + "</td><td class=\"n\">" + Maybe(p.growthMb) +
-                 "</td></tr>\n";
-        s += "</tbody></table>\n";
+            table += "<tr><td>" + Html(p.last.poName) + "</td><td>" + Html(p.last.poPath) +
+                     "</td><td>" + DateOf(p.last.processedAt) + "</td><td class=\"n\">" +
+                     fig.Count(p.last.mailboxes) + "</td><td class=\"n\">" +
+                     fig.Number(p.last.totalMb) + "</td><td class=\"n\">" + fig.Maybe(p.growthMb) +
+                     "</td></tr>\n";
+        table += "</tbody></table>\n";
+        s += KeepIfShort("<h2>Post offices in this history</h2>\n", table, data.postOffices.size());
     }
     s += "</body>\n</html>";
     return s;

@@ -16,6 +16,10 @@ struct TrendsReportData {
     const PostOfficeTrends& trends;
     std::vector<PostOfficeSummary> postOffices;  // every post office of the store
     std::string csvSeparator;
+    // The web report's digit-group separator (the settings' DECSeperator, Windows-1252): the
+    // page's figures are grouped by threes with it, not at all when it is empty. The CSV is not
+    // grouped.
+    std::string digitGroupSeparator = {};
 };
 
 // The CSV's header line, without the separator's choice: fields joined by `separator`.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -115,21 +116,31 @@ TEST(Trends, DaysToLimitByLeastSquares) {
         const char* what;
         Points points;
         double limit, today;
-        std::optional<double> days;
+        std::optional<double> days, mbPerDay;
     };
     const std::vector<Case> cases = {
-        {"10 MB a day, 50 MB left", {{0, 100}, {7, 170}, {14, 240}}, 290, 14, 5.0},
-        {"already at the limit", {{0, 100}, {7, 170}, {14, 240}}, 200, 14, 0.0},
-        {"two runs are too few", {{0, 100}, {14, 240}}, 290, 14, std::nullopt},
-        {"three runs within a week", {{0, 100}, {3, 130}, {6, 160}}, 290, 6, std::nullopt},
-        {"not growing", {{0, 100}, {7, 100}, {14, 100}}, 290, 14, std::nullopt},
-        {"shrinking", {{0, 200}, {7, 150}, {14, 100}}, 290, 14, std::nullopt},
+        {"10 MB a day, 50 MB left", {{0, 100}, {7, 170}, {14, 240}}, 290, 14, 5.0, 10.0},
+        {"already at the limit", {{0, 100}, {7, 170}, {14, 240}}, 200, 14, 0.0, 10.0},
+        {"two runs are too few", {{0, 100}, {14, 240}}, 290, 14, std::nullopt, std::nullopt},
+        {"three runs within a week",
+         {{0, 100}, {3, 130}, {6, 160}},
+         290,
+         6,
+         std::nullopt,
+         std::nullopt},
+        {"not growing", {{0, 100}, {7, 100}, {14, 100}}, 290, 14, std::nullopt, 0.0},
+        {"shrinking", {{0, 200}, {7, 150}, {14, 100}}, 290, 14, std::nullopt, -50.0 / 7},
     };
     for (const Case& c : cases) {
         const auto got = DaysToLimit(c.points, c.limit, c.today);
         ASSERT_EQ(got.has_value(), c.days.has_value()) << c.what;
         if (got) {
             EXPECT_NEAR(*got, *c.days, 1e-9) << c.what;
+        }
+        const LimitProjection p = ProjectToLimit(c.points, c.limit, c.today);
+        ASSERT_EQ(p.mbPerDay.has_value(), c.mbPerDay.has_value()) << c.what;
+        if (p.mbPerDay) {
+            EXPECT_NEAR(*p.mbPerDay, *c.mbPerDay, 1e-9) << c.what;
         }
     }
     // The noisy line: slope 9.14 MB a day through the mean (10.5 days, 195 MB).
@@ -138,6 +149,99 @@ TEST(Trends, DaysToLimitByLeastSquares) {
     const double slope =
         (-10.5 * -95 + -3.5 * -15 + 3.5 * 5 + 10.5 * 105) / (2 * (10.5 * 10.5 + 3.5 * 3.5));
     EXPECT_NEAR(*noisy, (400 - (195 + slope * 10.5)) / slope, 1e-9);
+}
+
+TEST(Trends, IsoDateOfDay) {
+    const std::vector<std::pair<double, std::string>> cases = {
+        {0, "1970-01-01"},       {0.999, "1970-01-01"},
+        {-0.25, "1969-12-31"},   {20467.5, "2026-01-14"},
+        {-719162, "0001-01-01"}, {2932896.9, "9999-12-31"},
+        {2932897, ""},           {1e300, ""},
+        {std::nan(""), ""},
+    };
+    for (const auto& [day, iso] : cases)
+        EXPECT_EQ(IsoDateOfDay(day), iso) << day;
+}
+
+// The growth per week and the date of the limit come from the line that gives the days to the
+// limit: the day it reaches the limit counted from this run's time, no date beyond ten years.
+TEST(Trends, LimitDateAndGrowthPerWeekFollowTheProjection) {
+    struct Case {
+        const char* what;
+        std::vector<const char*> times;
+        std::vector<double> sizes;
+        double limit;
+        std::optional<double> days, perWeek;
+        std::string date;
+    };
+    const std::vector<Case> cases = {
+        {"10 MB a day, 50 MB left",
+         {"2026-01-05T02:00:00", "2026-01-12T02:00:00", "2026-01-19T02:00:00"},
+         {100, 170, 240},
+         290,
+         5.0,
+         70.0,
+         "2026-01-24"},
+        {"the limit late in the day after",
+         {"2026-01-05T18:00:00", "2026-01-12T18:00:00", "2026-01-19T18:00:00"},
+         {100, 170, 240},
+         255,
+         1.5,
+         70.0,
+         "2026-01-21"},
+        {"over the limit on the line: reached today",
+         {"2026-01-05T02:00:00", "2026-01-12T02:00:00", "2026-01-19T02:00:00"},
+         {100, 170, 240},
+         200,
+         0.0,
+         70.0,
+         "2026-01-19"},
+        {"shrinking: a weekly figure, no date",
+         {"2026-01-05T02:00:00", "2026-01-12T02:00:00", "2026-01-19T02:00:00"},
+         {240, 170, 100},
+         290,
+         std::nullopt,
+         -70.0,
+         ""},
+        {"beyond ten years: no date",
+         {"2026-01-05T02:00:00", "2026-01-12T02:00:00", "2026-01-19T02:00:00"},
+         {100, 100.7, 101.4},
+         1000,
+         8986.0,
+         0.7,
+         ""},
+        {"two runs: no line",
+         {"2026-01-05T02:00:00", "2026-01-19T02:00:00"},
+         {100, 240},
+         290,
+         std::nullopt,
+         std::nullopt,
+         ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<HistoryRun> runs(c.times.size());
+        std::vector<std::vector<HistoryMailbox>> mailboxesOf(c.times.size());
+        for (std::size_t i = 0; i < c.times.size(); ++i) {
+            runs[i].processedAt = c.times[i];
+            HistoryMailbox m;
+            m.username = "ANNA";
+            m.sizeMb = c.sizes[i];
+            m.limitMb = c.limit;
+            mailboxesOf[i] = {m};
+        }
+        const PostOfficeTrends t = ComputeTrends(runs, mailboxesOf);
+        ASSERT_EQ(t.sincePrevious.size(), 1u) << c.what;
+        const GrowthRow& r = t.sincePrevious[0];
+        ASSERT_EQ(r.daysToLimit.has_value(), c.days.has_value()) << c.what;
+        if (c.days) {
+            EXPECT_NEAR(*r.daysToLimit, *c.days, 1e-6) << c.what;
+        }
+        ASSERT_EQ(r.growthPerWeekMb.has_value(), c.perWeek.has_value()) << c.what;
+        if (c.perWeek) {
+            EXPECT_NEAR(*r.growthPerWeekMb, *c.perWeek, 1e-9) << c.what;
+        }
+        EXPECT_EQ(r.limitDate, c.date) << c.what;
+    }
 }
 
 TEST(Trends, QuotaBands) {
@@ -192,7 +296,7 @@ TEST(Trends, GrowthMatchesUsernamesAndRanksTiesInRowOrder) {
     const std::vector<std::vector<HistoryMailbox>> mailboxesOf = {
         {box("A", 100), box("B", 50), box("C", 10)},
         {box("A", std::nullopt), box("A", 110), box("A", 999), box("X", 5), box("B", std::nullopt),
-         box("C", 10)},
+         box("C", 10), box("Y", std::nullopt)},
         {box("A", 120), box("B", 60), box("C", 20), box("D", 1), box("C", 30)}};
     const PostOfficeTrends t = ComputeTrends(runs, mailboxesOf);
     ASSERT_EQ(t.previous, 1u);
@@ -212,7 +316,8 @@ TEST(Trends, GrowthMatchesUsernamesAndRanksTiesInRowOrder) {
     EXPECT_EQ(t.topSinceMonthAgo[0].fullname, "Full A");
     // B was in the previous run without a size: neither new nor gone.
     EXPECT_EQ(t.newMailboxes, std::vector<std::string>{"D"});
-    EXPECT_EQ(t.goneMailboxes, std::vector<std::string>{"X"});
+    // A gone mailbox keeps its size in the previous run, where it had one.
+    EXPECT_EQ(t.goneMailboxes, (std::vector<GoneMailbox>{{"X", 5.0}, {"Y", std::nullopt}}));
 }
 
 // The SQLite store with the defaults that other stores inherit for writing rows one at a time
@@ -560,6 +665,95 @@ TEST(HistoryTrendsPage, FiguresAndSpansReadAsMeant) {
     EXPECT_EQ(html.find("51500"), std::string::npos);
 }
 
+// The page groups its figures as the web report groups its numbers, with the same separator; with
+// "." between the groups the decimal mark is ",". Texts and the CSV are never grouped.
+TEST(HistoryTrendsPage, FiguresAreGroupedWithTheWebReportsSeparator) {
+    PostOfficeTrends t;
+    HistoryRun first, second;
+    first.processedAt = "2026-01-05T02:00:00";
+    second.processedAt = "2026-01-12T02:00:00";
+    second.poName = "PO1234567";
+    second.mailboxes = 12345;
+    second.totalMb = 1234567.5;
+    t.runs = {first, second};
+    t.previous = t.monthAgo = 0;
+    GrowthRow grew{"U1234", "Anna", 100.0, 1334.0, -1234.0, 1234.5, 2000.0, 66.7, 3.0};
+    grew.growthPerWeekMb = 1400.0;
+    grew.limitDate = "2026-01-15";
+    t.topSincePrevious = t.reachingLimit = {grew};
+    t.goneMailboxes = {{"GONE", 4321.5}};
+    struct Case {
+        std::string separator;
+        std::vector<std::string> parts;
+    };
+    const std::vector<Case> cases = {
+        {"",
+         {"12345 mailboxes, 1234567.5 MB", ">1334<", ">-1234<", ">1234.5<", ">1400<",
+          "GONE (4321.5 MB)"}},
+        {".",
+         {"12.345 mailboxes, 1.234.567,5 MB", ">1.334<", ">-1.234<", ">1.234,5<", ">1.400<",
+          "GONE (4.321,5 MB)", ">2026-01-15<"}},
+        {",",
+         {"12,345 mailboxes, 1,234,567.5 MB", ">1,334<", ">-1,234<", ">1,234.5<",
+          "GONE (4,321.5 MB)"}},
+        {"'", {"12'345 mailboxes, 1'234'567.5 MB", ">1'334<"}},
+        // A byte of the settings is Windows-1252 and HTML on the page.
+        {"\xa0",
+         {"12\xc2\xa0"
+          "345 mailboxes"}},
+        {"&", {"12&amp;345 mailboxes"}},
+    };
+    for (const Case& c : cases) {
+        TrendsReportData data{t, {}, ";", c.separator};
+        const std::string html = TrendsHtml(data);
+        for (const std::string& part : c.parts)
+            EXPECT_NE(html.find(part), std::string::npos) << "\"" << c.separator << "\": " << part;
+        EXPECT_NE(html.find("PO1234567"), std::string::npos) << c.separator;
+        EXPECT_NE(html.find("U1234"), std::string::npos) << c.separator;
+    }
+    // The axis of the total size: ticks of 500.000 MB.
+    const std::string dotted = TrendsHtml(TrendsReportData{t, {}, ";", "."});
+    EXPECT_NE(dotted.find(">1.500.000</text>"), std::string::npos);
+    t.sincePrevious = {grew};
+    EXPECT_EQ(TrendsCsvLines(TrendsReportData{t, {}, ";", "."})[1],
+              "U1234;Anna;100;1334;-1234;1234.5;2000;66.7;3;1400;2026-01-15");
+}
+
+// Printed, a heading stays with what follows it, charts and short tables are not split and a
+// long table repeats its header: the rules are on the page and the short tables are marked. (The
+// web-engine test prints the page and reads the pages back.)
+TEST(HistoryTrendsPage, PrintedSectionsKeepTogether) {
+    PostOfficeTrends t;
+    HistoryRun first, second;
+    first.processedAt = "2026-01-05T02:00:00";
+    second.processedAt = "2026-01-12T02:00:00";
+    t.runs = {first, second};
+    t.previous = t.monthAgo = 0;
+    const GrowthRow row{"ANNA", "Anna", 100.0, 200.0, 100.0, 100.0, 300.0, 66.7, 3.0};
+    t.topSincePrevious = std::vector<GrowthRow>(3, row);
+    t.fullest = std::vector<GrowthRow>(kFullestShown, row);
+    const std::string html = TrendsHtml(TrendsReportData{t, {}, ";"});
+    for (const char* part :
+         {"h1, h2, h2 + p, p.lead { break-after: avoid; page-break-after: avoid; }",
+          "figure, table.short, tr { break-inside: avoid; page-break-inside: avoid; }",
+          "thead { display: table-header-group; }",
+          ".keep { break-inside: avoid; page-break-inside: avoid; }",
+          // Engines that ignore break-after move the heading with its chart or short table.
+          "<div class=\"keep\">\n<h2>Quota bands</h2>\n<table class=\"short\">",
+          "<div class=\"keep\">\n<h2>Growth since the previous run</h2>\n<p>"})
+        EXPECT_NE(html.find(part), std::string::npos) << part;
+    // The growth table (3 rows) and the bands (4) are short; the fullest (50) is not.
+    const auto tableBefore = [&](const std::string& text) {
+        const std::size_t at = html.find(text);
+        return html.substr(html.rfind("<table", at), 22);
+    };
+    EXPECT_EQ(tableBefore("<th>Size then (MB)</th>"), "<table class=\"short\"><");
+    EXPECT_EQ(tableBefore("<th>Band</th>"), "<table class=\"short\"><");
+    EXPECT_EQ(tableBefore("<th class=\"n\">Size (MB)</th>").substr(0, 8), "<table><");
+    EXPECT_NE(html.find("<p class=\"lead\">The mailboxes nearest their limit:</p>"),
+              std::string::npos);
+}
+
 // One mailbox more among three hundred is a small change on the chart: its scale starts at zero,
 // with a few labelled ticks and light gridlines, never at the lowest value.
 TEST(HistoryTrendsPage, ChartsStartAtZeroWithTicks) {
@@ -601,7 +795,7 @@ TEST(HistoryBatch, ReportsStayTheSameAndTrendsFollowTheRuns) {
               std::string::npos);
     EXPECT_EQ(CsvLines(dir / "po-trends.csv")[0],
               "Username;Fullname;Size then (MB);Size now (MB);Growth (MB);Growth (%);Limit (MB);"
-              "Used (%);Days to limit");
+              "Used (%);Days to limit;Growth per week (MB);Limit reached on");
     EXPECT_EQ(SqliteQuery(db, "SELECT processed_at, mailboxes, total_mb FROM runs"),
               "2005-03-07T02:15:00|5|784.0\n");
     // Recording the same log again replaces its run.
@@ -616,13 +810,13 @@ TEST(HistoryBatch, ReportsStayTheSameAndTrendsFollowTheRuns) {
     r = Batch(dir / "w3.log", dir / "po", db);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto lines = CsvLines(dir / "po-trends.csv");
-    // 206, 236, 266 MB a week apart: 30/7 MB a day, 34 MB left, 7.9 days.
-    EXPECT_NE(
-        std::find(lines.begin(), lines.end(), "AMORGAN;Anna Morgan;236;266;30;12.7;300;88.7;8"),
-        lines.end());
+    // 206, 236, 266 MB a week apart: 30 MB a week, 34 MB left, 7.9 days from 2:15 am.
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "AMORGAN;Anna Morgan;236;266;30;12.7;300;88.7;8;30;2005-03-29"),
+              lines.end());
     const std::string html = ReadFile(dir / "po-trends.html");
-    for (const char* part : {"New mailboxes (1): BCHEN2", "Gone mailboxes (1): BCHEN", "<polyline",
-                             "Days until the limit", "AMORGAN"})
+    for (const char* part : {"New mailboxes (1): BCHEN2", "Gone mailboxes (1): BCHEN (472 MB)",
+                             "<polyline", "Days until the limit", "AMORGAN"})
         EXPECT_NE(html.find(part), std::string::npos) << part;
     EXPECT_EQ(html.find("<script"), std::string::npos);
 }

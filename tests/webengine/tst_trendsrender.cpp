@@ -1,6 +1,7 @@
 // The trend page as a browser shows it: written by real batch runs that keep history, loaded in
 // the real web engine, and read back from the page: every chart drawn with the points or bars
-// the runs give, and the growth tables with the figures of the logs.
+// the runs give, and the growth tables with the figures of the logs; and printed by the same
+// engine on pages of many heights, every heading on the page of what follows it.
 //
 // The logs: three runs of the post office Harbour (days 0, 14 and 35) and, between the second
 // and the third, one run of Lighthouse, all recorded into one store.
@@ -8,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPageLayout>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -31,13 +33,13 @@ constexpr const char* kReadPage = R"(JSON.stringify((() => {
             bars: svg.querySelectorAll('rect').length};
   });
   const sections = {};
-  for (const h of document.querySelectorAll('h2')) {
-    const tables = [];
-    for (let e = h.nextElementSibling; e && e.tagName !== 'H2'; e = e.nextElementSibling)
-      if (e.tagName === 'TABLE')
-        tables.push(Array.from(e.tBodies[0].rows)
-                         .map(r => Array.from(r.cells).map(c => c.innerText.trim()).join('|')));
-    sections[h.innerText.trim()] = tables;
+  let tables = null;
+  for (const e of document.querySelectorAll('h2, table')) {
+    if (e.tagName === 'H2')
+      sections[e.innerText.trim()] = tables = [];
+    else if (tables)
+      tables.push(Array.from(e.tBodies[0].rows)
+                       .map(r => Array.from(r.cells).map(c => c.innerText.trim()).join('|')));
   }
   return {charts: charts, sections: sections, text: document.body.innerText};
 })()))";
@@ -109,6 +111,26 @@ class TrendsRender : public QObject {
         return QJsonDocument::fromJson(result.toString().toUtf8()).object();
     }
 
+    // Prints a trend page on A4-wide pages `heightMm` high and returns the text of each page.
+    QStringList PrintedPages(QWebEnginePage& page, int heightMm) {
+        const QString pdf = dir_.path() + "/printed.pdf";
+        QFile::remove(pdf);
+        QSignalSpy printed(&page, &QWebEnginePage::pdfPrintingFinished);
+        page.printToPdf(pdf, QPageLayout(QPageSize(QSizeF(210, heightMm), QPageSize::Millimeter),
+                                         QPageLayout::Portrait, QMarginsF()));
+        if (!printed.wait(30000) || !printed.takeFirst().at(1).toBool())
+            return {};
+        if (const QByteArray keep = qgetenv("KESTRAMA_SCREENSHOT_DIR"); !keep.isEmpty())
+            QFile::copy(
+                pdf,
+                QString("%1/printed-%2mm.pdf").arg(QString::fromLocal8Bit(keep)).arg(heightMm));
+        QProcess text;
+        text.start("pdftotext", {"-layout", pdf, "-"});
+        if (!text.waitForFinished(30000) || text.exitCode() != 0)
+            return {};
+        return QString::fromUtf8(text.readAllStandardOutput()).split('\f');
+    }
+
     // The charts of a page, in page order; each must be drawn with a size.
     static QList<Chart> ChartsOf(const QJsonObject& page) {
         QList<Chart> charts;
@@ -153,29 +175,91 @@ class TrendsRender : public QObject {
         const QString quoted = R"(Smith; Jo "JJ", Ann)";
         QCOMPARE(TablesOf(page, "Growth since the previous run"),
                  QList<QStringList>(
-                     {{"AMORGAN|Anna Morgan|150|200|50|33.3",
-                       "CDELACROIX|Camille Delacroix|40|70|30|75.0",
-                       "DSMITH|" + quoted + "|580|600|20|3.4", "BCHEN|Bo Chen|390|390|0|0.0"}}));
+                     {{"AMORGAN|Anna Morgan|150|200|50|33,3",
+                       "CDELACROIX|Camille Delacroix|40|70|30|75,0",
+                       "DSMITH|" + quoted + "|580|600|20|3,4", "BCHEN|Bo Chen|390|390|0|0,0"}}));
         // The run closest to 30 days before day 35 is the first (day 0), not the second.
         QCOMPARE(TablesOf(page, "Growth over about 30 days"),
                  QList<QStringList>(
-                     {{"AMORGAN|Anna Morgan|100|200|100|100.0",
-                       "CDELACROIX|Camille Delacroix|20|70|50|250.0",
-                       "DSMITH|" + quoted + "|560|600|40|7.1", "BCHEN|Bo Chen|390|390|0|0.0"}}));
+                     {{"AMORGAN|Anna Morgan|100|200|100|100,0",
+                       "CDELACROIX|Camille Delacroix|20|70|50|250,0",
+                       "DSMITH|" + quoted + "|560|600|40|7,1", "BCHEN|Bo Chen|390|390|0|0,0"}}));
         const QList<QStringList> bands = TablesOf(page, "Quota bands");
         QCOMPARE(bands.value(0),
                  QStringList({"Red: at or over the limit|1",
                               "Amber: at or over the warning threshold, under the limit|1",
                               "Green: below the threshold|2", "No limit|1"}));
         QCOMPARE(bands.value(1).size(), 4);  // the four mailboxes with a limit
+        // 19.7 MB a week; the figures grouped as the runs' web reports group them ("." between
+        // the groups, "," before the decimals).
         QCOMPARE(TablesOf(page, "Days until the limit"),
-                 QList<QStringList>({{"AMORGAN|Anna Morgan|200|300|35"}}));
+                 QList<QStringList>({{"AMORGAN|Anna Morgan|200|300|19,7|35|2026-03-15"}}));
         QCOMPARE(TablesOf(page, "Post offices in this history"),
-                 QList<QStringList>({{R"(Harbour|FS1\MAIL:\grpwise\harbour|2026-02-09|5|1265|95)",
+                 QList<QStringList>({{R"(Harbour|FS1\MAIL:\grpwise\harbour|2026-02-09|5|1.265|95)",
                                       R"(Lighthouse|FS2\MAIL:\grpwise\light|2026-01-26|2|75|)"}}));
         const QString text = page["text"].toString();
         QVERIFY2(text.contains("New mailboxes (1): FNEW"), qPrintable(text));
-        QVERIFY2(text.contains("Gone mailboxes (1): EGONE"), qPrintable(text));
+        QVERIFY2(text.contains("Gone mailboxes (1): EGONE (10 MB)"), qPrintable(text));
+    }
+
+    // Printed, a heading never ends a page: it lands on the page of what follows it, and a chart
+    // or a table of a few rows is never split. The third run's page is printed on pages from
+    // 120 to 297 mm high, so that each heading comes near the foot of a page in some of them.
+    void printedHeadingsStayWithWhatFollows() {
+        QWebEngineView view;
+        view.resize(1000, 800);
+        view.show();
+        QSignalSpy loaded(view.page(), &QWebEnginePage::loadFinished);
+        view.load(QUrl::fromLocalFile(dir_.path() + "/harbour-3-trends.html"));
+        QVERIFY(loaded.wait(30000) && loaded.takeFirst().at(0).toBool());
+        // Texts in page order; those of one group must be on one page.
+        const QList<QStringList> groups = {
+            {"Size and mailboxes over time", "Total size of the post office (MB)"},
+            {"Growth since the previous run", "Compared with the run of",
+             "Growth in MB, the 20 mailboxes that grew most"},
+            {"Size then (MB)", "BCHEN"},
+            {"Growth over about 30 days", "Compared with the run of",
+             "Growth in MB, the 20 mailboxes that grew most"},
+            {"Size then (MB)", "BCHEN"},
+            {"Quota bands", "Red: at or over the limit", "No limit"},
+            {"The mailboxes nearest their limit:", "Username", "FNEW"},
+            {"Days until the limit", "Username", "AMORGAN"},
+            {"New and gone since the previous run", "New mailboxes (1)"},
+            {"Post offices in this history", "Lighthouse"}};
+        int pagesMin = 100, pagesMax = 0;
+        for (int height = 120; height <= 297; height += 9) {
+            const QStringList pages = PrintedPages(*view.page(), height);
+            QVERIFY2(!pages.isEmpty(), qPrintable(QString("%1 mm: not printed").arg(height)));
+            pagesMin = std::min(pagesMin, int(pages.size()));
+            pagesMax = std::max(pagesMax, int(pages.size()));
+            int page = 0;
+            qsizetype at = 0;
+            for (const QStringList& group : groups) {
+                int first = -1;
+                for (const QString& text : group) {
+                    // The next place of `text`, from where the last one was found.
+                    while (page < pages.size() && pages[page].indexOf(text, at) < 0) {
+                        ++page;
+                        at = 0;
+                    }
+                    QVERIFY2(page < pages.size(),
+                             qPrintable(QString("%1 mm: \"%2\" not found").arg(height).arg(text)));
+                    at = pages[page].indexOf(text, at) + text.size();
+                    if (first < 0)
+                        first = page;
+                    QVERIFY2(page == first, qPrintable(QString("%1 mm: \"%2\" on page %3, "
+                                                               "\"%4\" on page %5")
+                                                           .arg(height)
+                                                           .arg(group.first())
+                                                           .arg(first + 1)
+                                                           .arg(text)
+                                                           .arg(page + 1)));
+                }
+            }
+        }
+        // The heights did move the page breaks through the sections.
+        QVERIFY2(pagesMax > pagesMin + 1,
+                 qPrintable(QString("%1 to %2 pages").arg(pagesMin).arg(pagesMax)));
     }
 
     // The first run: a chart point each, and nothing to compare with yet.
