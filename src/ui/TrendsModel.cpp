@@ -75,6 +75,16 @@ QVariant TrendsModel::data(const QModelIndex& index, int role) const {
             if (column == kFullname)
                 return DecodeForDisplay(row.fullname);
             return FigureText(Figure(row, column), column);
+        case Qt::ToolTipRole:
+            // The projection's date and pace, which the narrow table leaves out.
+            if (column == kDaysToLimit && row.growthPerWeekMb) {
+                QString tip = QString("Growing %1 MB a week").arg(*row.growthPerWeekMb, 0, 'f', 1);
+                if (!row.limitDate.empty())
+                    tip += QString(": the limit is reached about %1")
+                               .arg(QString::fromStdString(row.limitDate));
+                return tip;
+            }
+            return {};
         case Qt::TextAlignmentRole:
             return IsTextColumn(column) ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
                                         : QVariant(Qt::AlignRight | Qt::AlignVCenter);

@@ -321,6 +321,10 @@ void TstTrends::pageShowsTheRecordedRuns() {
     QCOMPARE(Cell(model, "CARL", TrendsModel::kSizeThen), QString());
     // Anna grows 50 MB a week towards 300 MB: two weeks left.
     QCOMPARE(Cell(model, "ANNA", TrendsModel::kDaysToLimit), QString("14"));
+    for (int r = 0; r < model.rowCount(); ++r)
+        if (model.Row(r).username == "ANNA")
+            QCOMPARE(model.index(r, TrendsModel::kDaysToLimit).data(Qt::ToolTipRole).toString(),
+                     QString("Growing 50.0 MB a week: the limit is reached about 2026-01-29"));
     QCOMPARE(Cell(model, "ANNA", TrendsModel::kFullname), QString::fromUtf8("Anna Müller"));
     QCOMPARE(BarsOf(page.ChartTrendsGrowth), 1);  // only Anna grew
 
