@@ -557,7 +557,9 @@ int WriteReport(const Options& o, HistoryStore* store) {
     RecoverInterruptedRun(ctx, base, o.location);
     ReportSettings defaults;
     SetDefaultSettings(defaults);
-    WriteTrendsFromStore(*store, run, base, defaults.CSVSeperator.str());
+    // As a run with the default settings writes them.
+    WriteTrendsFromStore(*store, run, base, defaults.CSVSeperator.str(),
+                         defaults.DECSeperator.str());
     std::cout << "Trend reports of " << Utf8Of(po.name) << " of " << MinuteOf(run.processedAt)
               << " written: " << base << "-trends.html, " << base << "-trends.csv" << std::endl;
     return std::cout ? kExitReportsWritten : kExitError;

@@ -30,7 +30,7 @@ std::vector<PostOfficeSummary> PostOfficesOf(HistoryStore& store) {
 }
 
 void WriteTrendsFromStore(HistoryStore& store, const HistoryRun& run, const std::string& basePath,
-                          const std::string& csvSeparator) {
+                          const std::string& csvSeparator, const std::string& digitGroupSeparator) {
     std::vector<HistoryRun> runs = EarlierRunsOf(store, run);
     std::vector<std::int64_t> earlierIds;
     for (const HistoryRun& r : runs)
@@ -55,7 +55,7 @@ void WriteTrendsFromStore(HistoryStore& store, const HistoryRun& run, const std:
     // The CSV is handed over at once, so that it is removed should the page fail.
     PendingFiles csv;
     csv.Add(csvOut.Finish());
-    const TrendsReportData data{trends, PostOfficesOf(store), csvSeparator};
+    const TrendsReportData data{trends, PostOfficesOf(store), csvSeparator, digitGroupSeparator};
     files.Add(WriteTrendsHtml(data, basePath));
     files.TakeFrom(csv);
     files.SetJournal(JournalPathOf(basePath));

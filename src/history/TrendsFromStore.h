@@ -21,11 +21,13 @@ std::vector<HistoryRun> EarlierRunsOf(HistoryStore& store, const HistoryRun& run
 std::vector<PostOfficeSummary> PostOfficesOf(HistoryStore& store);
 
 // Computes the trends of `run` (a run the store holds) against its earlier runs and writes
-// <basePath>-trends.html and <basePath>-trends.csv with `csvSeparator`: both replace their
+// <basePath>-trends.html and <basePath>-trends.csv, the CSV separated by `csvSeparator` and the
+// page's figures grouped by `digitGroupSeparator` (none when empty): both replace their
 // targets together or not at all, through the journal of `basePath` (a kill on the way is put
 // right by the next run on the same reports). Raises the store's error or the input/output error
 // naming the file; then no target has changed.
 void WriteTrendsFromStore(HistoryStore& store, const HistoryRun& run, const std::string& basePath,
-                          const std::string& csvSeparator);
+                          const std::string& csvSeparator,
+                          const std::string& digitGroupSeparator = {});
 
 }  // namespace k32
