@@ -58,8 +58,9 @@ class PageFigures {
     }
     std::string Count(std::int64_t n) const { return Grouped(std::to_string(n)); }
     std::string Maybe(const std::optional<double>& v) const { return v ? Number(*v) : ""; }
-    // A percentage always with one decimal, so that a column of them lines up.
-    std::string Percent(const std::optional<double>& v) const {
+    // A percentage or a weekly growth always with one decimal, so that a column of them lines
+    // up.
+    std::string Tenths(const std::optional<double>& v) const {
         if (!v)
             return "";
         char buf[400];
@@ -243,7 +244,7 @@ std::string GrowthTable(const PageFigures& fig, const std::vector<GrowthRow>& ro
         s += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
              "</td><td class=\"n\">" + fig.Maybe(r.sizeThen) + "</td><td class=\"n\">" +
              fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" + fig.Maybe(r.growthMb) +
-             "</td><td class=\"n\">" + fig.Percent(r.growthPct) + "</td></tr>\n";
+             "</td><td class=\"n\">" + fig.Tenths(r.growthPct) + "</td></tr>\n";
     return s + "</tbody></table>\n";
 }
 
@@ -458,8 +459,8 @@ std::string TrendsHtml(const TrendsReportData& data) {
         for (const GrowthRow& r : t.fullest)
             table += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
                      "</td><td class=\"n\">" + fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" +
-                     fig.Maybe(r.limitMb) + "</td><td class=\"n\">" + fig.Maybe(r.usedPct) +
-                     "</td><td class=\"n\">" + fig.Maybe(r.growthPerWeekMb) + "</td><td>" +
+                     fig.Maybe(r.limitMb) + "</td><td class=\"n\">" + fig.Tenths(r.usedPct) +
+                     "</td><td class=\"n\">" + fig.Tenths(r.growthPerWeekMb) + "</td><td>" +
                      PageFigures::LimitDate(r) + "</td></tr>\n";
         table += "</tbody></table>\n";
         s += KeepIfShort("<p class=\"lead\">The mailboxes nearest their limit:</p>\n", table,
@@ -480,9 +481,10 @@ std::string TrendsHtml(const TrendsReportData& data) {
         for (const GrowthRow& r : t.reachingLimit)
             table += "<tr><td>" + Html(r.username) + "</td><td>" + Html(r.fullname) +
                      "</td><td class=\"n\">" + fig.Maybe(r.sizeNow) + "</td><td class=\"n\">" +
-                     fig.Maybe(r.limitMb) + "</td><td class=\"n\">" + fig.Maybe(r.growthPerWeekMb) +
-                     "</td><td class=\"n\">" + fig.Days(r.daysToLimit) + "</td><td>" +
-                     PageFigures::LimitDate(r) + "</td></tr>\n";
+                     fig.Maybe(r.limitMb) + "</td><td class=\"n\">" +
+                     fig.Tenths(r.growthPerWeekMb) + "</td><td class=\"n\">" +
+                     fig.Days(r.daysToLimit) + "</td><td>" + PageFigures::LimitDate(r) +
+                     "</td></tr>\n";
         table += "</tbody></table>\n";
         s += KeepIfShort(daysHeading, table, t.reachingLimit.size());
     }
