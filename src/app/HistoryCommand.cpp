@@ -143,7 +143,7 @@ Outcome RecordLog(RunContext& ctx, HistoryStore& store, const std::string& path)
     const bool replaced = std::any_of(held.begin(), held.end(), [&run](const HistoryRun& r) {
         return r.processedOn == run.processedOn;
     });
-    RecordMailboxes(write, run, table);
+    RecordMailboxes(write, run, table, sum.encoding);
     write.Commit();
     return replaced ? Outcome::Replaced : Outcome::Recorded;
 }

@@ -62,9 +62,9 @@ std::pair<double, double> PaddedRange(double low, double high) {
 }
 
 QString PostOfficeLabel(const std::string& name, const std::string& path) {
-    QString label = DecodeForDisplay(name);
+    QString label = DecodeHistoryText(name);
     if (!path.empty())
-        label += "  (" + DecodeForDisplay(path) + ")";
+        label += "  (" + DecodeHistoryText(path) + ")";
     return label;
 }
 
@@ -231,7 +231,7 @@ void TrendsPage::FillGrowthChart() {
     // A horizontal bar chart draws its first category at the bottom.
     for (auto it = top.rbegin(); it != top.rend(); ++it) {
         *set << *(*it)->growthMb;
-        names << DecodeForDisplay((*it)->username);
+        names << DecodeHistoryText((*it)->username);
         high = std::max(high, *(*it)->growthMb);
     }
     auto* series = new QHorizontalBarSeries;
