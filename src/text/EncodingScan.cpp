@@ -21,7 +21,14 @@ void Utf8Scan::Feed(std::string_view bytes) {
             --need_;
             continue;
         }
-        // Nearly every byte of a log is ASCII: pass over it eight bytes at a time.
+        // Nearly every byte of a log is ASCII: pass over it 32 bytes at a time, then eight.
+        while (end - p >= 32) {
+            std::uint64_t words[4];
+            std::memcpy(words, p, sizeof words);
+            if (((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ull) != 0)
+                break;
+            p += 32;
+        }
         while (end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, sizeof word);

@@ -3,7 +3,7 @@
 // sequence, with at least one such sequence, is UTF-8; every other log is Windows-1252, which
 // gives every byte a character.
 //
-// The readers scan the bytes as they read them: an ASCII fast path eight bytes at a time, and a
+// The readers scan the bytes as they read them: an ASCII fast path many bytes at a time, and a
 // small state machine only from a byte of 0x80 or more. A scan carries an unfinished sequence
 // from one block to the next; the scans of the parts of a log read on threads are joined.
 
