@@ -29,7 +29,6 @@
 #include "logread/Keywords.h"
 #include "state/KeywordTable.h"
 #include "state/ReportSettings.h"
-#include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
 #include "text/TextHelpers.h"
 
@@ -152,7 +151,7 @@ Outcome RecordLog(RunContext& ctx, HistoryStore& store, const std::string& path)
     const bool replaced = std::any_of(held.begin(), held.end(), [&run](const HistoryRun& r) {
         return r.processedOn == run.processedOn;
     });
-    RecordMailboxes(write, run, table);
+    RecordMailboxes(write, run, table, sum.encoding);
     write.Commit();
     return replaced ? Outcome::Replaced : Outcome::Recorded;
 }
@@ -221,16 +220,6 @@ int Import(const std::string& location, const std::vector<std::string>& paths) {
               << counts[static_cast<int>(Outcome::Skipped)] << " skipped, "
               << counts[static_cast<int>(Outcome::Failed)] << " failed" << std::endl;
     return counts[static_cast<int>(Outcome::Failed)] > 0 ? kExitError : kExitReportsWritten;
-}
-
-// History texts as the store's types hold them (the log's Windows-1252 bytes) made UTF-8 for
-// what the commands print, and a text typed on the command line (UTF-8) made a history text to
-// look for. The two places of that convention in the commands.
-std::string Utf8Of(std::string_view text) {
-    return Utf8FromWindows1252(text);
-}
-std::string HistoryTextOf(std::string_view typed) {
-    return Windows1252FromUtf8(typed);
 }
 
 // What a history command's command line gave.
@@ -354,7 +343,7 @@ std::vector<PostOffice> PostOfficesIn(const std::vector<HistoryRun>& runs) {
 
 // "NAME (PATH)".
 std::string Shown(const PostOffice& p) {
-    return Utf8Of(p.name) + " (" + Utf8Of(p.path) + ")";
+    return p.name + " (" + p.path + ")";
 }
 
 // The post offices by name, "A, B"; one whose name another shares with its path as well.
@@ -364,7 +353,7 @@ std::string NamesOf(const std::vector<PostOffice>& pos) {
         const bool shared = std::count_if(pos.begin(), pos.end(), [&p](const PostOffice& q) {
                                 return q.name == p.name;
                             }) > 1;
-        out += (out.empty() ? "" : ", ") + (shared ? Shown(p) : Utf8Of(p.name));
+        out += (out.empty() ? "" : ", ") + (shared ? Shown(p) : p.name);
     }
     return out;
 }
@@ -374,7 +363,7 @@ std::string NamesOf(const std::vector<PostOffice>& pos) {
 std::vector<PostOffice> Matching(const std::vector<PostOffice>& all, const Options& o) {
     std::vector<PostOffice> out;
     for (const PostOffice& p : all)
-        if ((!o.po || Utf8Of(p.name) == *o.po) && (!o.poPath || Utf8Of(p.path) == *o.poPath))
+        if ((!o.po || p.name == *o.po) && (!o.poPath || p.path == *o.poPath))
             out.push_back(p);
     return out;
 }
@@ -403,7 +392,7 @@ std::optional<int> ChoosePostOffice(const std::vector<PostOffice>& all, const Op
                                     o.command);
         std::string paths;
         for (const PostOffice& p : matching)
-            paths += (paths.empty() ? "" : ", ") + Utf8Of(p.path);
+            paths += (paths.empty() ? "" : ", ") + p.path;
         return CommandLineError(o.command + ": the history holds several post offices named " +
                                     *o.po + " (" + paths + "): choose one with --po-path",
                                 o.command);
@@ -415,7 +404,7 @@ std::optional<int> ChoosePostOffice(const std::vector<PostOffice>& all, const Op
 // True when `date` names the run: its processed-on text as the log gives it, or its date as
 // "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DDTHH:MM[:SS]".
 bool RunOnDate(const HistoryRun& run, const std::string& date) {
-    if (Utf8Of(run.processedOn) == date)
+    if (run.processedOn == date)
         return true;
     static constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd";
     if (date.size() != 10 && date.size() != 16 && date.size() != 19)
@@ -438,13 +427,13 @@ std::optional<int> ChooseRun(const std::vector<HistoryRun>& runs, const PostOffi
         if (RunOnDate(r, *o.date))
             on.push_back(&r);
     if (on.empty())
-        return Failure(o, "no run of " + Utf8Of(po.name) + " on " + *o.date);
+        return Failure(o, "no run of " + po.name + " on " + *o.date);
     if (on.size() > 1) {
         std::string which;
         for (const HistoryRun* r : on)
             which += (which.empty() ? "" : ", ") + MinuteOf(r->processedAt) + " \"" +
-                     Utf8Of(r->processedOn) + "\"";
-        return Failure(o, "several runs of " + Utf8Of(po.name) + " on " + *o.date + " (" + which +
+                     r->processedOn + "\"";
+        return Failure(o, "several runs of " + po.name + " on " + *o.date + " (" + which +
                               "): choose one by its time, --date=\"YYYY-MM-DD HH:MM\", "
                               "or its processed-on text");
     }
@@ -530,10 +519,9 @@ int ForgetRun(const Options& o, HistoryStore* store) {
     store->SetWaiting({}, {});
     // Another command may have forgotten it (or a recording replaced it) meanwhile.
     if (!forgot)
-        return Failure(o, "no run of " + Utf8Of(po.name) + " on " + *o.date);
-    std::cout << "Forgot the run of " << Utf8Of(po.name) << " of " << MinuteOf(run.processedAt)
-              << ": " << run.mailboxes << (run.mailboxes == 1 ? " mailbox" : " mailboxes")
-              << std::endl;
+        return Failure(o, "no run of " + po.name + " on " + *o.date);
+    std::cout << "Forgot the run of " << po.name << " of " << MinuteOf(run.processedAt) << ": "
+              << run.mailboxes << (run.mailboxes == 1 ? " mailbox" : " mailboxes") << std::endl;
     return std::cout ? kExitReportsWritten : kExitError;
 }
 
@@ -560,7 +548,7 @@ int WriteReport(const Options& o, HistoryStore* store) {
     // As a run with the default settings writes them.
     WriteTrendsFromStore(*store, run, base, defaults.CSVSeperator.str(),
                          defaults.DECSeperator.str());
-    std::cout << "Trend reports of " << Utf8Of(po.name) << " of " << MinuteOf(run.processedAt)
+    std::cout << "Trend reports of " << po.name << " of " << MinuteOf(run.processedAt)
               << " written: " << base << "-trends.html, " << base << "-trends.csv" << std::endl;
     return std::cout ? kExitReportsWritten : kExitError;
 }
@@ -595,17 +583,16 @@ int MailboxCsv(const Options& o, HistoryStore* store) {
     std::string out = "Date,Post office,Username,Full name,Size (MB),Limit (MB),Used (%)\n";
     bool found = false;
     for (const PostOffice& po : pos) {
-        for (const MailboxPoint& p :
-             store->MailboxOverTime(po.name, po.path, HistoryTextOf(user))) {
+        for (const MailboxPoint& p : store->MailboxOverTime(po.name, po.path, user)) {
             found = true;
             const HistoryMailbox& m = p.mailbox;
             PutCsvField(out, p.run.processedAt);
             out += ',';
-            PutCsvField(out, Utf8Of(po.name));
+            PutCsvField(out, po.name);
             out += ',';
-            PutCsvField(out, Utf8Of(m.username));
+            PutCsvField(out, m.username);
             out += ',';
-            PutCsvField(out, Utf8Of(m.fullname));
+            PutCsvField(out, m.fullname);
             out += ',';
             if (m.sizeMb)
                 out += FigureText(*m.sizeMb);

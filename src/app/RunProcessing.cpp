@@ -161,6 +161,24 @@ void RecoverInterruptedRun(RunContext& ctx, const RunRequest& request) {
     RecoverInterruptedRun(ctx, request.basePath, request.history.location);
 }
 
+// Points the readers' encoding scan of `ctx` at evidence of its own while it lives; the run's
+// encoding is what the readers saw.
+class EncodingScope {
+  public:
+    explicit EncodingScope(RunContext& ctx) : ctx_(ctx), before_(ctx.encodingSeen) {
+        ctx.encodingSeen = &seen_;
+    }
+    ~EncodingScope() { ctx_.encodingSeen = before_; }
+    EncodingScope(const EncodingScope&) = delete;
+    EncodingScope& operator=(const EncodingScope&) = delete;
+    TextEncoding Encoding() const { return seen_.Encoding(); }
+
+  private:
+    RunContext& ctx_;
+    EncodingEvidence* before_;
+    EncodingEvidence seen_;
+};
+
 void DoneWritingFiles(RunContext& ctx) {
     if (!ctx.windowMode)
         return;
@@ -202,7 +220,12 @@ void RunExpireBranch(RunContext& ctx, const RunRequest& request, KeywordTable& k
                      RunResult& result) {
     AddProgressLine(ctx, "exp detected");
     RunSummary& sum = result.log.summary;
-    result.log.expires = RunExpReport3(ctx, request.inputPath, keywords, result.log.header, sum);
+    {
+        EncodingScope scan(ctx);
+        result.log.expires =
+            RunExpReport3(ctx, request.inputPath, keywords, result.log.header, sum);
+        sum.encoding = scan.Encoding();
+    }
     // The General Information table shows what this log's header gives.
     const LogHeader& header = result.log.header;
     sum.processedOn = ReadProcessedOn(ctx, header, keywords);
@@ -247,13 +270,19 @@ void ReadMailboxHeader(RunContext& ctx, const LogHeader& header, const KeywordTa
 
 // The reader is chosen by the first three characters of the version text.
 MailboxTable ReadMailboxes(RunContext& ctx, const std::string& path, const KeywordTable& keywords,
-                           const RunSummary& sum, const ReadPlan& plan) {
+                           RunSummary& sum, const ReadPlan& plan) {
+    EncodingScope scan(ctx);
     std::string_view prefix = sum.versionText.view().substr(0, 3);
-    if (prefix == "5.5")
-        return ReadUsersGW55(ctx, path, keywords, plan);
-    if (prefix != "6.0" && prefix != "6.5" && prefix != "7.0" && prefix != "8.0")
-        AddProgressLine(ctx, "No compatible version found, trying anyway");
-    return ReadUsersGW6(ctx, path, keywords, plan);
+    MailboxTable table;
+    if (prefix == "5.5") {
+        table = ReadUsersGW55(ctx, path, keywords, plan);
+    } else {
+        if (prefix != "6.0" && prefix != "6.5" && prefix != "7.0" && prefix != "8.0")
+            AddProgressLine(ctx, "No compatible version found, trying anyway");
+        table = ReadUsersGW6(ctx, path, keywords, plan);
+    }
+    sum.encoding = scan.Encoding();
+    return table;
 }
 
 std::string OutputFolderOf(const std::string& basePath) {

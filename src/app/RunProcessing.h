@@ -34,9 +34,10 @@ void ReadMailboxHeader(RunContext& ctx, const LogHeader& header, const KeywordTa
                        RunSummary& sum);
 
 // Reads the mailboxes of the log at `path` with the reader of its version (`sum.versionText`:
-// GroupWise 5.5, else 6 and later, saying so on `ctx` for a version it does not know).
+// GroupWise 5.5, else 6 and later, saying so on `ctx` for a version it does not know), and sets
+// `sum.encoding` from the bytes read.
 MailboxTable ReadMailboxes(RunContext& ctx, const std::string& path, const KeywordTable& keywords,
-                           const RunSummary& sum, const ReadPlan& plan);
+                           RunSummary& sum, const ReadPlan& plan);
 
 // Puts right what a run killed while replacing its files at `basePath` left: a journal's files
 // are put in place when the history (`historyLocation`, the /HISTORY: value) holds its run, or

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "state/StopCheck.h"
+#include "text/Cp1252Utf8.h"
 #include "text/LogDates.h"
 
 namespace k32 {
@@ -36,14 +37,35 @@ std::optional<double> FigureOf(std::string_view text) {
     return v;
 }
 
+void AssignHistoryText(std::string& out, std::string_view logText, TextEncoding encoding) {
+    if (IsPlainAscii(logText))
+        out.assign(logText);
+    else if (encoding == TextEncoding::Utf8)
+        out = StoredUtf8FromUtf8(logText);
+    else
+        out = Utf8FromWindows1252(logText);
+}
+
+std::string HistoryText(std::string_view logText, TextEncoding encoding) {
+    std::string out;
+    AssignHistoryText(out, logText, encoding);
+    return out;
+}
+
+std::string HistoryPathText(const std::string& path) {
+    const std::string utf8 = StoredUtf8FromUtf8(path);
+    return utf8 == path ? path : Utf8FromWindows1252(path);
+}
+
 HistoryRun RunOfLog(const RunSummary& summary, const std::string& logPath) {
+    const TextEncoding e = summary.encoding;
     HistoryRun run;
-    run.poName = summary.postOfficeName.str();
-    run.poPath = summary.pathToPO.str();
-    run.gwVersion = summary.versionText.str();
+    run.poName = HistoryText(summary.postOfficeName.view(), e);
+    run.poPath = HistoryText(summary.pathToPO.view(), e);
+    run.gwVersion = HistoryText(summary.versionText.view(), e);
     run.language = summary.languageName.str();
-    run.processedOn = summary.processedOn.str();
-    run.logPath = logPath;
+    run.processedOn = HistoryText(summary.processedOn.view(), e);
+    run.logPath = HistoryPathText(logPath);
     struct stat st {};
     const bool haveStat = ::stat(logPath.c_str(), &st) == 0;
     run.logBytes = haveStat ? static_cast<std::int64_t>(st.st_size) : 0;
@@ -66,27 +88,28 @@ HistoryRun RunOf(const RunSummary& summary, const MailboxTable& table, const std
     return run;
 }
 
-void FillMailbox(const MailboxRecordView& r, HistoryMailbox& m) {
-    m.username.assign(r.field[kUserName]);
-    m.fullname.assign(r.field[kFullName]);
+void FillMailbox(const MailboxRecordView& r, TextEncoding encoding, HistoryMailbox& m) {
+    AssignHistoryText(m.username, r.field[kUserName], encoding);
+    AssignHistoryText(m.fullname, r.field[kFullName], encoding);
     m.sizeMb = FigureOf(r.field[kSize]);
     m.inbox = FigureOf(r.field[kInbox]);
     m.outbox = FigureOf(r.field[kOutbox]);
     m.wastebin = FigureOf(r.field[kWastebasket]);
     m.limitMb = FigureOf(r.field[kSizeLimit]);
     m.thresholdPct = FigureOf(r.field[kThreshold]);
-    m.exceeded.assign(r.field[kExceeded]);
-    m.uid.assign(r.field[kUid]);
+    AssignHistoryText(m.exceeded, r.field[kExceeded], encoding);
+    AssignHistoryText(m.uid, r.field[kUid], encoding);
 }
 
 std::int64_t RecordMailboxes(HistoryStore::Transaction& write, const HistoryRun& run,
-                             const MailboxTable& table, std::stop_token stop) {
-    return write.RecordRunRows(run, table.Count(),
-                               [&table, &stop](std::size_t i, HistoryMailbox& m) {
-                                   if (i % 256 == 0 && stop.stop_requested())
-                                       throw RunStopped{};
-                                   FillMailbox(table.Get(static_cast<std::uint32_t>(i + 1)), m);
-                               });
+                             const MailboxTable& table, TextEncoding encoding,
+                             std::stop_token stop) {
+    return write.RecordRunRows(
+        run, table.Count(), [&table, encoding, &stop](std::size_t i, HistoryMailbox& m) {
+            if (i % 256 == 0 && stop.stop_requested())
+                throw RunStopped{};
+            FillMailbox(table.Get(static_cast<std::uint32_t>(i + 1)), encoding, m);
+        });
 }
 
 }  // namespace k32

@@ -127,10 +127,20 @@ std::string NumberText(double v) {
     return s;
 }
 
+bool IsUtf8(std::string_view s);
+
+// Appends `bytes` as the server takes them (see ServerText).
+void AppendServerText(std::string& out, std::string_view bytes) {
+    if (IsUtf8(bytes))
+        out.append(bytes);
+    else
+        AppendUtf8FromWindows1252(out, bytes);
+}
+
 // One field of a bulk-copy line: the text in UTF-8 with the copy format's escapes.
 void AppendCopyText(std::string& line, std::string_view bytes) {
     const std::size_t start = line.size();
-    AppendUtf8FromWindows1252(line, bytes);
+    AppendServerText(line, bytes);
     if (line.find_first_of("\\\t\n\r", start) == std::string::npos)
         return;
     std::string escaped;
@@ -193,10 +203,11 @@ bool IsUtf8(std::string_view s) {
     return true;
 }
 
-// A log's path is a file name of this system, as a rule UTF-8 already, and kept as it is; a
-// name in another encoding is read as Windows-1252 rather than refused.
-std::string PathText(const std::string& path) {
-    return IsUtf8(path) ? path : Utf8FromWindows1252(path);
+// The history's texts are UTF-8 (history/HistoryRows.h) and go to the server as they are. The
+// server refuses a text that is not well-formed UTF-8 or holds NUL, which a caller that made a
+// text by hand may still pass: such a text is read as Windows-1252 rather than refused.
+std::string ServerText(const std::string& text) {
+    return IsUtf8(text) ? text : Utf8FromWindows1252(text);
 }
 
 }  // namespace
@@ -329,9 +340,9 @@ std::int64_t PgHistoryStore::RecordRun(const HistorySnapshot& snap) {
 
 std::int64_t PgHistoryStore::RecordRunRows(const HistoryRun& r, std::size_t count,
                                            const FillMailbox& fill) {
-    const std::string poName = Utf8FromWindows1252(r.poName);
-    const std::string poPath = Utf8FromWindows1252(r.poPath);
-    const std::string processedOn = Utf8FromWindows1252(r.processedOn);
+    const std::string poName = ServerText(r.poName);
+    const std::string poPath = ServerText(r.poPath);
+    const std::string processedOn = ServerText(r.processedOn);
     Params(kPostOfficeLock, {poName, poPath}, PGRES_TUPLES_OK, true);
     Params(
         "WITH gone AS (DELETE FROM runs WHERE po_name=$1 AND po_path=$2 AND processed_on=$3 "
@@ -341,10 +352,9 @@ std::int64_t PgHistoryStore::RecordRunRows(const HistoryRun& r, std::size_t coun
         "INSERT INTO runs (po_name, po_path, gw_version, language, processed_on, "
         "processed_at, log_path, log_bytes, recorded_at, mailboxes, total_mb) "
         "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) RETURNING id",
-        {poName, poPath, Utf8FromWindows1252(r.gwVersion), Utf8FromWindows1252(r.language),
-         processedOn, Utf8FromWindows1252(r.processedAt), PathText(r.logPath),
-         NumberText(r.logBytes), Utf8FromWindows1252(r.recordedAt), NumberText(r.mailboxes),
-         NumberText(r.totalMb)},
+        {poName, poPath, ServerText(r.gwVersion), ServerText(r.language), processedOn,
+         ServerText(r.processedAt), ServerText(r.logPath), NumberText(r.logBytes),
+         ServerText(r.recordedAt), NumberText(r.mailboxes), NumberText(r.totalMb)},
         PGRES_TUPLES_OK, true);
     const std::int64_t id = IntOf(pq_.getvalue(inserted.get(), 0, 0));
     CopyMailboxes(id, count, fill);
@@ -470,7 +480,7 @@ void PgHistoryStore::ForEachRow(const std::string& sql, const std::vector<std::s
 namespace {
 
 HistoryRun RunOf(const PgClient& pq, const PGresult* r) {
-    auto text = [&](int c) { return Windows1252FromUtf8(pq.getvalue(r, 0, c)); };
+    auto text = [&](int c) { return std::string(pq.getvalue(r, 0, c)); };
     HistoryRun run;
     run.id = IntOf(pq.getvalue(r, 0, 0));
     run.poName = text(1);
@@ -489,7 +499,7 @@ HistoryRun RunOf(const PgClient& pq, const PGresult* r) {
 
 // The mailbox whose columns (username to uid, as ForEachMailbox reads them) start at `first`.
 HistoryMailbox MailboxOf(const PgClient& pq, const PGresult* r, int first) {
-    auto text = [&](int c) { return Windows1252FromUtf8(pq.getvalue(r, 0, first + c)); };
+    auto text = [&](int c) { return std::string(pq.getvalue(r, 0, first + c)); };
     HistoryMailbox m;
     m.username = text(0);
     m.fullname = text(1);
@@ -555,12 +565,10 @@ std::vector<MailboxPoint> PgHistoryStore::MailboxOverTime(const std::string& poN
         Folded("m.username") + " = " + Folded("$3") +
         " ORDER BY r.processed_at COLLATE \"C\", r.id, m.seq";
     std::vector<MailboxPoint> points;
-    ForEachRow(
-        sql,
-        {Utf8FromWindows1252(poName), Utf8FromWindows1252(poPath), Utf8FromWindows1252(username)},
-        [&](const PGresult* r) {
-            points.push_back({RunOf(pq_, r), MailboxOf(pq_, r, 12)});
-        });
+    ForEachRow(sql, {ServerText(poName), ServerText(poPath), ServerText(username)},
+               [&](const PGresult* r) {
+                   points.push_back({RunOf(pq_, r), MailboxOf(pq_, r, 12)});
+               });
     return points;
 }
 
@@ -570,7 +578,7 @@ std::vector<HistoryRun> PgHistoryStore::Runs(const std::string& poName, const st
                             " FROM runs WHERE po_name=$1 AND po_path=$2 "
                             "ORDER BY processed_at COLLATE \"C\", id";
     std::vector<HistoryRun> runs;
-    ForEachRow(sql, {Utf8FromWindows1252(poName), Utf8FromWindows1252(poPath)},
+    ForEachRow(sql, {ServerText(poName), ServerText(poPath)},
                [&](const PGresult* r) { runs.push_back(RunOf(pq_, r)); });
     return runs;
 }
@@ -593,8 +601,8 @@ bool PgHistoryStore::HoldsRun(const HistoryRun& r) {
     ForEachRow(
         "SELECT 1 FROM runs WHERE id=$1 AND po_name=$2 AND po_path=$3 AND processed_on=$4 AND "
         "recorded_at=$5",
-        {NumberText(r.id), Utf8FromWindows1252(r.poName), Utf8FromWindows1252(r.poPath),
-         Utf8FromWindows1252(r.processedOn), Utf8FromWindows1252(r.recordedAt)},
+        {NumberText(r.id), ServerText(r.poName), ServerText(r.poPath), ServerText(r.processedOn),
+         ServerText(r.recordedAt)},
         [&found](const PGresult*) { found = true; });
     return found;
 }
@@ -613,9 +621,8 @@ void PgHistoryStore::ForEachMailbox(std::int64_t runId, const EachMailbox& each)
 
 void PgHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
     ForEachRow("SELECT username, size_mb FROM mailboxes WHERE run_id=$1 ORDER BY seq",
-               {NumberText(runId)}, [&](const PGresult* r) {
-                   each(Windows1252FromUtf8(pq_.getvalue(r, 0, 0)), RealOf(pq_, r, 0, 1));
-               });
+               {NumberText(runId)},
+               [&](const PGresult* r) { each(pq_.getvalue(r, 0, 0), RealOf(pq_, r, 0, 1)); });
 }
 
 }  // namespace k32

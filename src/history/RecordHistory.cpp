@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <future>
@@ -21,6 +22,7 @@
 #include "state/DebugLog.h"
 #include "state/StopCheck.h"
 #include "text/BackgroundJob.h"
+#include "text/Cp1252Utf8.h"
 #include "text/LogDates.h"
 
 namespace k32 {
@@ -35,6 +37,7 @@ struct EarlierRun {
 struct HistoryRecording::State {
     HistoryStore& store;
     const MailboxTable& table;
+    TextEncoding encoding;  // of the log the table was read from
     HistoryRun run;
     std::vector<HistoryRun> runs;  // the earlier runs, then this one
     std::vector<EarlierRun> earlier;
@@ -48,8 +51,17 @@ struct HistoryRecording::State {
 
 HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& table,
                                    const RunSummary& summary, const std::string& logPath)
-    : state_(
-          new State{store, table, RunOf(summary, table, logPath), {}, {}, {}, false, 0, {}, {}}) {
+    : state_(new State{store,
+                       table,
+                       summary.encoding,
+                       RunOf(summary, table, logPath),
+                       {},
+                       {},
+                       {},
+                       false,
+                       0,
+                       {},
+                       {}}) {
     State& s = *state_;
 
     // From here the store is the recording thread's alone, until Stage waits for it. The
@@ -79,7 +91,7 @@ HistoryRecording::HistoryRecording(HistoryStore& store, const MailboxTable& tabl
             throw;
         }
         s.earlierRead.set_value();
-        s.id = RecordMailboxes(*s.write, s.run, s.table, stop);
+        s.id = RecordMailboxes(*s.write, s.run, s.table, s.encoding, stop);
     });
 }
 
@@ -108,14 +120,22 @@ void HistoryRecording::Stage(RunContext& ctx, const std::string& basePath,
                              const std::string& csvSeparator, PendingFiles& pending,
                              const std::string& digitGroupSeparator) {
     State& s = *state_;
-    // What the trends read of this run's mailboxes, viewing the table's texts.
+    // What the trends read of this run's mailboxes, viewing the table's texts. They meet the
+    // earlier runs' texts, which the store holds as the history's UTF-8: a text that is not
+    // plain ASCII is viewed in that form, kept in `converted` for the call.
     std::vector<TrendMailbox> now;
+    std::deque<std::string> converted;
+    auto historyView = [&](std::string_view text) -> std::string_view {
+        if (IsPlainAscii(text))
+            return text;
+        return converted.emplace_back(HistoryText(text, s.encoding));
+    };
     now.reserve(s.table.Count());
     for (std::uint32_t i = 1; i <= s.table.Count(); ++i) {
         const MailboxRecordView r = s.table.Get(i);
-        now.push_back({r.field[kUserName], r.field[kFullName], r.field[kExceeded],
-                       FigureOf(r.field[kSize]), FigureOf(r.field[kSizeLimit]),
-                       FigureOf(r.field[kThreshold])});
+        now.push_back({historyView(r.field[kUserName]), historyView(r.field[kFullName]),
+                       historyView(r.field[kExceeded]), FigureOf(r.field[kSize]),
+                       FigureOf(r.field[kSizeLimit]), FigureOf(r.field[kThreshold])});
     }
     // A run's date is always a real time: the log's, or else its file's, which is said.
     if (!ParseLogDate(s.run.processedOn)) {
@@ -134,7 +154,8 @@ void HistoryRecording::Stage(RunContext& ctx, const std::string& basePath,
     }
     earlierRead.get();
     // The CSV is written as its rows come: they are never all in memory.
-    TrendsCsvWriter csvOut(basePath, csvSeparator);
+    // The CSV, beside the run's CSV report, holds the names in the log's own bytes.
+    TrendsCsvWriter csvOut(basePath, csvSeparator, s.encoding);
     PostOfficeTrends trends = ComputeTrends(
         std::move(s.runs), now,
         [&s](std::size_t run, const EachEarlierSize& each) {

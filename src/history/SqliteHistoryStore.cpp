@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "state/StopCheck.h"
-#include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
 #include "text/TemporaryFiles.h"
 
@@ -56,25 +55,13 @@ CREATE INDEX IF NOT EXISTS mailboxes_by_run ON mailboxes (run_id);
 CREATE INDEX IF NOT EXISTS runs_by_post_office ON runs (po_name, po_path, processed_at);
 )";
 
-// A prepared statement that finalizes itself.
-// Log texts are Windows-1252 bytes; the file keeps UTF-8, so that names read right in any
-// SQLite tool. Plain ASCII, nearly every text, is the same in both and is passed as it is.
-bool IsAscii(std::string_view s) {
-    for (char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
-void ToStoredText(std::string& s) {
-    if (!IsAscii(s))
-        s = Utf8FromWindows1252(s);
-}
-
+// The history's texts are UTF-8 (history/HistoryRows.h); the file keeps them as they are, so
+// that names read right in any SQLite tool, and gives them back as it holds them.
 std::string FromStoredText(std::string_view s) {
-    return IsAscii(s) ? std::string(s) : Windows1252FromUtf8(s);
+    return std::string(s);
 }
 
+// A prepared statement that finalizes itself.
 class Statement {
   public:
     Statement(sqlite3* db, const char* sql) {
@@ -87,8 +74,7 @@ class Statement {
     explicit operator bool() const { return st_ != nullptr; }
     sqlite3_stmt* get() const { return st_; }
 
-    void Text(int i, std::string s) {
-        ToStoredText(s);
+    void Text(int i, const std::string& s) {
         sqlite3_bind_text(st_, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
     }
     void Int(int i, std::int64_t v) { sqlite3_bind_int64(st_, i, v); }
@@ -440,8 +426,6 @@ std::int64_t SqliteHistoryStore::RecordRunRows(const HistoryRun& run, std::size_
         for (std::size_t r = 0; r < n; ++r) {
             HistoryMailbox& m = rows[r];
             fill(done + r, m);
-            for (std::string* text : {&m.username, &m.fullname, &m.exceeded, &m.uid})
-                ToStoredText(*text);
             BindMailbox(ins->get(), static_cast<int>(r) * kMailboxFields + 1, id, rows[r]);
         }
         Step(ins->get(), true);
@@ -611,12 +595,7 @@ void SqliteHistoryStore::ForEachSize(std::int64_t runId, const EachSize& each) {
         const std::string_view stored =
             t ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)))
               : std::string_view();
-        if (IsAscii(stored)) {
-            each(stored, s.ColumnReal(1));
-        } else {
-            const std::string username = Windows1252FromUtf8(stored);
-            each(username, s.ColumnReal(1));
-        }
+        each(stored, s.ColumnReal(1));
     }
 }
 

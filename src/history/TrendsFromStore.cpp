@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "history/TrendsReport.h"
+#include "text/Cp1252Utf8.h"
+#include "text/EncodingScan.h"
 #include "text/FileJournal.h"
 #include "text/PendingFiles.h"
 
@@ -29,6 +31,23 @@ std::vector<PostOfficeSummary> PostOfficesOf(HistoryStore& store) {
     return out;
 }
 
+namespace {
+
+// The store keeps texts in UTF-8 and not the encoding of the log they came from. The trend CSV
+// holds the log's texts as a run writes them: Windows-1252, the encoding of nearly every log,
+// unless a name has a character that Windows-1252 has not, which only a UTF-8 log can give.
+TextEncoding CsvEncodingOf(const std::vector<HistoryMailbox>& mailboxes) {
+    auto fits = [](const std::string& text) {
+        return IsPlainAscii(text) || Utf8FromWindows1252(Windows1252FromUtf8(text)) == text;
+    };
+    for (const HistoryMailbox& m : mailboxes)
+        if (!fits(m.username) || !fits(m.fullname))
+            return TextEncoding::Utf8;
+    return TextEncoding::Windows1252;
+}
+
+}  // namespace
+
 void WriteTrendsFromStore(HistoryStore& store, const HistoryRun& run, const std::string& basePath,
                           const std::string& csvSeparator, const std::string& digitGroupSeparator) {
     std::vector<HistoryRun> runs = EarlierRunsOf(store, run);
@@ -44,7 +63,7 @@ void WriteTrendsFromStore(HistoryStore& store, const HistoryRun& run, const std:
     for (const HistoryMailbox& m : mailboxes)
         now.push_back({m.username, m.fullname, m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct});
     // The CSV is written as its rows come: they are never all in memory.
-    TrendsCsvWriter csvOut(basePath, csvSeparator);
+    TrendsCsvWriter csvOut(basePath, csvSeparator, CsvEncodingOf(mailboxes));
     PendingFiles files;
     const PostOfficeTrends trends = ComputeTrends(
         std::move(runs), now,

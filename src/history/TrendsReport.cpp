@@ -17,10 +17,10 @@ namespace k32 {
 
 namespace {
 
-// A log text on the page: its readable characters, HTML-escaped.
-std::string Html(std::string_view bytes) {
+// A history text on the page: its readable characters, HTML-escaped.
+std::string Html(std::string_view text) {
     std::string out;
-    AppendHtmlEscaped(out, ReadableUtf8FromWindows1252(bytes));
+    AppendHtmlEscaped(out, ReadableUtf8FromStored(text));
     return out;
 }
 
@@ -50,7 +50,8 @@ char* PutNumber(char* out, char* end, double v) {
 class PageFigures {
   public:
     explicit PageFigures(std::string_view groupSeparator)
-        : group_(Html(groupSeparator)), point_(groupSeparator == "." ? ',' : '.') {}
+        : group_(Html(Utf8FromWindows1252(groupSeparator))),  // a setting: Windows-1252
+          point_(groupSeparator == "." ? ',' : '.') {}
 
     std::string Number(double v) const {
         char buf[400];
@@ -348,13 +349,24 @@ std::vector<std::string> TrendsCsvLines(const TrendsReportData& data) {
     return lines;
 }
 
-TrendsCsvWriter::TrendsCsvWriter(const std::string& basePath, const std::string& separator)
-    : out_(basePath + "-trends.csv", LineWriter::Mode::Replace), separator_(separator) {
+TrendsCsvWriter::TrendsCsvWriter(const std::string& basePath, const std::string& separator,
+                                 TextEncoding encoding)
+    : out_(basePath + "-trends.csv", LineWriter::Mode::Replace),
+      separator_(separator),
+      encoding_(encoding) {
     out_.WriteLine(TrendsCsvHeader(separator_));
 }
 
 void TrendsCsvWriter::Add(const GrowthRow& row) {
-    PutCsvLine(out_.Buffer(), row, separator_);
+    if (encoding_ == TextEncoding::Windows1252 &&
+        !(IsPlainAscii(row.username) && IsPlainAscii(row.fullname))) {
+        GrowthRow bytes = row;
+        bytes.username = Windows1252FromUtf8(row.username);
+        bytes.fullname = Windows1252FromUtf8(row.fullname);
+        PutCsvLine(out_.Buffer(), bytes, separator_);
+    } else {
+        PutCsvLine(out_.Buffer(), row, separator_);
+    }
     out_.EndLine();
 }
 

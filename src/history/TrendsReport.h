@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "history/Trends.h"
+#include "text/EncodingScan.h"
 #include "text/LineWriter.h"
 #include "text/PendingFiles.h"
 
@@ -38,8 +39,10 @@ FinishedFile WriteTrendsCsv(const TrendsReportData& data, const std::string& bas
 // once, then one line per Add.
 class TrendsCsvWriter {
   public:
-    // Raises the input/output error when the file cannot be created.
-    TrendsCsvWriter(const std::string& basePath, const std::string& separator);
+    // Raises the input/output error when the file cannot be created. The names, the history's
+    // UTF-8, are written in `encoding`: Windows-1252 gives back the bytes of a Windows-1252 log.
+    TrendsCsvWriter(const std::string& basePath, const std::string& separator,
+                    TextEncoding encoding = TextEncoding::Utf8);
     void Add(const GrowthRow& row);
     // Writes everything out to the temporary file, for PendingFiles.
     FinishedFile Finish();
@@ -47,6 +50,7 @@ class TrendsCsvWriter {
   private:
     LineWriter out_;
     std::string separator_;
+    TextEncoding encoding_;
 };
 
 // The bytes of the HTML page and the CSV, for tests.

@@ -67,6 +67,7 @@ ExpireTable RunExpReport3(RunContext& ctx, const std::string& path, KeywordTable
     std::string currentUser;
     LineReader reader(path, kExpireLineCap);
     reader.CountBytesInto(ctx.bytesRead);
+    reader.ScanEncodingInto(ctx.encodingSeen);
     std::string_view line;
     std::string upper;
     try {

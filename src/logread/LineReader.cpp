@@ -55,13 +55,15 @@ bool LineReader::FillMore() {
         pos_ = 0;
     }
     if (unread_ == 0)
-        eof_ = true;
+        ReachEnd();
     if (eof_ || end_ == block_.size())
         return false;
     for (;;) {
         const std::size_t room = block_.size() - end_;
         ssize_t n = ::read(fd_, block_.data() + end_, unread_ < room ? unread_ : room);
         if (n > 0) {
+            if (evidence_)
+                scan_.Feed(std::string_view(block_.data() + end_, static_cast<std::size_t>(n)));
             end_ += static_cast<std::size_t>(n);
             unread_ -= static_cast<std::uint64_t>(n);
             if (counted_)
@@ -69,11 +71,21 @@ bool LineReader::FillMore() {
             return true;
         }
         if (n == 0) {
-            eof_ = true;
+            ReachEnd();
             return false;
         }
         if (errno != EINTR)
             ThrowIoError(errno, path_);
+    }
+}
+
+void LineReader::ReachEnd() {
+    if (eof_)
+        return;
+    eof_ = true;
+    if (evidence_) {
+        scan_.End();
+        evidence_->Add(scan_);
     }
 }
 

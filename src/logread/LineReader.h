@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/EncodingScan.h"
+
 namespace k32 {
 
 class KeywordSetSearcher;
@@ -47,10 +49,16 @@ class LineReader {
     // Adds the bytes of every block read from here on to `counter` (null: none).
     void CountBytesInto(std::atomic<std::uint64_t>* counter) { counted_ = counter; }
 
+    // Scans every byte read from here on for the text encoding and adds the scan to `evidence`
+    // once the range is read to its end (null: no scan). Set before the first read.
+    void ScanEncodingInto(EncodingEvidence* evidence) { evidence_ = evidence; }
+
   private:
     // Moves the unread bytes to the front and reads more after them. False at the end of the
     // file, or when the buffer is full of one unfinished line.
     bool FillMore();
+    // The range is read to its end: the encoding scan is complete.
+    void ReachEnd();
     // Takes the unfinished line that fills the whole buffer: its first cap bytes, then skips
     // to its end.
     std::string_view TakeLongLine();
@@ -69,6 +77,8 @@ class LineReader {
     bool anyLine_ = false;
     std::vector<char> longLine_;
     std::atomic<std::uint64_t>* counted_ = nullptr;
+    EncodingEvidence* evidence_ = nullptr;
+    Utf8Scan scan_;
 };
 
 }  // namespace k32

@@ -176,6 +176,7 @@ MailboxTable ReadUserBlocks(RunContext& ctx, const LogSlice& slice, const Keywor
     MailboxTable table;
     LineReader reader(slice.path, kTextMax, slice.begin, slice.end);
     reader.CountBytesInto(ctx.bytesRead);
+    reader.ScanEncodingInto(ctx.encodingSeen);
     // The searchers anchor each keyword on what is rare in this very log.
     Block block(ctx, kw, reader.Peek());
     std::string_view line;

@@ -152,7 +152,9 @@ void WriteMhtTop(LineWriter& out, const RunSummary& sum, std::string_view sep,
     out.WriteLine("");
     out.WriteLine(kDelimiter);
     out.WriteLine("Content-Type: text/html;");
-    out.WriteLine("\tcharset=\"iso-8859-1\"");
+    // The HTML part carries the log's texts as they are: their encoding is its charset.
+    const bool utf8 = sum.encoding == TextEncoding::Utf8;
+    out.WriteLine(utf8 ? "\tcharset=\"utf-8\"" : "\tcharset=\"iso-8859-1\"");
     out.WriteLine("Content-Transfer-Encoding: quoted-printable");
     out.WriteLine("Content-Location: " + FileUrl(sum.MhtReportPath.view()));
     out.WriteLine("");
@@ -162,7 +164,8 @@ void WriteMhtTop(LineWriter& out, const RunSummary& sum, std::string_view sep,
     out.WriteLine("<head>");
     Line(out, {"<title>Kestrama ", kShortAttribution, "</title>"});
     out.WriteLine("<meta http-equiv=3D\"content-type\"");
-    out.WriteLine("content=3D\"text/html; charset=3DISO-8859-1\">");
+    out.WriteLine(utf8 ? "content=3D\"text/html; charset=3Dutf-8\">"
+                       : "content=3D\"text/html; charset=3DISO-8859-1\">");
     out.WriteLine("</head>");
     out.WriteLine(
         "<body text=3D\"#000000\" 3Dbgcolor=3D\"#ffffff\" link=3D\"#ff0000\" vlink=3D\"#ff0000\" "

@@ -65,6 +65,7 @@ void RunJobsInOrder(RunContext& ctx, const std::vector<ParallelJob>& jobs) {
                 job.debugMode = ctx.debugMode;
                 job.stop = stop;
                 job.bytesRead = ctx.bytesRead;
+                job.encodingSeen = ctx.encodingSeen;
                 job.deferred = &slots[i].lines;
                 try {
                     jobs[i](job);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "state/RecordTable.h"
+#include "text/EncodingScan.h"
 #include "text/Text.h"
 
 namespace k32 {
@@ -53,6 +54,8 @@ struct RunSummary {
     Text CsvReportPath;
     Text MhtReportPath;
     Text OutputFolder;
+    // The encoding of the log's texts, decided by its bytes once it has been read whole.
+    TextEncoding encoding = TextEncoding::Windows1252;
 };
 
 // The log's header: the lines up to the one announcing the post office, at 1..HeaderLineCount.

@@ -13,6 +13,7 @@ namespace k32 {
 
 class DebugLogFile;
 class DeferredLines;
+class EncodingEvidence;
 
 struct RunContext {
     // Progress lines are shown in window mode only.
@@ -36,6 +37,9 @@ struct RunContext {
     // Bytes of the log read so far, added up by the readers of every part (one atomic add per
     // block read), for a progress display on another thread. Null: not counted.
     std::atomic<std::uint64_t>* bytesRead = nullptr;
+    // What the readers that read a log whole (every part of it) saw of its encoding: each part
+    // adds its scan when it reaches its end. Null: not scanned.
+    EncodingEvidence* encodingSeen = nullptr;
 
     // Pacing of the stop checks.
     std::uint32_t stopTicks = 0;

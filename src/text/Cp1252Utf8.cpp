@@ -99,7 +99,84 @@ std::string Windows1252From(std::string_view text, Form form) {
     return out;
 }
 
+// The length of the valid UTF-8 sequence at the start of `s` (1 for an ASCII byte), or 0 when
+// none starts there: a stray continuation byte, an overlong form, a surrogate, a code point past
+// U+10FFFF, or a sequence cut short.
+std::size_t ValidSequenceLength(std::string_view s) {
+    const auto lead = static_cast<unsigned char>(s[0]);
+    if (lead < 0x80)
+        return 1;
+    if (lead < 0xC2 || lead > 0xF4)
+        return 0;
+    const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (s.size() < length)
+        return 0;
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    const auto second = static_cast<unsigned char>(s[1]);
+    if (second < low || second > high)
+        return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if ((static_cast<unsigned char>(s[k]) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+// The code point of a valid sequence of `length` bytes.
+char32_t CodePointOfSequence(std::string_view s, std::size_t length) {
+    if (length == 1)
+        return static_cast<unsigned char>(s[0]);
+    char32_t c = static_cast<unsigned char>(s[0]) & (0x7F >> (length + 1));
+    for (std::size_t k = 1; k < length; ++k)
+        c = (c << 6) | (static_cast<unsigned char>(s[k]) & 0x3F);
+    return c;
+}
+
 }  // namespace
+
+bool IsPlainAscii(std::string_view bytes) {
+    for (char c : bytes)
+        if (c == 0 || static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+std::string StoredUtf8FromUtf8(std::string_view bytes) {
+    if (IsPlainAscii(bytes))
+        return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + 2);
+    while (!bytes.empty()) {
+        const std::size_t length = ValidSequenceLength(bytes);
+        if (length == 0)
+            AppendCodePoint(out, kReplacement);
+        else if (bytes[0] == 0)
+            AppendCodePoint(out, kNulStandIn);
+        else
+            out.append(bytes.substr(0, length));
+        bytes.remove_prefix(length == 0 ? 1 : length);
+    }
+    return out;
+}
+
+std::string ReadableUtf8FromStored(std::string_view text) {
+    if (IsPlainAscii(text))
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 2);
+    while (!text.empty()) {
+        const std::size_t length = ValidSequenceLength(text);
+        const char32_t c = length == 0 ? kReplacement : CodePointOfSequence(text, length);
+        if (c == kNulStandIn)
+            out += '\0';
+        else if (length == 0 || (c >= 0x80 && c < 0xA0))
+            AppendCodePoint(out, kReplacement);
+        else
+            out.append(text.substr(0, length));
+        text.remove_prefix(length == 0 ? 1 : length);
+    }
+    return out;
+}
 
 void AppendUtf8FromWindows1252(std::string& out, std::string_view bytes) {
     AppendUtf8(out, bytes, Form::Stored);

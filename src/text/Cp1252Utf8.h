@@ -16,6 +16,11 @@
 //             gives "?" for every character that no Windows-1252 byte stands for.
 //
 // Every other byte is the same character in both forms.
+//
+// A log whose texts are UTF-8 already (text/EncodingScan.h) keeps them: its stored form is the
+// text as it is, but for NUL (U+2400, as above) and a byte of no valid sequence (a character cut
+// at 255 bytes), which becomes U+FFFD. So every stored text is valid UTF-8 without NUL, whichever
+// log it came from, and reads back readable through ReadableUtf8FromStored.
 
 #include <string>
 #include <string_view>
@@ -43,5 +48,19 @@ std::string ReadableUtf8FromWindows1252(std::string_view bytes);
 // for becomes that byte (U+0000 NUL); any other (U+2400, the C1 controls and U+FFFD included),
 // and a malformed UTF-8 sequence, becomes "?".
 std::string Windows1252FromReadableUtf8(std::string_view text);
+
+// --- UTF-8 texts (the history's own form) ----------------------------------------------------
+
+// True when the bytes are ASCII without NUL: the same text in every form here.
+bool IsPlainAscii(std::string_view bytes);
+
+// The stored form of a UTF-8 log's text: valid sequences as they are, NUL U+2400, any byte of no
+// valid sequence U+FFFD.
+std::string StoredUtf8FromUtf8(std::string_view bytes);
+
+// The readable form of a stored text (or of any bytes, e.g. a store file made by hand): the
+// stand-ins of the stored form go back to what the readable form shows (U+2400 NUL, a C1 control
+// U+FFFD), and a byte of no valid sequence becomes U+FFFD. Always valid UTF-8.
+std::string ReadableUtf8FromStored(std::string_view text);
 
 }  // namespace k32

@@ -32,9 +32,12 @@ int ResultGridModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return DecodeForDisplay(ResultGridCell(
-        result_ ? result_->log.mailboxes : NoTable(), result_ ? result_->grid : ResultGridData{},
-        static_cast<std::uint32_t>(index.row()) + 1, static_cast<std::uint32_t>(index.column())));
+    // The records' texts are the log's, in its encoding.
+    return DecodeLogText(ResultGridCell(result_ ? result_->log.mailboxes : NoTable(),
+                                        result_ ? result_->grid : ResultGridData{},
+                                        static_cast<std::uint32_t>(index.row()) + 1,
+                                        static_cast<std::uint32_t>(index.column())),
+                         result_ ? result_->log.summary.encoding : TextEncoding::Windows1252);
 }
 
 QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -71,9 +71,9 @@ QVariant TrendsModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             if (column == kUsername)
-                return DecodeForDisplay(row.username);
+                return DecodeHistoryText(row.username);
             if (column == kFullname)
-                return DecodeForDisplay(row.fullname);
+                return DecodeHistoryText(row.fullname);
             return FigureText(Figure(row, column), column);
         case Qt::ToolTipRole:
             // The projection's date and pace, which the narrow table leaves out.

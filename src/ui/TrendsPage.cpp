@@ -96,9 +96,9 @@ QDateTime LocalTimeOf(const std::string& iso) {
 }
 
 QString PostOfficeLabel(const std::string& name, const std::string& path) {
-    QString label = DecodeForDisplay(name);
+    QString label = DecodeHistoryText(name);
     if (!path.empty())
-        label += "  (" + DecodeForDisplay(path) + ")";
+        label += "  (" + DecodeHistoryText(path) + ")";
     return label;
 }
 
@@ -326,7 +326,7 @@ void TrendsPage::FillGrowthChart() {
     // A horizontal bar chart draws its first category at the bottom.
     for (auto it = top.rbegin(); it != top.rend(); ++it) {
         *set << *(*it)->growthMb;
-        names << DecodeForDisplay((*it)->username);
+        names << DecodeHistoryText((*it)->username);
         high = std::max(high, *(*it)->growthMb);
     }
     auto* series = new QHorizontalBarSeries;

@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "history/HistoryStore.h"
 #include "history/PgClient.h"
+#include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
 
 using namespace k32;
@@ -194,16 +195,20 @@ TEST_P(HistoryStoreOn, RunsInDateOrderAndTheLatestRunOfEachPostOffice) {
     EXPECT_TRUE(store->Runs("C", "path").empty());
 }
 
-TEST_P(HistoryStoreOn, EveryByteOfALogTextComesBack) {
+// The history's texts are UTF-8: a Windows-1252 log's in the stored form that gives back every
+// byte, a UTF-8 log's as they are. Every store keeps them as they are, and gives them back so.
+TEST_P(HistoryStoreOn, EveryTextComesBackAsItIs) {
     std::string everyByte;
     for (int b = 0; b < 256; ++b)
         everyByte += static_cast<char>(b);
-    HistorySnapshot snap =
-        Snapshot("M\xfcnchen \x80", "Mittwoch, 9. M\xe4rz 2005", "2005-03-09T00:00:00");
+    HistorySnapshot snap = Snapshot(Utf8FromWindows1252("M\xfcnchen \x80"),
+                                    "Mittwoch, 9. M\xc3\xa4rz 2005", "2005-03-09T00:00:00");
     snap.run.logPath = "/home/j\xc3\xbcrgen/po.log";  // a file name of this system: UTF-8
-    snap.mailboxes[0].username = everyByte;
+    snap.mailboxes[0].username = Utf8FromWindows1252(everyByte);
     snap.mailboxes[0].fullname = "Tab\there, line\nend, back\\slash \\N";
-    snap.mailboxes[1].fullname = "Fran\xe7oise \x93quoted\x94 \x81\x8d\x8f\x90\x9d";
+    snap.mailboxes[1].username = "\xc5\x81UKASZ";
+    snap.mailboxes[1].fullname =
+        Utf8FromWindows1252("Fran\xe7oise \x93quoted\x94 \x81\x8d\x8f\x90\x9d") + " \xc5\x82";
     auto store = Open();
     Record(*store, snap);
     const auto runs = store->Runs(snap.run.poName, "path");
@@ -213,9 +218,16 @@ TEST_P(HistoryStoreOn, EveryByteOfALogTextComesBack) {
     EXPECT_EQ(runs[0].logPath, snap.run.logPath);
     const auto boxes = store->Mailboxes(runs[0].id);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].username, everyByte);
+    EXPECT_EQ(boxes[0].username, snap.mailboxes[0].username);
+    EXPECT_EQ(Windows1252FromUtf8(boxes[0].username), everyByte);
     EXPECT_EQ(boxes[0].fullname, snap.mailboxes[0].fullname);
+    EXPECT_EQ(boxes[1].username, snap.mailboxes[1].username);
     EXPECT_EQ(boxes[1].fullname, snap.mailboxes[1].fullname);
+    std::vector<std::string> sizes;
+    store->ForEachSize(runs[0].id, [&sizes](std::string_view username, std::optional<double>) {
+        sizes.emplace_back(username);
+    });
+    EXPECT_EQ(sizes, (std::vector<std::string>{boxes[0].username, boxes[1].username}));
     // What an administrator's own query shows: readable text, as every store keeps UTF-8.
     EXPECT_EQ(Query("SELECT po_name FROM runs"), "M\xc3\xbcnchen \xe2\x82\xac\n");
 }

@@ -98,3 +98,36 @@ TEST(Cp1252Utf8, TypedTextComesBackToItsBytes) {
     for (const Case& c : cases)
         EXPECT_EQ(Windows1252FromReadableUtf8(c.typed), c.bytes) << c.typed;
 }
+
+// The history's UTF-8 texts: a UTF-8 log's text goes in as it is but for NUL and a character cut
+// at 255 bytes (the server refuses both), and any stored text reads back as valid UTF-8 with the
+// stand-ins of a Windows-1252 text read as that text's readable form.
+TEST(Cp1252Utf8, Utf8TextsStoredAndReadBack) {
+    struct Case {
+        const char* what;
+        std::string log, stored, readable;
+    };
+    const std::vector<Case> cases = {
+        {"ASCII", "ANNA", "ANNA", "ANNA"},
+        {"umlauts and a Polish letter", "M\xc3\xbcller \xc5\x81ukasz",
+         "M\xc3\xbcller \xc5\x81ukasz", "M\xc3\xbcller \xc5\x81ukasz"},
+        {"NUL", std::string("A\0B", 3),
+         "A\xe2\x90\x80"
+         "B",
+         std::string("A\0B", 3)},
+        {"a character cut at the end", "\xc5\x81ukas\xc5", "\xc5\x81ukas\xef\xbf\xbd",
+         "\xc5\x81ukas\xef\xbf\xbd"},
+        {"a C1 control", "x\xc2\x81y", "x\xc2\x81y", "x\xef\xbf\xbdy"},
+        {"a surrogate", "\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd",
+         "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StoredUtf8FromUtf8(c.log), c.stored) << c.what;
+        EXPECT_EQ(ReadableUtf8FromStored(c.stored), c.readable) << c.what;
+    }
+    // A Windows-1252 text in the stored form reads as its readable form, byte by byte.
+    EXPECT_EQ(ReadableUtf8FromStored(Utf8FromWindows1252(EveryByte())),
+              ReadableUtf8FromWindows1252(EveryByte()));
+    // Bytes of a store file made by hand, read as they are: never invalid UTF-8.
+    EXPECT_EQ(ReadableUtf8FromStored("M\xfcller"), "M\xef\xbf\xbdller");
+}

@@ -24,6 +24,7 @@
 #include "history/Trends.h"
 #include "history/TrendsReport.h"
 #include "testlog/DummyLog.h"
+#include "text/Cp1252Utf8.h"
 #include "text/Errors.h"
 #include "text/LogDates.h"
 #include "text/PendingFiles.h"
@@ -629,20 +630,23 @@ TEST(HistoryStore, ADamagedFileIsAReadErrorNotAShortRun) {
     }
 }
 
-// A log's texts on the trend page: HTML-escaped, and read as Windows-1252 (a byte without a
-// character shows as the replacement character).
-TEST(HistoryTrendsPage, TextsAreEscapedAndReadAsWindows1252) {
+// The history's texts on the trend page: HTML-escaped and readable, a Windows-1252 byte without
+// a character showing as the replacement character, and so does a byte of no UTF-8 sequence in
+// a store made by hand.
+TEST(HistoryTrendsPage, TextsAreEscapedAndReadable) {
     PostOfficeTrends t;
     HistoryRun run;
     run.poName = "R&D <\"Nord\">";
-    run.poPath = "/srv/M\xfcller\x80\x81";
+    run.poPath = Utf8FromWindows1252("/srv/M\xfcller\x80\x81");
     run.processedAt = "2005-03-07T02:15:00";
     t.runs = {run};
-    t.fullest = {GrowthRow{"A<B", "Jos\xe9 & \"Bo\"", {}, 5.0, {}, {}, 10.0, 50.0, {}}};
+    t.fullest = {GrowthRow{"A<B", "Jos\xc3\xa9 & \"Bo\"", {}, 5.0, {}, {}, 10.0, 50.0, {}},
+                 GrowthRow{"\xc5\x81UKASZ", "M\xfcller", {}, 4.0, {}, {}, 10.0, 40.0, {}}};
     const std::string html = TrendsHtml(TrendsReportData{t, {}, ";"});
     for (const char* part : {"<h1>Trends of post office R&amp;D &lt;&quot;Nord&quot;&gt;</h1>",
                              "<p>Path: /srv/M\xc3\xbcller\xe2\x82\xac\xef\xbf\xbd<br>",
-                             "<tr><td>A&lt;B</td><td>Jos\xc3\xa9 &amp; &quot;Bo&quot;</td>"})
+                             "<tr><td>A&lt;B</td><td>Jos\xc3\xa9 &amp; &quot;Bo&quot;</td>",
+                             "<tr><td>\xc5\x81UKASZ</td><td>M\xef\xbf\xbdller</td>"})
         EXPECT_NE(html.find(part), std::string::npos) << part;
 }
 

@@ -1,6 +1,7 @@
 // The window's texts through the one Windows-1252 table: a text that is not UTF-8 shows every
 // byte as the trend page does (text/Cp1252Utf8.h, readable form), UTF-8 stays UTF-8, and what
-// the window shows types back to the bytes it came from.
+// the window shows types back to the bytes it came from. A record's text shows in its log's
+// encoding, a history text as UTF-8.
 
 #include <QtTest>
 #include <string>
@@ -42,6 +43,39 @@ class TstTextDecode : public QObject {
         QFETCH(QString, shown);
         QCOMPARE(DecodeForDisplay(std::string_view(bytes.constData(), std::size_t(bytes.size()))),
                  shown);
+    }
+
+    // A record's text shows in its log's encoding, whatever it looks like: the bytes of "Ü" in
+    // UTF-8 are two characters of a Windows-1252 log. A history text is UTF-8, its stand-ins and
+    // bytes of no sequence shown readable.
+    void logAndHistoryTexts_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("utf8Log");
+        QTest::addColumn<QString>("logShown");
+        QTest::addColumn<QString>("historyShown");
+        QTest::addRow("UTF-8") << QByteArray("M\xc3\x9cLLER \xc5\x81ukasz") << true
+                               << QString::fromUtf16(u"M\u00dcLLER \u0141ukasz")
+                               << QString::fromUtf16(u"M\u00dcLLER \u0141ukasz");
+        QTest::addRow("UTF-8 bytes in a Windows-1252 log")
+            << QByteArray("M\xc3\x9cLLER") << false << QString::fromUtf16(u"M\u00c3\u0153LLER")
+            << QString::fromUtf16(u"M\u00dcLLER");
+        QTest::addRow("a character cut in a UTF-8 log")
+            << QByteArray("\xc5\x81ukas\xc5") << true << QString::fromUtf16(u"\u0141ukas\ufffd")
+            << QString::fromUtf16(u"\u0141ukas\ufffd");
+        QTest::addRow("stand-ins of a Windows-1252 text")
+            << QByteArray("a\xe2\x90\x80\xc2\x81") << true << QString::fromUtf16(u"a\u2400\u0081")
+            << QString::fromUtf16(u"a\0\ufffd", 3);
+    }
+    void logAndHistoryTexts() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, utf8Log);
+        QFETCH(QString, logShown);
+        QFETCH(QString, historyShown);
+        const std::string_view text(bytes.constData(), std::size_t(bytes.size()));
+        QCOMPARE(k32::DecodeLogText(
+                     text, utf8Log ? k32::TextEncoding::Utf8 : k32::TextEncoding::Windows1252),
+                 logShown);
+        QCOMPARE(k32::DecodeHistoryText(text), historyShown);
     }
 
     // A separator shown from the settings and applied again keeps its byte.

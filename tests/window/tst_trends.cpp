@@ -66,7 +66,7 @@ namespace {
 std::vector<TrendsRow> ThreeMailboxes() {
     // "carl" is new since the earlier run and has no limit: every figure of his but size now
     // is empty.
-    TrendsRow anna{"ANNA", "Anna M\xfcller", 100, 150, 50, 50.0, 300, 50.0, 40};
+    TrendsRow anna{"ANNA", "Anna M\xc3\xbcller", 100, 150, 50, 50.0, 300, 50.0, 40};
     TrendsRow bo{"BO", "Bo Chen", 200, 190, -10, -5.0, 250, 76.0, std::nullopt};
     TrendsRow carl{"CARL",       "Carl Ek",    std::nullopt, 80,          std::nullopt,
                    std::nullopt, std::nullopt, std::nullopt, std::nullopt};
@@ -132,7 +132,7 @@ void TstTrends::modelShowsFiguresAndPassesTheModelTester() {
     QPersistentModelIndex anna = model.index(0, TrendsModel::kFullname);
     model.sort(TrendsModel::kSizeNow, Qt::AscendingOrder);
     QCOMPARE(anna.row(), 1);
-    QCOMPARE(anna.data().toString(), QString::fromUtf8("Anna Müller"));  // Windows-1252 decoded
+    QCOMPARE(anna.data().toString(), QString::fromUtf8("Anna Müller"));  // the history's UTF-8
     const int row = anna.row();
     QCOMPARE(model.index(row, TrendsModel::kGrowthPct).data().toString(), QString("50.0"));
     QCOMPARE(model.index(row, TrendsModel::kSizeThen).data().toString(), QString("100"));
@@ -149,7 +149,7 @@ namespace {
 HistoryMailbox Mailbox(const std::string& user, double size, std::optional<double> limit = {}) {
     HistoryMailbox m;
     m.username = user;
-    m.fullname = user == "ANNA" ? "Anna M\xfcller" : user + " Person";
+    m.fullname = user == "ANNA" ? "Anna M\xc3\xbcller" : user + " Person";
     m.sizeMb = size;
     m.limitMb = limit;
     m.thresholdPct = limit ? std::optional<double>(80) : std::nullopt;
