@@ -25,8 +25,9 @@ void Record(HistoryStore& store, const std::string& po, const std::string& path,
     snap.run = {0,           po,          path,           "6.5.2", "English",
                 processedOn, processedAt, "/logs/po.log", 10,      "2026-01-01T00:00:00",
                 2,           size + 200};
-    snap.mailboxes = {{"JSmith", "Smith, \"Jo\"", size, 1, 2, 3, 400, 80, "No", "a1"},
-                      {"B", "Fran\xc3\xa7oise", 200, 4, 5, 6, std::nullopt, std::nullopt, "", "b2"}};
+    snap.mailboxes = {
+        {"JSmith", "Smith, \"Jo\"", size, 1, 2, 3, 400, 80, "No", "a1"},
+        {"B", "Fran\xc3\xa7oise", 200, 4, 5, 6, std::nullopt, std::nullopt, "", "b2"}};
     HistoryStore::Transaction write = store.Begin();
     write.RecordRun(snap);
     write.Commit();

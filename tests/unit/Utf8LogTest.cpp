@@ -138,8 +138,8 @@ TEST(Utf8Log, HistoryReportWritesTheTrendCsvAsTheRunDid) {
         WriteFile(log, NamedLog(utf8));
         const std::string store = dir / "h.sqlite";
         ASSERT_EQ(Batch(log, dir / "run", store).exitCode, 0);
-        const ProcessResult r = RunProcess(
-            {Kestrama32(), "history", "report", "--history=" + store, dir / "again"});
+        const ProcessResult r =
+            RunProcess({Kestrama32(), "history", "report", "--history=" + store, dir / "again"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         const std::string csv = ReadFile(dir / "run-trends.csv");
         EXPECT_TRUE(Holds(csv, utf8 ? "Anna M\xc3\xbcller" : "Anna M\xfcller")) << utf8;
