@@ -25,6 +25,7 @@
 #include "history/HistoryRows.h"
 #include "history/HistoryStore.h"
 #include "history/TrendsFromStore.h"
+#include "history/TrendsReport.h"
 #include "logread/HeaderReader.h"
 #include "logread/Keywords.h"
 #include "state/KeywordTable.h"
@@ -553,22 +554,6 @@ int WriteReport(const Options& o, HistoryStore* store) {
     return std::cout ? kExitReportsWritten : kExitError;
 }
 
-// Appends a CSV field, in double quotes (each quote doubled) when it holds a comma, a quote, a
-// carriage return or a line feed.
-void PutCsvField(std::string& line, std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        line.append(text);
-        return;
-    }
-    line += '"';
-    for (char c : text) {
-        if (c == '"')
-            line += '"';
-        line += c;
-    }
-    line += '"';
-}
-
 // `history mailbox USER`: one mailbox over time, as CSV on standard output.
 int MailboxCsv(const Options& o, HistoryStore* store) {
     const std::string& user = o.operands.front();
@@ -586,13 +571,13 @@ int MailboxCsv(const Options& o, HistoryStore* store) {
         for (const MailboxPoint& p : store->MailboxOverTime(po.name, po.path, user)) {
             found = true;
             const HistoryMailbox& m = p.mailbox;
-            PutCsvField(out, p.run.processedAt);
+            AppendCsvField(out, p.run.processedAt, ",");
             out += ',';
-            PutCsvField(out, po.name);
+            AppendCsvField(out, po.name, ",");
             out += ',';
-            PutCsvField(out, m.username);
+            AppendCsvField(out, m.username, ",");
             out += ',';
-            PutCsvField(out, m.fullname);
+            AppendCsvField(out, m.fullname, ",");
             out += ',';
             if (m.sizeMb)
                 out += FigureText(*m.sizeMb);

@@ -269,9 +269,40 @@ double CountOf(const HistoryRun& r) {
     return static_cast<double>(r.mailboxes);
 }
 
-// Appends a field, in double quotes (each quote doubled) when it holds the separator, a quote,
-// a carriage return or a line feed, so that a reader splits the line where it was joined.
-void PutCsvField(std::string& line, std::string_view text, const std::string& separator) {
+// Appends a figure as a field; empty when it does not exist. A figure such as 97.5 is quoted
+// when the separator is ".".
+void PutCsvFigure(std::string& line, const std::optional<double>& v, bool days,
+                  const std::string& separator) {
+    if (!v)
+        return;
+    char buf[400];
+    const std::string_view text(
+        buf, static_cast<std::size_t>(PutNumber(buf, buf + sizeof buf, days ? std::ceil(*v) : *v) -
+                                      buf));
+    AppendCsvField(line, text, separator);
+}
+
+// Appends the CSV line of one row, without its line end.
+void PutCsvLine(std::string& line, const GrowthRow& r, const std::string& sep) {
+    AppendCsvField(line, r.username, sep);
+    line += sep;
+    AppendCsvField(line, r.fullname, sep);
+    for (const std::optional<double>* f :
+         {&r.sizeThen, &r.sizeNow, &r.growthMb, &r.growthPct, &r.limitMb, &r.usedPct}) {
+        line += sep;
+        PutCsvFigure(line, *f, false, sep);
+    }
+    line += sep;
+    PutCsvFigure(line, r.daysToLimit, true, sep);
+    line += sep;
+    PutCsvFigure(line, r.growthPerWeekMb, false, sep);
+    line += sep;
+    AppendCsvField(line, r.limitDate, sep);
+}
+
+}  // namespace
+
+void AppendCsvField(std::string& line, std::string_view text, const std::string& separator) {
     const char first = separator.empty() ? '"' : separator[0];
     bool quote = false;
     for (char c : text)
@@ -293,39 +324,6 @@ void PutCsvField(std::string& line, std::string_view text, const std::string& se
     }
     line += '"';
 }
-
-// Appends a figure as a field; empty when it does not exist. A figure such as 97.5 is quoted
-// when the separator is ".".
-void PutCsvFigure(std::string& line, const std::optional<double>& v, bool days,
-                  const std::string& separator) {
-    if (!v)
-        return;
-    char buf[400];
-    const std::string_view text(
-        buf, static_cast<std::size_t>(PutNumber(buf, buf + sizeof buf, days ? std::ceil(*v) : *v) -
-                                      buf));
-    PutCsvField(line, text, separator);
-}
-
-// Appends the CSV line of one row, without its line end.
-void PutCsvLine(std::string& line, const GrowthRow& r, const std::string& sep) {
-    PutCsvField(line, r.username, sep);
-    line += sep;
-    PutCsvField(line, r.fullname, sep);
-    for (const std::optional<double>* f :
-         {&r.sizeThen, &r.sizeNow, &r.growthMb, &r.growthPct, &r.limitMb, &r.usedPct}) {
-        line += sep;
-        PutCsvFigure(line, *f, false, sep);
-    }
-    line += sep;
-    PutCsvFigure(line, r.daysToLimit, true, sep);
-    line += sep;
-    PutCsvFigure(line, r.growthPerWeekMb, false, sep);
-    line += sep;
-    PutCsvField(line, r.limitDate, sep);
-}
-
-}  // namespace
 
 std::string TrendsCsvHeader(const std::string& separator) {
     // New columns go at the end: spreadsheets and scripts read the others by position.

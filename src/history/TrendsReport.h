@@ -4,6 +4,7 @@
 // <base>-trends.csv, the per-mailbox table for spreadsheets.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "history/Trends.h"
@@ -22,6 +23,11 @@ struct TrendsReportData {
     // grouped.
     std::string digitGroupSeparator = {};
 };
+
+// Appends a CSV field to `line`: in double quotes (each quote doubled) when it holds the
+// separator, a quote, a carriage return or a line feed, so that a reader splits the line where
+// it was joined.
+void AppendCsvField(std::string& line, std::string_view text, const std::string& separator);
 
 // The CSV's header line, without the separator's choice: fields joined by `separator`.
 std::string TrendsCsvHeader(const std::string& separator);
