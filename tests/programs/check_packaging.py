@@ -68,8 +68,8 @@ def check_desktop(desktop, metainfo, icons):
         check(png_size(path) == (size, size), "%s: %r" % (path, png_size(path)))
 
 
-def reports(program, log, base, env=None):
-    r = run([program, "/IN:" + log, "/OUT:" + base, "/OPTIONS:5130;."], env=env)
+def reports(program, log, base, env=None, options="5130;."):
+    r = run([program, "/IN:" + log, "/OUT:" + base, "/OPTIONS:" + options], env=env)
     check(r.returncode == 0 and not r.stderr, "%s: exit %d, %r" % (program, r.returncode, r.stderr))
     out = {}
     for ext in (".csv", ".mht"):
@@ -251,8 +251,9 @@ def check_systemd(cmake, build, samples, bindir, mandir):
         check(("exec %s " % program) in command[2],
               "the service does not start the installed program: %r" % command)
 
-        # A real run first: the installed program makes the reports and the history in the
-        # user's default store from a conf file with blanks in both paths.
+        # A real run first: from a conf file with blanks in both paths and no options, the
+        # installed program makes the reports of a run with the default settings (the same
+        # bytes; both write to the same base in turn) and the history in the user's default store.
         log = os.path.join(work, "gw logs", "harbour #2.log")
         os.makedirs(os.path.dirname(log))
         shutil.copy(os.path.join(samples, SAMPLE), log)
@@ -260,13 +261,21 @@ def check_systemd(cmake, build, samples, bindir, mandir):
         os.makedirs(os.path.dirname(base))
         home = os.path.join(work, "home")
         r = run_unit(command, ["KESTRAMA32_IN=" + log, 'KESTRAMA32_OUT="%s"' % base,
-                               "KESTRAMA32_OPTIONS=5130;.", "KESTRAMA32_HISTORY=default"],
-                     1000, work, home)
+                               "KESTRAMA32_HISTORY=default"], 1000, work, home)
         check(r.returncode == 0 and not r.stderr, "service run: exit %d, %r"
               % (r.returncode, r.stderr))
-        for made in (base + ".csv", base + ".mht", base + "-trends.html",
+        for made in (base + "-trends.html",
                      os.path.join(home, ".local", "share", "kestrama32", "history.sqlite")):
             check(os.path.isfile(made), "the service run made no %s" % made)
+        with open(base + ".csv", "rb") as f:
+            service_reports = {".csv": f.read()}
+        with open(base + ".mht", "rb") as f:
+            service_reports[".mht"] = f.read()
+        for ext in (".csv", ".mht"):
+            os.remove(base + ext)
+        check(service_reports == reports(program, log, base, options="5110;.",
+                                         env=dict(os.environ, HOME=home)),
+              "the service's reports differ from those of a run with the default settings")
 
         # Then the program replaced by one that writes down its arguments.
         argv_file = os.path.join(work, "argv.json")
