@@ -16,7 +16,9 @@ its folder) and depends on the batch package; lintian finds no error in either p
 "systemd": the batch part installed into a temporary prefix; its template service and timer pass
 `systemd-analyze verify`, and the service's command, given a conf file, starts the program with
 exactly the intended arguments (blanks, ";", "#" and quotes in the values), refuses to run as
-root or without the log or the reports' path, and makes the reports and the history.
+root or without the log or the reports' path, and, without options, makes the reports of a run
+with the default settings and the history in the user's default store. With no service manager
+running here, the command is run as systemd would run it (see unit_exec_start).
 """
 import glob
 import json
