@@ -11,6 +11,7 @@ KESTRAMA_PACKAGES=(
     qt6-pdf-dev                    # printed pages drawn from the web view's PDF
     xvfb xauth                     # window tests without a screen
     python3 time                   # report checks, benchmark
+    systemd man-db                 # systemd-analyze verify (which looks up man pages): the weekly units
     binutils                       # readelf: the batch program's libraries
     pkg-config libsqlite3-dev sqlite3  # the history store; sqlite3 in its tests
     mandoc                         # man page lint

@@ -4,6 +4,7 @@
 usage: check_packaging.py man MANPAGE...
        check_packaging.py desktop DESKTOP_FILE METAINFO_FILE ICON_FOLDER
        check_packaging.py debs BUILD_DIR SAMPLES DATA_FROM_WINDOW
+       check_packaging.py systemd CMAKE BUILD_DIR SAMPLES BINDIR MANDIR
 
 "man": the manual pages pass mandoc's lint (warnings and errors).
 "desktop": the desktop entry passes desktop-file-validate, the metainfo appstreamcli's offline
@@ -12,9 +13,19 @@ validation, and the icons are an SVG and PNGs of 48, 128 and 256 pixels square.
 root, the batch package runs a report equal to the build's, holds no Qt library, and the window
 package holds the manual where the window program looks for it (DATA_FROM_WINDOW, relative to
 its folder) and depends on the batch package; lintian finds no error in either package.
+"systemd": the batch part installed into a temporary prefix; its template service and timer pass
+`systemd-analyze verify`, and the service's command, given a conf file, starts the program with
+exactly the intended arguments (blanks, ";", "#" and quotes in the values), refuses to run as
+root or without the log or the reports' path, and, without options, makes the reports of a run
+with the default settings and the history in the user's default store. With no service manager
+running here, the command is run as systemd would run it (see unit_exec_start).
 """
 import glob
+import json
 import os
+import re
+import shlex
+import shutil
 import struct
 import subprocess
 import sys
@@ -59,8 +70,8 @@ def check_desktop(desktop, metainfo, icons):
         check(png_size(path) == (size, size), "%s: %r" % (path, png_size(path)))
 
 
-def reports(program, log, base, env=None):
-    r = run([program, "/IN:" + log, "/OUT:" + base, "/OPTIONS:5130;."], env=env)
+def reports(program, log, base, env=None, options="5130;."):
+    r = run([program, "/IN:" + log, "/OUT:" + base, "/OPTIONS:" + options], env=env)
     check(r.returncode == 0 and not r.stderr, "%s: exit %d, %r" % (program, r.returncode, r.stderr))
     out = {}
     for ext in (".csv", ".mht"):
@@ -116,9 +127,184 @@ def check_debs(build, samples, data_from_window):
             print("lintian:", line)
 
 
+# systemd's own reader of NAME=value files. The environment.d generator reads its files with the
+# parser that EnvironmentFile= uses and prints what it read, shell-quoted; it also expands "$" in
+# values and drops empty ones, which the conf files of these cases avoid.
+ENV_GENERATOR = "/usr/lib/systemd/user-environment-generators/30-systemd-environment-d-generator"
+
+# The weekly run as an administrator sets it up: blanks, ";" and "#" in the values, one value in
+# quotes, comments of both kinds. Each case: the conf file's lines, the uid that `id -u` gives,
+# and the arguments the program must get (None: it must not start; then exit code and a piece of
+# the message).
+ROOT_HINT = "refusing to run as root; choose the user: systemctl edit kestrama32@harbour.service"
+UNIT_CASES = [
+    ("every switch",
+     ["# harbour: weekly", "; also a comment",
+      "KESTRAMA32_IN=/srv/gw logs/harbour #2.log",
+      'KESTRAMA32_OUT="/srv/weekly reports/harbour"',
+      "KESTRAMA32_OPTIONS=5130;.",
+      "KESTRAMA32_COLUMN=9876543210,HTML:1111111110,CSV:0111111111",
+      "KESTRAMA32_TOP=50,ABOVE:1024",
+      "KESTRAMA32_HISTORY=/srv/history/harbour 2026.sqlite  "],
+     1000,
+     ["/IN:/srv/gw logs/harbour #2.log", "/OUT:/srv/weekly reports/harbour", "/OPTIONS:5130;.",
+      "/COLUMN:9876543210,HTML:1111111110,CSV:0111111111", "/TOP:50,ABOVE:1024",
+      "/HISTORY:/srv/history/harbour 2026.sqlite"]),
+    ("defaults, no history",
+     ["KESTRAMA32_IN=/srv/gw/harbour.log", "KESTRAMA32_OUT=/srv/reports/harbour"],
+     1000,
+     ["/IN:/srv/gw/harbour.log", "/OUT:/srv/reports/harbour", "/OPTIONS:",
+      "/COLUMN:0123456789,HTML:1111111111,CSV:1111111111", "/TOP:0,ABOVE:0"]),
+    ("the default history store, a top count without columns",
+     ["KESTRAMA32_IN=/srv/gw/harbour.log", "KESTRAMA32_OUT=/srv/reports/harbour",
+      "KESTRAMA32_TOP=20,ABOVE:0", "KESTRAMA32_HISTORY=default"],
+     1000,
+     ["/IN:/srv/gw/harbour.log", "/OUT:/srv/reports/harbour", "/OPTIONS:",
+      "/COLUMN:0123456789,HTML:1111111111,CSV:1111111111", "/TOP:20,ABOVE:0", "/HISTORY:"]),
+    ("a history server",
+     ["KESTRAMA32_IN=/srv/gw/harbour.log", "KESTRAMA32_OUT=/srv/reports/harbour",
+      "KESTRAMA32_HISTORY='host=db1 dbname=history'"],
+     1000,
+     ["/IN:/srv/gw/harbour.log", "/OUT:/srv/reports/harbour", "/OPTIONS:",
+      "/COLUMN:0123456789,HTML:1111111111,CSV:1111111111", "/TOP:0,ABOVE:0",
+      "/HISTORY:host=db1 dbname=history"]),
+    ("no reports' path",
+     ["KESTRAMA32_IN=/srv/gw/harbour.log"], 1000,
+     None, 2, "KESTRAMA32_OUT: is not set in /etc/kestrama32/harbour.conf"),
+    ("as root",
+     ["KESTRAMA32_IN=/srv/gw/harbour.log", "KESTRAMA32_OUT=/srv/reports/harbour"], 0,
+     None, 78, ROOT_HINT),
+]
+
+
+def unit_exec_start(unit_file, unit_name):
+    """The ExecStart= command of a unit file as systemd runs it, for the syntax this unit uses:
+    continued lines, quoted words, %i, %n and %%, and "$$" for the shell's "$". Anything else
+    systemd would read differently fails here rather than being read wrongly."""
+    with open(unit_file) as f:
+        text = f.read().replace("\\\n", " ")
+    lines = [l for l in text.splitlines() if l.startswith("ExecStart=")]
+    check(len(lines) == 1, "%s: %d ExecStart= lines" % (unit_file, len(lines)))
+    line = lines[0][len("ExecStart="):]
+    instance = unit_name.split("@", 1)[1].rsplit(".", 1)[0]
+    specifiers = {"%": "%", "i": instance, "n": unit_name}
+
+    def specifier(m):
+        check(m.group(1) in specifiers, "unit uses the specifier %%%s" % m.group(1))
+        return specifiers[m.group(1)]
+
+    line = re.sub(r"%(.)", specifier, line)
+    check("\\" not in line, "a backslash in ExecStart=, which systemd unescapes")
+    check(not re.search(r"(?<!\$)\$(?!\$)", line.replace("$$", "")),
+          "ExecStart= has a \"$\" that systemd would expand itself")
+    return [word.replace("$$", "$") for word in shlex.split(line)]
+
+
+def conf_environment(conf_lines, work):
+    folder = os.path.join(work, "config", "environment.d")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "50-harbour.conf"), "w") as f:
+        f.write("\n".join(conf_lines) + "\n")
+    r = run([ENV_GENERATOR], env={"XDG_CONFIG_HOME": os.path.join(work, "config"),
+                                  "XDG_CONFIG_DIRS": os.path.join(work, "none")})
+    check(r.returncode == 0 and not r.stderr, "environment generator: %r" % r.stderr)
+    env = {}
+    for line in r.stdout.decode().splitlines():
+        key, value = line.split("=", 1)
+        if key.startswith("KESTRAMA32_"):
+            env[key] = shlex.split(value)[0] if value else ""
+    return env
+
+
+def fake_id(folder, uid):
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "id"), "w") as f:
+        f.write("#!/bin/sh\necho %d\n" % uid)
+    os.chmod(os.path.join(folder, "id"), 0o755)
+    return folder
+
+
+def run_unit(command, conf_lines, uid, work, home):
+    env = conf_environment(conf_lines, work)
+    env.update(PATH=fake_id(os.path.join(work, "uid%d" % uid), uid) + ":/usr/bin:/bin",
+               HOME=home)
+    return run(command, env=env)
+
+
+def check_systemd(cmake, build, samples, bindir, mandir):
+    with tempfile.TemporaryDirectory(prefix="k32-systemd-") as work:
+        prefix = os.path.join(work, "prefix")
+        r = run([cmake, "--install", build, "--component", "batch", "--prefix", prefix])
+        check(r.returncode == 0, "install: %s" % r.stderr.decode())
+        units = os.path.join(prefix, "lib", "systemd", "system")
+        service = os.path.join(units, "kestrama32@.service")
+        timer = os.path.join(units, "kestrama32@.timer")
+        # Documentation= names the manual page, which verify looks up with man.
+        r = run(["systemd-analyze", "verify", service, timer],
+                env=dict(os.environ, MANPATH=os.path.join(prefix, mandir)))
+        check(r.returncode == 0 and not r.stdout and not r.stderr,
+              "systemd-analyze verify (exit %d): %s%s" % (r.returncode, r.stdout.decode(),
+                                                         r.stderr.decode()))
+        with open(timer) as f:
+            check("OnCalendar=weekly\n" in f.read(), "the timer is not weekly")
+
+        program = os.path.join(prefix, bindir, "kestrama32")
+        command = unit_exec_start(service, "kestrama32@harbour.service")
+        check(("exec %s " % program) in command[2],
+              "the service does not start the installed program: %r" % command)
+
+        # A real run first: from a conf file with blanks in both paths and no options, the
+        # installed program makes the reports of a run with the default settings (the same
+        # bytes; both write to the same base in turn) and the history in the user's default store.
+        log = os.path.join(work, "gw logs", "harbour #2.log")
+        os.makedirs(os.path.dirname(log))
+        shutil.copy(os.path.join(samples, SAMPLE), log)
+        base = os.path.join(work, "weekly reports", "harbour")
+        os.makedirs(os.path.dirname(base))
+        home = os.path.join(work, "home")
+        r = run_unit(command, ["KESTRAMA32_IN=" + log, 'KESTRAMA32_OUT="%s"' % base,
+                               "KESTRAMA32_HISTORY=default"], 1000, work, home)
+        check(r.returncode == 0 and not r.stderr, "service run: exit %d, %r"
+              % (r.returncode, r.stderr))
+        for made in (base + "-trends.html",
+                     os.path.join(home, ".local", "share", "kestrama32", "history.sqlite")):
+            check(os.path.isfile(made), "the service run made no %s" % made)
+        with open(base + ".csv", "rb") as f:
+            service_reports = {".csv": f.read()}
+        with open(base + ".mht", "rb") as f:
+            service_reports[".mht"] = f.read()
+        for ext in (".csv", ".mht"):
+            os.remove(base + ext)
+        check(service_reports == reports(program, log, base, options="5110;.",
+                                         env=dict(os.environ, HOME=home)),
+              "the service's reports differ from those of a run with the default settings")
+
+        # Then the program replaced by one that writes down its arguments.
+        argv_file = os.path.join(work, "argv.json")
+        with open(program, "w") as f:
+            f.write("#!%s\nimport json, sys\nwith open(%r, 'w') as f:\n"
+                    "    json.dump(sys.argv[1:], f)\n" % (sys.executable, argv_file))
+        for name, conf, uid, expected, *failure in UNIT_CASES:
+            if os.path.exists(argv_file):
+                os.remove(argv_file)
+            r = run_unit(command, conf, uid, work, home)
+            if expected is None:
+                code, message = failure
+                check(r.returncode == code and message in r.stderr.decode(),
+                      "%s: exit %d, %r" % (name, r.returncode, r.stderr))
+                check(not os.path.exists(argv_file), "%s: the program was started" % name)
+                continue
+            check(r.returncode == 0 and not r.stderr,
+                  "%s: exit %d, %r" % (name, r.returncode, r.stderr))
+            with open(argv_file) as f:
+                got = json.load(f)
+            check(got == expected, "%s: arguments %r, expected %r" % (name, got, expected))
+
+
 def main():
     mode, args = sys.argv[1], sys.argv[2:]
-    {"man": check_man, "desktop": check_desktop, "debs": check_debs}[mode](*args)
+    {"man": check_man, "desktop": check_desktop, "debs": check_debs,
+     "systemd": check_systemd}[mode](*args)
     print("%s: passed" % mode)
 
 
