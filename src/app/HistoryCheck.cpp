@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 #include "app/ErrorLines.h"
 #include "app/HistoryCommand.h"
@@ -202,13 +203,14 @@ std::string TextOf(const PostOfficeCheck& p, const CheckOptions& o) {
     return text;
 }
 
-// A label of the performance data: no single quote or equals sign in it.
+// A label of the performance data: no single quote, equals sign or '|' in it.
 std::string LabelOf(const std::string& prefix, const char* what) {
     if (prefix.empty())
         return what;
     std::string label = prefix + " " + what;
     std::replace_if(
-        label.begin(), label.end(), [](char c) { return c == '\'' || c == '=' || c == '\n'; }, '_');
+        label.begin(), label.end(),
+        [](char c) { return c == '\'' || c == '=' || c == '|' || c == '\n'; }, '_');
     return "'" + label + "'";
 }
 
@@ -254,7 +256,11 @@ int Check(const CheckOptions& o) {
         const std::unique_ptr<HistoryStore> store = OpenExistingHistoryStore(o.location);
         if (!store)
             return Say(kCheckUnknown, "no history store: " + HistoryStoreShown(o.location));
-        const std::vector<HistoryRun> latest = store->LatestRuns();
+        std::vector<HistoryRun> latest = store->LatestRuns();
+        // By the texts as the runs hold them, whatever the database's collation.
+        std::sort(latest.begin(), latest.end(), [](const HistoryRun& a, const HistoryRun& b) {
+            return std::tie(a.poName, a.poPath) < std::tie(b.poName, b.poPath);
+        });
         if (latest.empty())
             return Say(kCheckUnknown,
                        "the history holds no runs yet: " + HistoryStoreShown(o.location));

@@ -168,6 +168,16 @@ TEST(HistoryCheck, EveryState) {
          "'Harbour green'=1;;; 'Harbour nolimit'=1;;; 'Harbour mailboxes'=2;;; "
          "'Harbour total'=150MB;;; 'Quay red'=0;;; 'Quay amber'=1;;; 'Quay green'=0;;; "
          "'Quay nolimit'=0;;; 'Quay mailboxes'=1;;; 'Quay total'=850MB;;;\n"},
+        {"names that the line cannot hold as they are",
+         Store::Filled,
+         {{"Quay's=|", {kFlat}}, {"Harbour", {kFree}}},
+         {},
+         0,
+         "KESTRAMA32 OK - 1 mailbox of Harbour, none within 30 days of their limit; 1 mailbox of "
+         "Quay's=/, none within 30 days of their limit | 'Harbour red'=0;;; 'Harbour amber'=0;;; "
+         "'Harbour green'=0;;; 'Harbour nolimit'=1;;; 'Harbour mailboxes'=1;;; "
+         "'Harbour total'=50MB;;; 'Quay_s__ red'=0;;; 'Quay_s__ amber'=0;;; 'Quay_s__ green'=1;;; "
+         "'Quay_s__ nolimit'=0;;; 'Quay_s__ mailboxes'=1;;; 'Quay_s__ total'=100MB;;;\n"},
         {"one post office chosen",
          Store::Filled,
          {{"Harbour", {kFlat, kFree}}, {"Quay", {kFull}}},
