@@ -18,6 +18,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ErrorLines.h"
+#include "app/HistoryCheck.h"
 #include "app/RunProcessing.h"
 #include "app/Startup.h"
 #include "app/TerminalProgress.h"
@@ -300,24 +301,6 @@ int ImportCommand(const std::vector<std::string>& args) {
     return Import(o.location, o.operands);
 }
 
-// The store as the messages name it: a file by its path, a server without the password.
-std::string StoreShown(const std::string& location) {
-    if (location.empty())
-        return DefaultHistoryFile();
-    if (IsServerLocation(location))
-        return ConnectionStringWithoutPassword(location);
-    return location;
-}
-
-// Opens the store of `location` for a command that reads it or forgets a run. A store file that
-// does not exist is not created: it holds no runs (a null store). Raises the store's error.
-std::unique_ptr<HistoryStore> OpenExisting(const std::string& location) {
-    if (!IsServerLocation(location) && ::access(StoreShown(location).c_str(), F_OK) != 0 &&
-        errno == ENOENT)
-        return nullptr;
-    return OpenHistoryStore(location);
-}
-
 // "YYYY-MM-DD HH:MM" of an ISO 8601 date-time; any other text as it is.
 std::string MinuteOf(const std::string& iso) {
     if (iso.size() < 16 || iso[10] != 'T')
@@ -461,7 +444,8 @@ std::string FigureText(double v) {
 int ListRuns(const Options& o, HistoryStore* store) {
     const std::vector<HistoryRun> runs = store ? store->AllRuns() : std::vector<HistoryRun>();
     if (runs.empty()) {
-        std::cout << "The history holds no runs yet: " << StoreShown(o.location) << std::endl;
+        std::cout << "The history holds no runs yet: " << HistoryStoreShown(o.location)
+                  << std::endl;
         return std::cout ? kExitReportsWritten : kExitError;
     }
     // The columns are as wide as their widest value in every post office, so that they line up
@@ -505,7 +489,7 @@ int ForgetRun(const Options& o, HistoryStore* store) {
     HistoryRun run;
     const std::vector<HistoryRun> all = store ? store->AllRuns() : std::vector<HistoryRun>();
     if (all.empty())
-        return Failure(o, "the history holds no runs yet: " + StoreShown(o.location));
+        return Failure(o, "the history holds no runs yet: " + HistoryStoreShown(o.location));
     if (const auto done = ChoosePostOffice(PostOfficesIn(all), o, po))
         return *done;
     if (const auto done = ChooseRun(store->Runs(po.name, po.path), po, o, run))
@@ -532,7 +516,7 @@ int WriteReport(const Options& o, HistoryStore* store) {
     PostOffice po;
     const std::vector<HistoryRun> all = store ? store->AllRuns() : std::vector<HistoryRun>();
     if (all.empty())
-        return Failure(o, "the history holds no runs yet: " + StoreShown(o.location));
+        return Failure(o, "the history holds no runs yet: " + HistoryStoreShown(o.location));
     if (const auto done = ChoosePostOffice(PostOfficesIn(all), o, po))
         return *done;
     const std::vector<HistoryRun> runs = store->Runs(po.name, po.path);
@@ -559,7 +543,7 @@ int MailboxCsv(const Options& o, HistoryStore* store) {
     const std::string& user = o.operands.front();
     const std::vector<HistoryRun> all = store ? store->AllRuns() : std::vector<HistoryRun>();
     if (all.empty())
-        return Failure(o, "the history holds no runs yet: " + StoreShown(o.location));
+        return Failure(o, "the history holds no runs yet: " + HistoryStoreShown(o.location));
     const std::vector<PostOffice> pos = Matching(PostOfficesIn(all), o);
     if (pos.empty()) {
         PostOffice none;
@@ -618,7 +602,7 @@ int StoreCommand(const std::vector<std::string>& args, std::initializer_list<Ext
             return CommandLineError("history forget: no date given (--date DATE)", o.command);
     }
     try {
-        const std::unique_ptr<HistoryStore> store = OpenExisting(o.location);
+        const std::unique_ptr<HistoryStore> store = OpenExistingHistoryStore(o.location);
         return run(o, store.get());
     } catch (const KestramaError& e) {
         for (const std::string& line : ErrorLines(e, {}))
@@ -629,16 +613,33 @@ int StoreCommand(const std::vector<std::string>& args, std::initializer_list<Ext
 
 }  // namespace
 
+std::string HistoryStoreShown(const std::string& location) {
+    if (location.empty())
+        return DefaultHistoryFile();
+    if (IsServerLocation(location))
+        return ConnectionStringWithoutPassword(location);
+    return location;
+}
+
+std::unique_ptr<HistoryStore> OpenExistingHistoryStore(const std::string& location) {
+    if (!IsServerLocation(location) && ::access(HistoryStoreShown(location).c_str(), F_OK) != 0 &&
+        errno == ENOENT)
+        return nullptr;
+    return OpenHistoryStore(location);
+}
+
 bool IsHistoryCommand(const std::vector<std::string>& params) {
     return !params.empty() && params.front() == "history";
 }
 
 int RunHistoryCommand(const std::vector<std::string>& params, int argc, char** argv) {
-    if (HideHistoryPassword(argc, argv))
+    // A check writes nothing but its one line: a monitoring system may read standard error too.
+    const bool check = params.size() >= 2 && params[1] == "check";
+    if (HideHistoryPassword(argc, argv) && !check)
         std::cerr << PasswordOnCommandLineWarning() << '\n';
     if (params.size() < 2)
-        return CommandLineError("history: no command given (import, list, forget, report, mailbox)",
-                                "history");
+        return CommandLineError(
+            "history: no command given (import, list, forget, report, mailbox, check)", "history");
     const std::string& command = params[1];
     if (command == "--help" || command == "-h") {
         std::cout << HistoryUsageText() << std::flush;
@@ -656,6 +657,8 @@ int RunHistoryCommand(const std::vector<std::string>& params, int argc, char** a
                             WriteReport);
     if (command == "mailbox")
         return StoreCommand(args, {kPoOption, kPoPathOption}, 1, "username", MailboxCsv);
+    if (check)
+        return HistoryCheckCommand(args);
     return CommandLineError("history: unknown command " + command, "history");
 }
 
@@ -668,6 +671,9 @@ std::string HistoryUsageText() {
            "                                 [--date DATE] BASE\n"
            "       kestrama32 history mailbox [--history=FILE|URL] [--po NAME] [--po-path PATH]\n"
            "                                  USER\n"
+           "       kestrama32 history check [--history=FILE|URL] [--po NAME] [--po-path PATH]\n"
+           "                                [--warning-days=N] [--critical-days=N]\n"
+           "                                [--max-age=DAYS]\n"
            "       kestrama32 history COMMAND --help\n"
            "\n"
            "import   records GWCheck logs with mailbox statistics into the history store, in\n"
@@ -686,19 +692,37 @@ std::string HistoryUsageText() {
            "mailbox  writes one mailbox's size in every run that holds it as CSV on standard\n"
            "         output: date, post office, username, full name, size, limit and use of\n"
            "         the limit. USER matches whatever the letter case of A to Z.\n"
+           "check    a monitoring check (plugin) of the newest run of each post office: one\n"
+           "         line on standard output, \"KESTRAMA32 STATE - text | perfdata\", and the\n"
+           "         exit code of the state (see below). CRITICAL when a mailbox is at or\n"
+           "         over its limit, or its trend reaches the limit within the critical\n"
+           "         days, or the run is older than --max-age; WARNING when one is over its\n"
+           "         warning threshold or reaches its limit within the warning days; OK\n"
+           "         otherwise. The days count from now, on the trend line of the trend\n"
+           "         reports (3 runs over 7 days at least). Without --po every post office\n"
+           "         is checked: the worst state wins, the text names each post office, and\n"
+           "         the perfdata labels begin with its name ('NAME red'=1;;;). Perfdata:\n"
+           "         red, amber, green, nolimit (mailboxes per quota band), mailboxes, total\n"
+           "         (MB). Nothing goes to standard error, not even the password warning.\n"
            "\n"
            "  --history=FILE|URL  the history store, as /HISTORY: names it: a file, or a\n"
            "                      PostgreSQL connection string; without it (or empty), the\n"
            "                      default store " +
            DefaultHistoryFile() +
            "\n"
-           "                      (list, forget, report and mailbox never create a store file)\n"
+           "                      (list, forget, report, mailbox and check never create a\n"
+           "                      store file)\n"
            "  --po NAME           the post office, as list shows its name; report may leave it\n"
-           "                      out when the store holds one post office, mailbox then looks\n"
-           "                      in every post office\n"
+           "                      out when the store holds one post office, mailbox and check\n"
+           "                      then look in every post office\n"
            "  --po-path PATH      the post office's path, for two post offices of one name\n"
            "  --date DATE         the run: YYYY-MM-DD, \"YYYY-MM-DD HH:MM\" (as list shows it),\n"
            "                      YYYY-MM-DDTHH:MM:SS, or the log's processed-on text\n"
+           "  --warning-days=N    check: WARNING for a mailbox that reaches its limit within N\n"
+           "                      days (default 30; at least --critical-days)\n"
+           "  --critical-days=N   check: CRITICAL within N days (default 7)\n"
+           "  --max-age=DAYS      check: CRITICAL when a post office's newest run is more than\n"
+           "                      DAYS whole days old (default: any age)\n"
            "  -h, --help          show this text\n"
            "\n"
            "Exit codes:\n"
@@ -706,7 +730,11 @@ std::string HistoryUsageText() {
            "     forgotten; the reports or the CSV were written\n"
            "  1  a log failed (the others were recorded), the store could not be opened or\n"
            "     read, a file could not be written, or no post office, run or mailbox matched\n"
-           "  2  the command line was wrong, or it did not choose one post office\n";
+           "  2  the command line was wrong, or it did not choose one post office\n"
+           "check alone, as monitoring systems read them:\n"
+           "  0  OK   1  WARNING   2  CRITICAL\n"
+           "  3  UNKNOWN: the command line was wrong (not 2, which means CRITICAL here), the\n"
+           "     store is missing, cannot be read or holds no runs, or --po matched nothing\n";
 }
 
 }  // namespace k32

@@ -239,17 +239,18 @@ def check_terminal(kestrama32, dummylog, samples):
         check(code == 0 and err == b"", "small log on a terminal: exit %d, %r" % (code, err))
 
 
-def check_password(kestrama32, samples):
-    password = "S3cr3t-Pw"
-    with tempfile.TemporaryDirectory() as work, socket.socket() as server:
+def run_with_password(argv, password):
+    """Runs argv + [the store switch] against a server that keeps the program waiting; returns
+    what /proc/PID/cmdline showed meanwhile, the switch as it should be shown, and the ended
+    process with its standard output and error."""
+    with socket.socket() as server:
         server.bind(("127.0.0.1", 0))
         server.listen(1)
         server.settimeout(60)
-        switch = ("/HISTORY:postgresql://ann:%s@127.0.0.1:%d/db?sslmode=disable&gssencmode=disable"
-                  % (password, server.getsockname()[1]))
-        argv = [kestrama32, "/IN:" + os.path.join(samples, SAMPLE),
-                "/OUT:" + os.path.join(work, "report"), "/OPTIONS:5130;.", switch]
-        p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        url = ("postgresql://ann:%s@127.0.0.1:%d/db?sslmode=disable&gssencmode=disable"
+               % (password, server.getsockname()[1]))
+        switch = ("/HISTORY:" if argv[1] != "history" else "--history=") + url
+        p = subprocess.Popen(argv + [switch], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         try:
             # The program connects only after it has read its arguments; while the server keeps
             # it waiting, its arguments are what anyone may read.
@@ -263,7 +264,15 @@ def check_password(kestrama32, samples):
                 p.kill()
                 p.wait()
         hidden = switch.replace(password, "*" * len(password))
-        expected = [a.encode() for a in argv[:-1]] + [hidden.encode()]
+        return shown, [a.encode() for a in argv] + [hidden.encode()], p, out, err
+
+
+def check_password(kestrama32, samples):
+    password = "S3cr3t-Pw"
+    with tempfile.TemporaryDirectory() as work:
+        argv = [kestrama32, "/IN:" + os.path.join(samples, SAMPLE),
+                "/OUT:" + os.path.join(work, "report"), "/OPTIONS:5130;."]
+        shown, expected, p, out, err = run_with_password(argv, password)
         check(shown == expected, "/proc/PID/cmdline shows %r" % shown)
         text = err.decode(errors="replace")
         check(p.returncode == 1, "exit %d: %s" % (p.returncode, text))
@@ -273,6 +282,13 @@ def check_password(kestrama32, samples):
                                          ("~/.pgpass", "PGPASSFILE", "PGPASSWORD", "service=")),
               "the warning: %s" % text)
         check("cannot open the history database" in text, "no error line: %s" % text)
+    # The monitoring check hides it as well, but warns of nothing: its one line is all it says.
+    shown, expected, p, out, err = run_with_password([kestrama32, "history", "check"], password)
+    check(shown == expected, "history check: /proc/PID/cmdline shows %r" % shown)
+    line = out.decode(errors="replace")
+    check(p.returncode == 3 and line.startswith("KESTRAMA32 UNKNOWN - ") and line.count("\n") == 1
+          and password not in line, "history check: exit %d: %s" % (p.returncode, line))
+    check(err == b"", "history check wrote to standard error: %r" % err)
 
 
 def main():

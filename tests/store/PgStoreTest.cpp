@@ -159,6 +159,24 @@ TEST(PgHistoryStore, AServerThatCannotBeReachedIsOneLineWithoutThePassword) {
     }
 }
 
+// The monitoring check of a server it cannot reach is UNKNOWN: its one line on standard output,
+// the password in no output, and nothing on standard error (no warning about the password).
+TEST(PgHistoryStore, ACheckOfAServerThatCannotBeReachedIsUnknown) {
+    TempDir dir;
+    const ProcessResult r =
+        RunProcess({Kestrama32(), "history", "check",
+                    "--history=postgresql://ann:s3cret@/db?host=" + dir.path()});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.out.rfind("KESTRAMA32 UNKNOWN - cannot read postgresql://ann@/db?host=" +
+                              dir.path() + ": cannot open the history database: ",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    EXPECT_EQ(r.out.find("s3cret"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
 TEST(PgHistoryStore, AMissingClientLibraryIsOneLine) {
     // The batch program in a mount namespace of its own, where the client library is an empty
     // file. That needs root and a system that allows it; elsewhere the case cannot be made.
@@ -347,6 +365,29 @@ TEST_F(PgServer, BatchRunsOfTwoPostOfficesShareOneHistory) {
     const std::string html = ReadFile(dir / "b-trends.html");
     for (const char* part : {"Post offices in this history", "Harbour", "Lighthouse"})
         EXPECT_NE(html.find(part), std::string::npos) << part;
+}
+
+// The check reads a store on a server as it reads one in a file: the same run, the same line.
+TEST_F(PgServer, ACheckGivesTheLineOfTheSameRunInAFile) {
+    const std::string conninfo = NewDatabase("check");
+    TempDir dir;
+    const std::string file = dir / "h.sqlite";
+    for (const std::string& store : {conninfo, file}) {
+        const ProcessResult b =
+            RunProcess({Kestrama32(), "/IN:" + Sample("english-gw652.log"), "/OUT:" + (dir / "po"),
+                        "/OPTIONS:5130;.", "/HISTORY:" + store});
+        ASSERT_EQ(b.exitCode, 0) << b.err;
+    }
+    const ProcessResult onServer =
+        RunProcess({Kestrama32(), "history", "check", "--history=" + conninfo});
+    const ProcessResult inFile =
+        RunProcess({Kestrama32(), "history", "check", "--history=" + file});
+    EXPECT_EQ(onServer.out.rfind("KESTRAMA32 ", 0), 0u) << onServer.out;
+    EXPECT_NE(onServer.out.find(" of Harbour"), std::string::npos) << onServer.out;
+    EXPECT_EQ(onServer.out, inFile.out);
+    EXPECT_EQ(onServer.exitCode, inFile.exitCode);
+    EXPECT_LE(onServer.exitCode, 2);
+    EXPECT_EQ(onServer.err, "");
 }
 
 }  // namespace
