@@ -11,30 +11,15 @@ namespace k32 {
 
 LimitStanding StandingOf(HistoryStore& store, const HistoryRun& run, double now, double warningDays,
                          double criticalDays) {
-    std::vector<HistoryRun> runs = EarlierRunsOf(store, run);
-    std::vector<std::int64_t> earlierIds;
-    for (const HistoryRun& r : runs)
-        earlierIds.push_back(r.id);
-    runs.push_back(run);
     const std::vector<HistoryMailbox> mailboxes = store.Mailboxes(run.id);
-    std::vector<TrendMailbox> current;
-    current.reserve(mailboxes.size());
-    for (const HistoryMailbox& m : mailboxes)
-        current.push_back(
-            {m.username, m.fullname, m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct});
-
     // The projection counts from the run's date; the days gone since then are used up.
     const double elapsed = std::max(0.0, now - DaysOfIso(run.processedAt).value_or(now));
     LimitStanding s;
     s.mailboxes = mailboxes.size();
     s.totalMb = run.totalMb;
     std::size_t k = 0;  // the rows come in the order of the mailboxes
-    const PostOfficeTrends trends = ComputeTrends(
-        std::move(runs), current,
-        [&store, &earlierIds](std::size_t i, const EachEarlierSize& each) {
-            store.ForEachSize(earlierIds[i], each);
-        },
-        [&](const GrowthRow& row) {
+    const PostOfficeTrends trends =
+        TrendsOfStoredRun(store, run, mailboxes, [&](const GrowthRow& row) {
             const bool red = BandOf(mailboxes[k++]) == QuotaBand::Red;
             if (red || !row.daysToLimit)
                 return;

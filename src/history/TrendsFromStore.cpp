@@ -48,29 +48,35 @@ TextEncoding CsvEncodingOf(const std::vector<HistoryMailbox>& mailboxes) {
 
 }  // namespace
 
-void WriteTrendsFromStore(HistoryStore& store, const HistoryRun& run, const std::string& basePath,
-                          const std::string& csvSeparator, const std::string& digitGroupSeparator) {
+PostOfficeTrends TrendsOfStoredRun(HistoryStore& store, const HistoryRun& run,
+                                   const std::vector<HistoryMailbox>& mailboxes,
+                                   const EachRow& each) {
     std::vector<HistoryRun> runs = EarlierRunsOf(store, run);
     std::vector<std::int64_t> earlierIds;
     for (const HistoryRun& r : runs)
         earlierIds.push_back(r.id);
     runs.push_back(run);
-    // The run's own mailboxes are held, as the trends view their texts; the earlier runs give
-    // only their usernames and sizes, each read once, as the trends ask for it.
-    const std::vector<HistoryMailbox> mailboxes = store.Mailboxes(run.id);
     std::vector<TrendMailbox> now;
     now.reserve(mailboxes.size());
     for (const HistoryMailbox& m : mailboxes)
         now.push_back({m.username, m.fullname, m.exceeded, m.sizeMb, m.limitMb, m.thresholdPct});
+    return ComputeTrends(
+        std::move(runs), now,
+        [&store, &earlierIds](std::size_t i, const EachEarlierSize& eachSize) {
+            store.ForEachSize(earlierIds[i], eachSize);
+        },
+        each);
+}
+
+void WriteTrendsFromStore(HistoryStore& store, const HistoryRun& run, const std::string& basePath,
+                          const std::string& csvSeparator, const std::string& digitGroupSeparator) {
+    // The run's own mailboxes are held, as the trends view their texts.
+    const std::vector<HistoryMailbox> mailboxes = store.Mailboxes(run.id);
     // The CSV is written as its rows come: they are never all in memory.
     TrendsCsvWriter csvOut(basePath, csvSeparator, CsvEncodingOf(mailboxes));
     PendingFiles files;
-    const PostOfficeTrends trends = ComputeTrends(
-        std::move(runs), now,
-        [&store, &earlierIds](std::size_t i, const EachEarlierSize& each) {
-            store.ForEachSize(earlierIds[i], each);
-        },
-        [&csvOut](const GrowthRow& row) { csvOut.Add(row); });
+    const PostOfficeTrends trends = TrendsOfStoredRun(
+        store, run, mailboxes, [&csvOut](const GrowthRow& row) { csvOut.Add(row); });
     // The CSV is handed over at once, so that it is removed should the page fail.
     PendingFiles csv;
     csv.Add(csvOut.Finish());

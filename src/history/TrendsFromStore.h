@@ -20,6 +20,13 @@ std::vector<HistoryRun> EarlierRunsOf(HistoryStore& store, const HistoryRun& run
 // since the run before.
 std::vector<PostOfficeSummary> PostOfficesOf(HistoryStore& store);
 
+// The trends of `run` (a run the store holds, whose mailboxes are `mailboxes`) against its
+// earlier runs, of which only the usernames and sizes are read, each run once, as the trends ask
+// for them. The rows of sincePrevious go to `each`, one at a time, when it is given.
+PostOfficeTrends TrendsOfStoredRun(HistoryStore& store, const HistoryRun& run,
+                                   const std::vector<HistoryMailbox>& mailboxes,
+                                   const EachRow& each = {});
+
 // Computes the trends of `run` (a run the store holds) against its earlier runs and writes
 // <basePath>-trends.html and <basePath>-trends.csv, the CSV separated by `csvSeparator` and the
 // page's figures grouped by `digitGroupSeparator` (none when empty): both replace their
